@@ -1,0 +1,28 @@
+#pragma once
+// Text conversions. In memory the wizard keeps std::wstring; wherever bytes
+// or character codes are needed, text goes through code page 936 (GBK), the
+// system ANSI code page of the target machines.
+#include <string>
+#include <string_view>
+
+namespace t7 {
+
+// Wide text to code page 936 bytes. A character with no code becomes '?'.
+// Embedded NUL characters are kept.
+std::string toCp936(std::wstring_view text);
+// Code page 936 bytes to wide text. A byte sequence with no meaning becomes
+// '?'. Embedded NUL bytes are kept.
+std::wstring fromCp936(std::string_view bytes);
+
+// UTF-8 conversions for files, the command line and diagnostics. Invalid
+// UTF-8 becomes U+FFFD.
+std::string toUtf8(std::wstring_view text);
+std::wstring fromUtf8(std::string_view bytes);
+
+// ASCII-only case folding, as the wizard's case-insensitive comparisons of
+// names need.
+std::wstring asciiLower(std::wstring_view text);
+std::wstring asciiUpper(std::wstring_view text);
+bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b);
+
+}  // namespace t7

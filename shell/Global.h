@@ -1,0 +1,21 @@
+#pragma once
+// Process-wide values of the wizard, kept in one place. Tests reset them.
+#include <string>
+#include <vector>
+
+namespace t7 {
+
+struct ProcessValues {
+    // Local IPv4 addresses, then (after start-up) the machine name.
+    std::vector<std::wstring> IPArray;
+    // False until LoadIPArray first dimensions IPArray.
+    bool ipArrayDimensioned = false;
+    // The address or machine name chosen for the web site.
+    std::wstring SelectedIP;
+    // Key of ScrambleString, set first thing at start-up.
+    std::wstring ScrambleKey;
+
+    void reset() { *this = ProcessValues(); }
+};
+
+}  // namespace t7
