@@ -1,0 +1,83 @@
+#pragma once
+// The embedded database server: a stand-in for SQL Server on machines without
+// it. Each database is one SQLite file; T-SQL sent to it is parsed and carried
+// out; failures carry SQL Server's error numbers and texts. Text in and out
+// is UTF-8. This library knows nothing of the wizard.
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sqlengine {
+
+// A server error: SQL Server's number and message text.
+class SqlError : public std::runtime_error {
+public:
+    SqlError(int number, std::string message)
+        : std::runtime_error(message), m_number(number), m_message(std::move(message)) {}
+    int number() const { return m_number; }
+    const std::string& message() const { return m_message; }
+
+private:
+    int m_number;
+    std::string m_message;
+};
+
+struct ResultSet {
+    std::vector<std::string> columns;
+    // A NULL value is std::nullopt; other values in their text form.
+    std::vector<std::vector<std::optional<std::string>>> rows;
+};
+
+struct BatchResult {
+    std::vector<ResultSet> resultSets;
+    // PRINT output and informational messages, in order.
+    std::vector<std::string> messages;
+};
+
+// Maps a path as a client writes it (a Windows path in a FILENAME clause)
+// to a native path. The default keeps the text as it is.
+using PathMapper = std::function<std::filesystem::path(const std::string& clientPath)>;
+
+class Session;
+
+class Server {
+public:
+    // Opens the server kept in `folder` (created with an empty master catalog
+    // when missing: login "sa" with an empty password, service running,
+    // password policy on).
+    static std::unique_ptr<Server> open(const std::filesystem::path& folder, PathMapper mapper = {});
+    virtual ~Server() = default;
+
+    virtual bool isRunning() const = 0;
+    virtual void setRunning(bool running) = 0;
+    virtual bool passwordPolicy() const = 0;
+    virtual void setPasswordPolicy(bool on) = 0;
+
+    // Logs in. Raises SqlError 17 when the service is stopped and 18456 for
+    // an unknown login or a wrong password.
+    virtual std::unique_ptr<Session> connect(const std::string& login, const std::string& password) = 0;
+
+    // Database names as stored, in creation order ("master" first).
+    virtual std::vector<std::string> databaseNames() const = 0;
+    virtual bool loginExists(const std::string& name) const = 0;
+};
+
+class Session {
+public:
+    virtual ~Session() = default;
+    // Runs one batch (no separator splitting here). The whole batch is parsed
+    // first: a syntax error runs nothing. At run time the batch stops at its
+    // first failing statement, which raises SqlError; earlier statements
+    // stay applied.
+    virtual BatchResult executeBatch(std::string_view batch) = 0;
+    // USE database; raises SqlError 911 when it does not exist.
+    virtual void useDatabase(const std::string& name) = 0;
+    virtual std::string currentDatabase() const = 0;
+};
+
+}  // namespace sqlengine

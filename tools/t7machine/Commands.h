@@ -1,0 +1,44 @@
+#pragma once
+// The parts of t7machine. Each area of the machine folder (registry, web
+// server, database server) has its own file with its init step and its
+// commands.
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/machine/MachineFolder.h"
+
+namespace t7::machine {
+
+struct InitOptions {
+    bool webServer = true;                  // --no-iis leaves it out
+    std::optional<std::string> sqlPwd;      // --sql-pwd TEXT
+    std::vector<std::string> sites;         // --site "NAME:ip:port:host"
+    std::string saPassword;                 // --sa-password TEXT
+    bool serviceStopped = false;            // --service-stopped
+    bool passwordPolicy = true;             // --policy on|off
+    std::vector<std::string> databases;     // --database NAME[=SCRIPT]
+};
+
+// Raised for a bad command line or a failing step; main prints it and
+// exits with status 1.
+struct CommandError {
+    std::string message;
+};
+
+void initRegistry(const MachineFolder& machine, const InitOptions& options);
+void initWebServer(const MachineFolder& machine, const InitOptions& options);
+void initDatabaseServer(const MachineFolder& machine, const InitOptions& options);
+
+// t7machine reg DIR
+int printRegistry(const MachineFolder& machine, std::ostream& out);
+// t7machine sites DIR
+int printSites(const MachineFolder& machine, std::ostream& out);
+// t7machine sql DIR [DATABASE] "T-SQL"
+int runSql(const MachineFolder& machine, const std::vector<std::string>& args, std::ostream& out,
+           std::ostream& err);
+// t7machine service DIR start|stop|status
+int service(const MachineFolder& machine, const std::string& action, std::ostream& out);
+
+}  // namespace t7::machine
