@@ -24,21 +24,23 @@ enum class RegistryRoot : uint32_t {
 // openKey/createKey, valid until closeKey.
 using RegKeyHandle = uint32_t;
 
-constexpr RegKeyHandle rootHandle(RegistryRoot root) { return static_cast<RegKeyHandle>(root); }
+constexpr RegKeyHandle rootHandle(RegistryRoot root) {
+    return static_cast<RegKeyHandle>(root);
+}
 
 namespace reg {
 // Result codes (Windows system error codes).
 constexpr int32_t Success = 0;
-constexpr int32_t FileNotFound = 2;        // key or value missing
+constexpr int32_t FileNotFound = 2;  // key or value missing
 constexpr int32_t PathNotFound = 3;
 constexpr int32_t AccessDenied = 5;
 constexpr int32_t InvalidHandle = 6;
 constexpr int32_t InvalidParameter = 87;
 constexpr int32_t BadPathname = 161;
-constexpr int32_t MoreData = 234;          // buffer too small; size holds the size needed
-constexpr int32_t BadDatabase = 1009;      // the hive cannot be read
-constexpr int32_t CannotWrite = 1013;      // the hive cannot be saved
-constexpr int32_t KeyDeleted = 1018;       // the handle's key has gone
+constexpr int32_t MoreData = 234;      // buffer too small; size holds the size needed
+constexpr int32_t BadDatabase = 1009;  // the hive cannot be read
+constexpr int32_t CannotWrite = 1013;  // the hive cannot be saved
+constexpr int32_t KeyDeleted = 1018;   // the handle's key has gone
 
 // Value types.
 constexpr uint32_t None = 0;

@@ -1,10 +1,9 @@
-#include "errorlog/ErrorReporter.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "base/AppError.h"
+#include "errorlog/ErrorReporter.h"
 #include "support/FakeMessageBoxes.h"
 #include "support/TestPaths.h"
 

@@ -1,11 +1,10 @@
-#include "platform/machine/MachineFileSystem.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "base/AppError.h"
 #include "base/Text.h"
+#include "platform/machine/MachineFileSystem.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -38,17 +37,16 @@ TEST_P(PathMapping, MapsToTheMachineFolder) {
     EXPECT_EQ(fs.nativePath(GetParam().windows), dir.path() / GetParam().native);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, PathMapping,
-    ::testing::Values(PathCase{L"D:\\Exam\\WebRoot", "drive_d/Exam/WebRoot"},
-                      PathCase{L"d:/Exam//Data\\", "drive_d/Exam/Data"},
-                      PathCase{L"C:\\Program Files\\x", "drive_c/Program Files/x"},
-                      PathCase{L"C:\\WINDOWS\\system32", "WINDOWS/system32"},
-                      PathCase{L"c:\\windows", "windows"},
-                      PathCase{L"D:\\Exam\\.\\a\\..\\b", "drive_d/Exam/b"},
-                      // ".." stops at the drive's root.
-                      PathCase{L"E:\\..\\..\\etc\\passwd", "drive_e/etc/passwd"},
-                      PathCase{L"D:\\考试\\数据", "drive_d/考试/数据"}));
+INSTANTIATE_TEST_SUITE_P(Paths, PathMapping,
+                         ::testing::Values(PathCase{L"D:\\Exam\\WebRoot", "drive_d/Exam/WebRoot"},
+                                           PathCase{L"d:/Exam//Data\\", "drive_d/Exam/Data"},
+                                           PathCase{L"C:\\Program Files\\x", "drive_c/Program Files/x"},
+                                           PathCase{L"C:\\WINDOWS\\system32", "WINDOWS/system32"},
+                                           PathCase{L"c:\\windows", "windows"},
+                                           PathCase{L"D:\\Exam\\.\\a\\..\\b", "drive_d/Exam/b"},
+                                           // ".." stops at the drive's root.
+                                           PathCase{L"E:\\..\\..\\etc\\passwd", "drive_e/etc/passwd"},
+                                           PathCase{L"D:\\考试\\数据", "drive_d/考试/数据"}));
 
 TEST_F(MachineFileSystemTest, ComponentsResolveIgnoringCaseWhenTheExactNameIsMissing) {
     std::filesystem::create_directories(dir.path() / "drive_d" / "Exam" / "WebRoot");

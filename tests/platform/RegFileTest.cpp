@@ -1,13 +1,12 @@
-#include "platform/machine/RegFile.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "base/Text.h"
-#include "platform/machine/MachineRegistryHive.h"
-#include "settings/CRegistry.h"
 #include "platform/machine/MachineFileSystem.h"
+#include "platform/machine/MachineRegistryHive.h"
+#include "platform/machine/RegFile.h"
+#include "settings/CRegistry.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -84,21 +83,23 @@ TEST(RegFileTest, EveryValueRoundTripsThroughTheFile) {
     }
     EXPECT_EQ(parsed->format(), bytes);
     // Wrapped lines stay within the registry editor's width.
-    std::string text = toUtf8(regfile::fromUtf16(regfile::fromUtf16leBytes({bytes.begin() + 2, bytes.end()})));
+    std::string text =
+        toUtf8(regfile::fromUtf16(regfile::fromUtf16leBytes({bytes.begin() + 2, bytes.end()})));
     for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
         EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
     }
 }
 
 TEST(RegFileTest, ReadsHandWrittenFiles) {
-    auto doc = regfile::Document::parse(utf16File("Windows Registry Editor Version 5.00\n"
-                                                  "; a comment\n"
-                                                  "[HKEY_LOCAL_MACHINE\\Software\\Ostrel\\Install]\n"
-                                                  "\"a\" = \"1\"\n"
-                                                  "\"b\"=hex(1):41,00,\\\n"
-                                                  "    00,00\n"
-                                                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\OSTREL\\INSTALL]\n"
-                                                  "\"A\"=\"2\"\n"));
+    auto doc =
+        regfile::Document::parse(utf16File("Windows Registry Editor Version 5.00\n"
+                                           "; a comment\n"
+                                           "[HKEY_LOCAL_MACHINE\\Software\\Ostrel\\Install]\n"
+                                           "\"a\" = \"1\"\n"
+                                           "\"b\"=hex(1):41,00,\\\n"
+                                           "    00,00\n"
+                                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\OSTREL\\INSTALL]\n"
+                                           "\"A\"=\"2\"\n"));
     ASSERT_TRUE(doc);
     const regfile::Key* key = doc->find({u"HKEY_LOCAL_MACHINE", u"Software", u"Ostrel", u"Install"});
     ASSERT_NE(key, nullptr);
@@ -111,7 +112,9 @@ TEST(RegFileTest, ReadsHandWrittenFiles) {
 
 class MalformedRegFile : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(MalformedRegFile, IsRejected) { EXPECT_FALSE(regfile::Document::parse(GetParam())); }
+TEST_P(MalformedRegFile, IsRejected) {
+    EXPECT_FALSE(regfile::Document::parse(GetParam()));
+}
 
 const std::string kHead = "Windows Registry Editor Version 5.00\r\n";
 INSTANTIATE_TEST_SUITE_P(
@@ -143,7 +146,8 @@ TEST(MachineRegistryHiveTest, UnparsableFileIsLeftExactlyAsItWas) {
     MachineRegistryHive hive(machine);
     RegKeyHandle key = 0;
     EXPECT_EQ(hive.openKey(rootHandle(RegistryRoot::LocalMachine), "Software", key), reg::BadDatabase);
-    EXPECT_EQ(hive.createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\Ostrel", key), reg::BadDatabase);
+    EXPECT_EQ(hive.createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\Ostrel", key),
+              reg::BadDatabase);
     MachineFileSystem fileSystem(machine);
     CRegistry registry(hive, fileSystem);
     EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"sqlPwd", RegistryRoot::LocalMachine),
@@ -156,11 +160,13 @@ TEST(MachineRegistryHiveTest, UnparsableFileIsLeftExactlyAsItWas) {
 TEST(MachineRegistryHiveTest, WritesKeepOtherValuesAndLeaveNoTemporaryFile) {
     test::TempDir dir;
     MachineFolder machine(dir.path());
-    test::writeFileBytes(machine.registryFile(),
-                         utf16File(kHead + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"keep\"=\"me\"\r\n"));
+    test::writeFileBytes(
+        machine.registryFile(),
+        utf16File(kHead + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"keep\"=\"me\"\r\n"));
     MachineRegistryHive hive(machine);
     MachineFileSystem fileSystem(machine);
-    CRegistry(hive, fileSystem).SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"u", RegistryRoot::LocalMachine);
+    CRegistry(hive, fileSystem)
+        .SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"u", RegistryRoot::LocalMachine);
     auto doc = regfile::Document::parse(test::readFileBytes(machine.registryFile()));
     ASSERT_TRUE(doc);
     const regfile::Key* other = doc->find({u"HKEY_CURRENT_USER", u"Software", u"Other"});

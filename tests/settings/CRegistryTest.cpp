@@ -1,5 +1,3 @@
-#include "settings/CRegistry.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +5,7 @@
 #include "base/AppError.h"
 #include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineRegistryHive.h"
+#include "settings/CRegistry.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -120,7 +119,9 @@ INSTANTIATE_TEST_SUITE_P(Grid, IsHaveIISTest,
 class PaddedSystemDirectory : public MachineFileSystem {
 public:
     using MachineFileSystem::MachineFileSystem;
-    std::wstring systemDirectory() const override { return std::wstring(L"  C:\\WINDOWS\\system32 \0junk", 27); }
+    std::wstring systemDirectory() const override {
+        return std::wstring(L"  C:\\WINDOWS\\system32 \0junk", 27);
+    }
 };
 
 class RaisingFolderTest : public MachineFileSystem {

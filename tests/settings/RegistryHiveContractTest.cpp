@@ -16,7 +16,9 @@ namespace {
 // A hive over a fresh machine folder.
 struct MachineHiveFactory {
     test::TempDir dir;
-    std::unique_ptr<IRegistryHive> make() { return std::make_unique<MachineRegistryHive>(MachineFolder(dir.path())); }
+    std::unique_ptr<IRegistryHive> make() {
+        return std::make_unique<MachineRegistryHive>(MachineFolder(dir.path()));
+    }
 };
 
 template <class Factory>
@@ -27,8 +29,9 @@ protected:
     // A scratch key below HKEY_LOCAL_MACHINE\Software, created fresh.
     RegKeyHandle scratch() {
         RegKeyHandle key = 0;
-        EXPECT_EQ(hive->createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\T7Contract\\Scratch", key),
-                  reg::Success);
+        EXPECT_EQ(
+            hive->createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\T7Contract\\Scratch", key),
+            reg::Success);
         return key;
     }
 
@@ -106,10 +109,10 @@ TYPED_TEST(RegistryHiveContract, MissingValueFailsAndLeavesTheSizeAlone) {
 TYPED_TEST(RegistryHiveContract, StringsKeepEveryByteIncludingNulAndChinese) {
     RegKeyHandle key = this->scratch();
     const std::vector<std::string> texts = {
-        std::string("", 0),                        // stored with 0 bytes
-        std::string("\0", 1),                      // the empty text
-        std::string("a\0b\0", 4),                  // embedded NUL
-        std::string("no terminator"),              // no NUL at all
+        std::string("", 0),                              // stored with 0 bytes
+        std::string("\0", 1),                            // the empty text
+        std::string("a\0b\0", 4),                        // embedded NUL
+        std::string("no terminator"),                    // no NUL at all
         std::string("\xD6\xD0\xCE\xC4 \"q\" \\\0", 11),  // 中文, quote, backslash
         std::string("tab\tcr\r\nlf\0", 11),
     };

@@ -1,8 +1,8 @@
 // t7machine's registry commands, run as the operator runs them.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
-#include <sys/wait.h>
 #include <string>
 
 #include "platform/machine/MachineFileSystem.h"
@@ -56,8 +56,10 @@ TEST_F(T7MachineRegistryTest, InitThenAWrittenValueShowsInRegAndTheFile) {
     CRegistry registry(hive, fileSystem);
     EXPECT_TRUE(registry.IsHaveIIS());
     EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"sqlPwd", RegistryRoot::LocalMachine), L"sa pw");
-    registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"http://192.168.1.10/t7", RegistryRoot::LocalMachine);
-    registry.SetKeyValue(L"Ostrel", L"DB", L"DBUser", std::wstring(L"考\0\x1f", 3), RegistryRoot::LocalMachine);
+    registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"http://192.168.1.10/t7",
+                         RegistryRoot::LocalMachine);
+    registry.SetKeyValue(L"Ostrel", L"DB", L"DBUser", std::wstring(L"考\0\x1f", 3),
+                         RegistryRoot::LocalMachine);
 
     ToolRun reg = run("reg " + quoted(machineDir));
     EXPECT_EQ(reg.status, 0);
