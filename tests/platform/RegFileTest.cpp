@@ -110,30 +110,40 @@ TEST(RegFileTest, ReadsHandWrittenFiles) {
     EXPECT_NE(doc->find({u"HKEY_LOCAL_MACHINE", u"Software", u"Ostrel"}), nullptr);
 }
 
-class MalformedRegFile : public ::testing::TestWithParam<std::string> {};
+struct Malformed {
+    const char* name;
+    std::string bytes;
+};
+
+class MalformedRegFile : public ::testing::TestWithParam<Malformed> {};
 
 TEST_P(MalformedRegFile, IsRejected) {
-    EXPECT_FALSE(regfile::Document::parse(GetParam()));
+    EXPECT_FALSE(regfile::Document::parse(GetParam().bytes));
 }
 
 const std::string kHead = "Windows Registry Editor Version 5.00\r\n";
+const std::string kKey = kHead + "[HKEY_LOCAL_MACHINE\\Software]\r\n";
 INSTANTIATE_TEST_SUITE_P(
     Files, MalformedRegFile,
-    ::testing::Values(std::string(), std::string("Windows Registry Editor Version 5.00\r\n"),  // no BOM
-                      utf16File("REGEDIT4\r\n"), utf16File("\r\n" + kHead), utf16File(kHead).substr(0, 9),
-                      utf16File(kHead + "\"a\"=\"value before any key\"\r\n"),
-                      utf16File(kHead + "[HKEY_NOWHERE\\Software]\r\n"),
-                      utf16File(kHead + "[-HKEY_LOCAL_MACHINE\\Software]\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\\\Software]\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=-\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=\"bad \\n escape\"\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=\"unterminated\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=\"x\" trailing\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=hex(1):4g,00\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=hex(1):41,\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=dword:123456789\r\n"),
-                      utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software]\r\nno equals sign\r\n")));
+    ::testing::Values(Malformed{"Empty", std::string()},
+                      Malformed{"NoByteOrderMark", "Windows Registry Editor Version 5.00\r\n"},
+                      Malformed{"AnsiFormat", utf16File("REGEDIT4\r\n")},
+                      Malformed{"HeaderNotFirst", utf16File("\r\n" + kHead)},
+                      Malformed{"OddLength", utf16File(kHead).substr(0, 9)},
+                      Malformed{"ValueBeforeKey", utf16File(kHead + "\"a\"=\"x\"\r\n")},
+                      Malformed{"UnknownRoot", utf16File(kHead + "[HKEY_NOWHERE\\Software]\r\n")},
+                      Malformed{"KeyDeletion", utf16File(kHead + "[-HKEY_LOCAL_MACHINE\\Software]\r\n")},
+                      Malformed{"UnclosedHeader", utf16File(kHead + "[HKEY_LOCAL_MACHINE\\Software\r\n")},
+                      Malformed{"EmptyKeyName", utf16File(kHead + "[HKEY_LOCAL_MACHINE\\\\Software]\r\n")},
+                      Malformed{"ValueDeletion", utf16File(kKey + "\"a\"=-\r\n")},
+                      Malformed{"UnknownEscape", utf16File(kKey + "\"a\"=\"bad \\n escape\"\r\n")},
+                      Malformed{"UnterminatedText", utf16File(kKey + "\"a\"=\"unterminated\r\n")},
+                      Malformed{"TextAfterValue", utf16File(kKey + "\"a\"=\"x\" trailing\r\n")},
+                      Malformed{"BadHexDigit", utf16File(kKey + "\"a\"=hex(1):4g,00\r\n")},
+                      Malformed{"TrailingComma", utf16File(kKey + "\"a\"=hex(1):41,\r\n")},
+                      Malformed{"LongDword", utf16File(kKey + "\"a\"=dword:123456789\r\n")},
+                      Malformed{"NoEqualsSign", utf16File(kKey + "no equals sign\r\n")}),
+    [](const ::testing::TestParamInfo<Malformed>& info) { return std::string(info.param.name); });
 
 // A hive file the store cannot read is never replaced: reads fail, writes
 // do nothing, the bytes stay as they were.
