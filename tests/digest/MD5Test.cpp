@@ -185,7 +185,7 @@ protected:
     std::wstring write(const std::string& name, const std::string& bytes) {
         auto path = m_dir.path() / name;
         test::writeFileBytes(path, bytes);
-        return path.wstring();
+        return fromUtf8(path.string());
     }
     test::TempDir m_dir;
 };
@@ -197,20 +197,20 @@ TEST_F(MD5FileTest, FilesOfWholeAndPartBlocksMatchOpenSsl) {
         std::string bytes(size, '\0');
         for (char& c : bytes) c = static_cast<char>(random());
         MD5 md5;
-        EXPECT_EQ(md5.Md5_File_Calc(write("f" + std::to_string(size), bytes)), referenceDigest(bytes))
+        EXPECT_EQ(md5.Md5_File_Calc(write("试卷" + std::to_string(size), bytes)), referenceDigest(bytes))
             << "size " << size;
     }
 }
 
 TEST_F(MD5FileTest, FailuresGiveAnEmptyDigest) {
     MD5 md5;
-    EXPECT_EQ(md5.Md5_File_Calc((m_dir.path() / "missing.bin").wstring()), L"");
-    EXPECT_EQ(md5.Md5_File_Calc(m_dir.path().wstring()), L"");
+    EXPECT_EQ(md5.Md5_File_Calc(fromUtf8((m_dir.path() / "missing.bin").string())), L"");
+    EXPECT_EQ(md5.Md5_File_Calc(fromUtf8(m_dir.path().string())), L"");
     // A sparse file one byte over the message limit is refused without reading.
     auto tooLong = m_dir.path() / "too-long.bin";
     test::writeFileBytes(tooLong, "");
     std::filesystem::resize_file(tooLong, static_cast<uintmax_t>(MD5::MaxMessageLength) + 1);
-    EXPECT_EQ(md5.Md5_File_Calc(tooLong.wstring()), L"");
+    EXPECT_EQ(md5.Md5_File_Calc(fromUtf8(tooLong.string())), L"");
 }
 
 }  // namespace
