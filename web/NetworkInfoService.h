@@ -3,6 +3,7 @@
 // in the shapes of the IP Helper and kernel32 calls the address module was
 // written against.
 #include <cstdint>
+#include <memory>
 
 namespace t7 {
 
@@ -26,5 +27,8 @@ public:
     // including the NUL and returns false.
     virtual bool GetComputerNameA(char* buffer, uint32_t& size) = 0;
 };
+
+// The network-info service of the platform the program was built for.
+std::unique_ptr<INetworkInfoService> makeNetworkInfoService();
 
 }  // namespace t7

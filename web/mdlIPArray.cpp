@@ -45,7 +45,8 @@ void LoadIPArray(ProcessValues& values, INetworkInfoService& network) {
         if (i >= static_cast<int64_t>(MaxRows)) {
             throw AppError(errnum::SubscriptOutOfRange, L"Subscript out of range");
         }
-        copyOut(&rows[static_cast<size_t>(i)], buffer, 4 + 24 * static_cast<size_t>(i), sizeof(MIB_IPADDRROW));
+        copyOut(&rows[static_cast<size_t>(i)], buffer, 4 + 24 * static_cast<size_t>(i),
+                sizeof(MIB_IPADDRROW));
         values.IPArray[static_cast<size_t>(i)] = IPAddressToString(rows[static_cast<size_t>(i)]);
     }
 }

@@ -32,7 +32,7 @@ void putRaw(std::vector<uint8_t>& out, uint32_t networkOrder) {
 struct Row {
     uint32_t address;  // network order
     uint32_t index;
-    uint32_t mask;     // network order
+    uint32_t mask;  // network order
     uint32_t broadcast;
 };
 
@@ -44,7 +44,8 @@ std::vector<uint8_t> buildTable(bool sorted) {
             if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET) continue;
             Row row{};
             row.address = reinterpret_cast<const sockaddr_in*>(it->ifa_addr)->sin_addr.s_addr;
-            if (it->ifa_netmask) row.mask = reinterpret_cast<const sockaddr_in*>(it->ifa_netmask)->sin_addr.s_addr;
+            if (it->ifa_netmask)
+                row.mask = reinterpret_cast<const sockaddr_in*>(it->ifa_netmask)->sin_addr.s_addr;
             row.index = if_nametoindex(it->ifa_name);
             // The table's broadcast field is a flag: 1 when the interface
             // broadcasts.
@@ -82,6 +83,10 @@ uint32_t PosixNetworkInfoService::GetIpAddrTable(uint8_t* table, uint32_t& size,
     std::memcpy(table, bytes.data(), needed);
     size = needed;
     return bytes.size() > 4 ? NoError : ErrorNoData;
+}
+
+std::unique_ptr<INetworkInfoService> makeNetworkInfoService() {
+    return std::make_unique<PosixNetworkInfoService>();
 }
 
 bool PosixNetworkInfoService::GetComputerNameA(char* buffer, uint32_t& size) {

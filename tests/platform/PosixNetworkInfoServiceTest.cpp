@@ -1,9 +1,8 @@
-#include "platform/posix/PosixNetworkInfoService.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "platform/posix/PosixNetworkInfoService.h"
 #include "web/mdlIPArray.h"
 
 namespace t7 {

@@ -1,9 +1,8 @@
-#include "web/mdlIPArray.h"
-
 #include <gtest/gtest.h>
 
 #include "base/AppError.h"
 #include "support/FakeNetworkInfoService.h"
+#include "web/mdlIPArray.h"
 
 namespace t7 {
 namespace {
