@@ -41,8 +41,7 @@ public:
     virtual void runModal(Form& form) = 0;
 
     // Runs the main event loop until quit(), or until no more input can
-    // come (the headless backend with no actions left: it then throws
-    // RunStopped if a form is still loaded).
+    // come (the headless backend with no actions left).
     virtual void run() = 0;
     // Ends run(); called by the runtime when the last form has unloaded.
     virtual void quit() = 0;

@@ -114,6 +114,9 @@ public:
     // click on a disabled control does nothing on screen.
     void click();
 
+    // Chooses an item as a mouse would: setListIndex, seen by observers.
+    void select(int index);
+
     // Backends only: record a state change made by the toolkit itself (the
     // user edited the text in place) and raise the events of the runtime.
     void userEditedText(const std::wstring& text);

@@ -122,6 +122,9 @@ private:
     FormsRuntime& m_runtime;
     FormLayout m_layout;
     std::vector<std::unique_ptr<Control>> m_controls;
+    // Controls of the last unload, kept until the next load: an unload from
+    // inside a control's own event handler must not free that control.
+    std::vector<std::unique_ptr<Control>> m_retired;
     std::unique_ptr<IFormView> m_view;
     bool m_loaded = false;
     bool m_visible = false;
