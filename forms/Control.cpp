@@ -120,7 +120,7 @@ void Control::addItem(const std::wstring& item) {
 void Control::clear() {
     m_list.clear();
     m_listIndex = -1;
-    if (m_spec.kind == ControlKind::ComboBox) m_text.clear();
+    if (m_spec.kind == ControlKind::ComboBox || m_spec.kind == ControlKind::ListBox) m_text.clear();
     notify(ControlProperty::List);
     notify(ControlProperty::ListIndex);
 }
@@ -131,7 +131,8 @@ void Control::setListIndex(int index) {
                                                   L" for " + m_form.name() + L"." + displayName());
     }
     m_listIndex = index;
-    if (m_spec.kind == ControlKind::ComboBox) {
+    // A list's text is its selected item; a combo box shows it as its text.
+    if (m_spec.kind == ControlKind::ComboBox || m_spec.kind == ControlKind::ListBox) {
         m_text = index >= 0 ? m_list[static_cast<size_t>(index)] : std::wstring();
         notify(ControlProperty::Text);
     }
