@@ -1,12 +1,14 @@
 // The wizard's program: the composition root. It builds the services over
 // the machine folder and this process, takes the installer's switches out of
 // the command line, and runs the wizard silently (/s) or on the desktop.
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "base/Text.h"
 #include "forms/GuiBackend.h"
+#include "forms/ScriptRecorder.h"
 #include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineFolder.h"
 #include "platform/machine/MachineRegistryHive.h"
@@ -72,9 +74,27 @@ int main(int argc, char** argv) {
     }
     t7::FormsRuntime runtime(*gui);
     t7::Wizard wizard(runtime, values, std::move(services));
+
+    // /r: the operator's actions become an answers file that /s replays.
+    std::ofstream recording;
+    std::unique_ptr<t7::ScriptRecorder> recorder;
+    if (switches.record) {
+        const std::filesystem::path file(
+            t7::toUtf8(switches.answersFile.value_or(L"answers.txt")));
+        recording.open(file, std::ios::binary | std::ios::trunc);
+        if (!recording) {
+            std::cerr << "T7Setup: cannot write the answers file " << file.string() << "\n";
+            return static_cast<int>(t7::RunResult::EndedEarly);
+        }
+        recording << "# T7Setup answers, recorded\n" << std::flush;
+        recorder = std::make_unique<t7::ScriptRecorder>(runtime, [&](const std::wstring& line) {
+            recording << t7::toUtf8(line) << '\n' << std::flush;
+        });
+    }
     try {
         wizard.start();
         runtime.run();
+        if (recorder) recorder->flush();
     } catch (const std::exception& e) {
         std::cerr << "T7Setup: " << e.what() << "\n";
         return static_cast<int>(t7::RunResult::EndedEarly);
