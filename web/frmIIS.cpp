@@ -1,5 +1,7 @@
 #include "web/frmIIS.h"
 
+#include <stdexcept>
+
 #include "base/AppError.h"
 #include "database/frmNamePWD.h"
 #include "web/frmSelectIP.h"
@@ -71,6 +73,10 @@ void frmIIS::Form_Load() {
 
         m_bLoaded = true;
         composeWebURL();
+    } catch (const std::logic_error&) {
+        // A programming fault (an unknown control name) is no failure of
+        // the machine: it must not hide behind the fallback.
+        throw;
     } catch (const std::exception&) {
         // Any failure of start-up skips the web server configuration
         // silently and goes on with the database page.
@@ -99,7 +105,7 @@ void frmIIS::cmdOk_Click() {
     const std::wstring directory = control(L"txtVirtualDIR").text();
     const bool created =
         m_services.createVirtualDirs &&
-        m_services.createVirtualDirs(m_values.SelectedIP, site, directory + L"," + m_strWebPath);
+        m_services.createVirtualDirs(*this, m_values.SelectedIP, site, directory + L"," + m_strWebPath);
     if (!created) {
         runtime().msgBox(L"IIS配置有问题!");
         return;
