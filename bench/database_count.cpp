@@ -20,7 +20,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 // Median of `runs` walks, each on a new connection.
 double walk(t7::dmo::Application& app, int32_t expected, int runs) {

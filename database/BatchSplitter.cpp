@@ -3,7 +3,9 @@
 namespace t7 {
 namespace {
 
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r'; }
+bool isBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r';
+}
 
 bool isSeparatorLine(std::wstring_view line) {
     size_t begin = 0;

@@ -12,7 +12,9 @@ const std::wstring& NameList::Item(int32_t position) const {
     return m_names[static_cast<size_t>(position - 1)];
 }
 
-int32_t notConnectedError() { return databaseComponentError(0); }
+int32_t notConnectedError() {
+    return databaseComponentError(0);
+}
 
 void raiseNotConnected() {
     throw AppError(notConnectedError(), L"The server object is not connected to a server.");

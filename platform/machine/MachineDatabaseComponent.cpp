@@ -239,8 +239,9 @@ public:
         for (const std::wstring& n : m_state->names()) {
             if (equalsIgnoreCase(n, name)) return std::make_shared<MachineDatabase>(m_state, n);
         }
-        raiseServerError(DatabaseNotFound,
-                         L"Database '" + name + L"' does not exist. Make sure that the name is entered correctly.");
+        raiseServerError(
+            DatabaseNotFound,
+            L"Database '" + name + L"' does not exist. Make sure that the name is entered correctly.");
     }
 
 private:
@@ -256,7 +257,8 @@ public:
     std::wstring Name() const override { return m_name; }
 
     void SetName(const std::wstring& name) override {
-        if (m_state) throw AppError(errnum::InvalidProcedureCall, L"A login on the server cannot be renamed.");
+        if (m_state)
+            throw AppError(errnum::InvalidProcedureCall, L"A login on the server cannot be renamed.");
         m_name = name;
     }
 
@@ -267,7 +269,8 @@ public:
         }
         // The administrator may set a password without knowing the old one;
         // an old password given is checked by the server.
-        std::wstring statement = L"ALTER LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " + literal(newPassword);
+        std::wstring statement =
+            L"ALTER LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " + literal(newPassword);
         if (!oldPassword.empty()) statement += L" OLD_PASSWORD = " + literal(oldPassword);
         m_state->runBatch(statement);
     }
@@ -277,7 +280,8 @@ public:
     // Creates the login on the server of `state` and makes this object
     // stand for it.
     void addTo(const std::shared_ptr<ServerState>& state) {
-        state->runBatch(L"CREATE LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " + literal(m_pendingPassword));
+        state->runBatch(L"CREATE LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " +
+                        literal(m_pendingPassword));
         m_state = state;
         m_pendingPassword.clear();
     }
@@ -295,8 +299,9 @@ public:
     std::shared_ptr<dmo::Login> Item(const std::wstring& name) override {
         m_state->session();
         if (!guarded([&] { return m_state->connection.server->loginExists(toUtf8(name)); })) {
-            raiseServerError(LoginNotFound, L"Cannot find the login '" + name +
-                                                L"', because it does not exist or you do not have permission.");
+            raiseServerError(LoginNotFound,
+                             L"Cannot find the login '" + name +
+                                 L"', because it does not exist or you do not have permission.");
         }
         return std::make_shared<MachineLogin>(m_state, name);
     }
@@ -321,7 +326,8 @@ public:
     int32_t LoginTimeout() const override { return m_state->loginTimeout; }
     void SetLoginTimeout(int32_t seconds) override { m_state->loginTimeout = seconds; }
 
-    void Connect(const std::wstring& server, const std::wstring& login, const std::wstring& password) override {
+    void Connect(const std::wstring& server, const std::wstring& login,
+                 const std::wstring& password) override {
         remember(server, login, password);
         m_state->connect(false, true, server, login, password);
     }
@@ -360,7 +366,9 @@ public:
         return guarded([&] { return m_state->connection.server->loginExists(toUtf8(name)); });
     }
 
-    std::shared_ptr<dmo::Databases> Databases() override { return std::make_shared<MachineDatabases>(m_state); }
+    std::shared_ptr<dmo::Databases> Databases() override {
+        return std::make_shared<MachineDatabases>(m_state);
+    }
     std::shared_ptr<dmo::Logins> Logins() override { return std::make_shared<MachineLogins>(m_state); }
 
 private:
@@ -397,13 +405,16 @@ MachineApplication::MachineApplication(MachineDatabaseOptions options)
     : m_options(std::make_shared<const MachineDatabaseOptions>(std::move(options))) {}
 
 dmo::NameList MachineApplication::ListAvailableSQLServers() {
-    return dmo::NameList({m_options->machineName.empty() ? std::wstring(L"(local)") : m_options->machineName});
+    return dmo::NameList(
+        {m_options->machineName.empty() ? std::wstring(L"(local)") : m_options->machineName});
 }
 
 std::shared_ptr<dmo::SQLServer> MachineApplication::NewSQLServer() {
     return std::make_shared<MachineSQLServer>(m_options);
 }
 
-std::shared_ptr<dmo::Login> MachineApplication::NewLogin() { return std::make_shared<MachineLogin>(); }
+std::shared_ptr<dmo::Login> MachineApplication::NewLogin() {
+    return std::make_shared<MachineLogin>();
+}
 
 }  // namespace t7

@@ -1,9 +1,9 @@
-#include "database/BatchSplitter.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "database/BatchSplitter.h"
 
 namespace t7 {
 namespace {
@@ -14,7 +14,9 @@ struct SplitCase {
     std::vector<std::wstring> batches;
 };
 
-void PrintTo(const SplitCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BatchSplitterTest : public ::testing::TestWithParam<SplitCase> {};
 
@@ -25,7 +27,8 @@ TEST_P(BatchSplitterTest, SplitsAtSeparatorLinesOnly) {
 INSTANTIATE_TEST_SUITE_P(
     Scripts, BatchSplitterTest,
     ::testing::Values(
-        SplitCase{"NoSeparator", L"create table a (x int)\r\ninsert a values (1)\r\n",
+        SplitCase{"NoSeparator",
+                  L"create table a (x int)\r\ninsert a values (1)\r\n",
                   {L"create table a (x int)\r\ninsert a values (1)\r\n"}},
         SplitCase{"SeparatorsInAnyCaseWithBlanks",
                   L"a\r\nGO\r\nb\r\n go\r\nc\r\nGo\t \r\nd\r\n\tgO",
@@ -36,14 +39,17 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"GoInsideStringOrComment",
                   L"print 'one\r\nGO\r\ntwo'\r\n/* x\r\n go \r\n*/\r\n",
                   {L"print 'one\r\n", L"two'\r\n/* x\r\n", L"*/\r\n"}},
-        SplitCase{"GoAsPartOfALineIsNoSeparator", L"GOTO x\r\nselect 'GO'\r\nGO;\r\nG O\r\n",
+        SplitCase{"GoAsPartOfALineIsNoSeparator",
+                  L"GOTO x\r\nselect 'GO'\r\nGO;\r\nG O\r\n",
                   {L"GOTO x\r\nselect 'GO'\r\nGO;\r\nG O\r\n"}},
-        SplitCase{"EmptyAndBlankBatchesAreLeftOut", L"GO\r\n\r\na\r\nGO\r\n  \r\n\t\r\nGO\r\nGO\r\n",
+        SplitCase{"EmptyAndBlankBatchesAreLeftOut",
+                  L"GO\r\n\r\na\r\nGO\r\n  \r\n\t\r\nGO\r\nGO\r\n",
                   {L"\r\na\r\n"}},
-        SplitCase{"CommentsStayInTheirBatch", L"-- head\r\na\r\nGO\r\n/* tail */\r\n",
+        SplitCase{"CommentsStayInTheirBatch",
+                  L"-- head\r\na\r\nGO\r\n/* tail */\r\n",
                   {L"-- head\r\na\r\n", L"/* tail */\r\n"}},
-        SplitCase{"TrailingNulPaddingIsDropped", std::wstring(L"a\r\nGO\r\nb\r\n\0\0\0", 14),
-                  {L"a\r\n", L"b\r\n"}},
+        SplitCase{
+            "TrailingNulPaddingIsDropped", std::wstring(L"a\r\nGO\r\nb\r\n\0\0\0", 14), {L"a\r\n", L"b\r\n"}},
         SplitCase{"NulPaddingAfterLastSeparator", std::wstring(L"a\r\nGO\r\n\0\0", 9), {L"a\r\n"}},
         SplitCase{"EmptyScript", L"", {}}),
     [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });

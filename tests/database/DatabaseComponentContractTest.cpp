@@ -22,11 +22,12 @@ namespace {
 class MachineComponentEnvironment {
 public:
     MachineComponentEnvironment()
-        : m_app(MachineDatabaseOptions{MachineFolder(m_dir.path()).sqlServerFolder(), L"EXAMSRV",
-                                       [] { return std::vector<std::wstring>{L"192.168.1.10", L"EXAMSRV"}; },
-                                       [root = m_dir.path()](const std::wstring& p) {
-                                           return test::mapClientPath(root, p);
-                                       }}) {}
+        : m_app(MachineDatabaseOptions{
+              MachineFolder(m_dir.path()).sqlServerFolder(), L"EXAMSRV",
+              [] {
+                  return std::vector<std::wstring>{L"192.168.1.10", L"EXAMSRV"};
+              },
+              [root = m_dir.path()](const std::wstring& p) { return test::mapClientPath(root, p); }}) {}
 
     dmo::Application& application() { return m_app; }
     std::wstring serverName() const { return L"192.168.1.10"; }
@@ -39,7 +40,9 @@ private:
 };
 
 // The component error number of a server error number.
-int32_t component(int32_t serverError) { return databaseComponentError(serverError); }
+int32_t component(int32_t serverError) {
+    return databaseComponentError(serverError);
+}
 
 // Runs `step` and returns the number of the AppError it raises (0: none).
 int32_t errorOf(const std::function<void()>& step) {

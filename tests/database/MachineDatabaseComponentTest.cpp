@@ -1,5 +1,3 @@
-#include "platform/machine/MachineDatabaseComponent.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,6 +6,7 @@
 
 #include "base/AppError.h"
 #include "base/Text.h"
+#include "platform/machine/MachineDatabaseComponent.h"
 #include "platform/machine/MachineFolder.h"
 #include "sqlengine/Engine.h"
 #include "support/ClientPaths.h"
@@ -22,11 +21,9 @@ class MachineDatabaseComponentTest : public ::testing::Test {
 protected:
     MachineDatabaseComponentTest()
         : m_machine(m_dir.path()),
-          m_app(MachineDatabaseOptions{m_machine.sqlServerFolder(), L"ExamSrv",
-                                       [this] { return m_ipArray; },
-                                       [root = m_dir.path()](const std::wstring& p) {
-                                           return test::mapClientPath(root, p);
-                                       }}) {}
+          m_app(MachineDatabaseOptions{
+              m_machine.sqlServerFolder(), L"ExamSrv", [this] { return m_ipArray; },
+              [root = m_dir.path()](const std::wstring& p) { return test::mapClientPath(root, p); }}) {}
 
     // The service state as another process (net, t7machine) sets it.
     void setServiceRunning(bool running) {

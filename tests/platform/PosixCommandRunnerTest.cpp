@@ -1,5 +1,3 @@
-#include "platform/posix/PosixCommandRunner.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "base/AppError.h"
+#include "platform/posix/PosixCommandRunner.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -20,13 +19,16 @@ struct WordsCase {
 
 class CommandWordsTest : public ::testing::TestWithParam<WordsCase> {};
 
-TEST_P(CommandWordsTest, SplitsAtBlanksOutsideQuotes) { EXPECT_EQ(splitCommandWords(GetParam().line), GetParam().words); }
+TEST_P(CommandWordsTest, SplitsAtBlanksOutsideQuotes) {
+    EXPECT_EQ(splitCommandWords(GetParam().line), GetParam().words);
+}
 
-INSTANTIATE_TEST_SUITE_P(Lines, CommandWordsTest,
-                         ::testing::Values(WordsCase{L"net start mssqlserver", {"net", "start", "mssqlserver"}},
-                                           WordsCase{L"  net\t start  ", {"net", "start"}},
-                                           WordsCase{L"run \"D:\\My Exam\" \"\" x", {"run", "D:\\My Exam", "", "x"}},
-                                           WordsCase{L"", {}}));
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CommandWordsTest,
+    ::testing::Values(WordsCase{L"net start mssqlserver", {"net", "start", "mssqlserver"}},
+                      WordsCase{L"  net\t start  ", {"net", "start"}},
+                      WordsCase{L"run \"D:\\My Exam\" \"\" x", {"run", "D:\\My Exam", "", "x"}},
+                      WordsCase{L"", {}}));
 
 class PosixCommandRunnerTest : public ::testing::Test {
 protected:
@@ -34,7 +36,8 @@ protected:
     // arguments and its tag into the file "ran" of the test folder.
     void writeProgram(const std::filesystem::path& folder, const std::string& name, const std::string& tag) {
         std::filesystem::path file = folder / name;
-        test::writeFileBytes(file, "#!/bin/sh\necho " + tag + " \"$@\" > '" + (m_dir.path() / "ran").string() + "'\n");
+        test::writeFileBytes(
+            file, "#!/bin/sh\necho " + tag + " \"$@\" > '" + (m_dir.path() / "ran").string() + "'\n");
         ::chmod(file.c_str(), 0755);
     }
 

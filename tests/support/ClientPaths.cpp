@@ -6,7 +6,8 @@
 
 namespace t7::test {
 
-std::filesystem::path mapClientPath(const std::filesystem::path& machineRoot, const std::wstring& clientPath) {
+std::filesystem::path mapClientPath(const std::filesystem::path& machineRoot,
+                                    const std::wstring& clientPath) {
     if (clientPath.size() < 2 || clientPath[1] != L':' || !std::iswalpha(clientPath[0])) {
         return std::filesystem::path(toUtf8(clientPath));
     }

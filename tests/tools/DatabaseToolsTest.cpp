@@ -36,7 +36,8 @@ protected:
 
     Outcome run(const std::string& commandLine) {
         std::string errFile = (m_dir.path() / "stderr").string();
-        std::string line = "T7SETUP_MACHINE=" + quoted(m_machine.string()) + " " + commandLine + " 2>" + errFile;
+        std::string line =
+            "T7SETUP_MACHINE=" + quoted(m_machine.string()) + " " + commandLine + " 2>" + errFile;
         Outcome outcome;
         FILE* pipe = ::popen(line.c_str(), "r");
         char buffer[4096];
@@ -55,7 +56,9 @@ protected:
     Outcome sql(const std::string& options, const std::string& tsql) {
         return t7machine("sql " + quoted(m_machine.string()) + " " + options + " " + quoted(tsql));
     }
-    Outcome net(const std::string& args) { return run(quoted((m_binary / "shell" / "net").string()) + " " + args); }
+    Outcome net(const std::string& args) {
+        return run(quoted((m_binary / "shell" / "net").string()) + " " + args);
+    }
     std::string serviceStatus() { return t7machine("service " + quoted(m_machine.string()) + " status").out; }
 
     test::TempDir m_dir;
@@ -64,21 +67,24 @@ protected:
 };
 
 TEST_F(DatabaseToolsTest, InitCreatesDatabasesFromScriptsAndSqlPrintsTheirRows) {
-    test::writeFileBytes(m_dir.path() / "exam.sql",
-                         "CREATE TABLE USERINFO (id int IDENTITY(1,1) PRIMARY KEY, name nvarchar(50) NULL)\r\n"
-                         "GO\r\n"
-                         "INSERT INTO USERINFO (name) VALUES (N'admin')\r\n"
-                         " go \r\n"
-                         "INSERT INTO USERINFO (name) VALUES (NULL)\r\n");
-    Outcome init = t7machine("init " + quoted(m_machine.string()) + " --sa-password 'Sa#Secret1' --database Empty" +
-                             " --database " + quoted("T7=" + (m_dir.path() / "exam.sql").string()));
+    test::writeFileBytes(
+        m_dir.path() / "exam.sql",
+        "CREATE TABLE USERINFO (id int IDENTITY(1,1) PRIMARY KEY, name nvarchar(50) NULL)\r\n"
+        "GO\r\n"
+        "INSERT INTO USERINFO (name) VALUES (N'admin')\r\n"
+        " go \r\n"
+        "INSERT INTO USERINFO (name) VALUES (NULL)\r\n");
+    Outcome init =
+        t7machine("init " + quoted(m_machine.string()) + " --sa-password 'Sa#Secret1' --database Empty" +
+                  " --database " + quoted("T7=" + (m_dir.path() / "exam.sql").string()));
     ASSERT_EQ(init.status, 0) << init.err;
 
     Outcome rows = sql("-P 'Sa#Secret1' T7", "SELECT id, name FROM USERINFO ORDER BY id");
     EXPECT_EQ(rows.status, 0) << rows.err;
     EXPECT_EQ(rows.out, "id\tname\n1\tadmin\n2\tNULL\n");
 
-    Outcome names = sql("-P 'Sa#Secret1'", "SELECT name FROM sys.databases WHERE name IN ('Empty', 'T7') ORDER BY name");
+    Outcome names =
+        sql("-P 'Sa#Secret1'", "SELECT name FROM sys.databases WHERE name IN ('Empty', 'T7') ORDER BY name");
     EXPECT_EQ(names.out, "name\nEmpty\nT7\n") << names.err;
 
     // The administrator password given at init is the one that works.

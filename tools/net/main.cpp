@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
             server->setRunning(true);
             std::cout << "The " << kDisplayName << " service was started successfully.\n\n";
         } else {
-            if (!server->isRunning()) return fail("The " + std::string(kDisplayName) + " service is not started.", 3521);
+            if (!server->isRunning())
+                return fail("The " + std::string(kDisplayName) + " service is not started.", 3521);
             std::cout << "The " << kDisplayName << " service is stopping.\n";
             server->setRunning(false);
             std::cout << "The " << kDisplayName << " service was stopped successfully.\n\n";

@@ -12,13 +12,13 @@
 namespace t7::machine {
 
 struct InitOptions {
-    bool webServer = true;                  // --no-iis leaves it out
-    std::optional<std::string> sqlPwd;      // --sql-pwd TEXT
-    std::vector<std::string> sites;         // --site "NAME:ip:port:host"
-    std::string saPassword;                 // --sa-password TEXT
-    bool serviceStopped = false;            // --service-stopped
-    bool passwordPolicy = true;             // --policy on|off
-    std::vector<std::string> databases;     // --database NAME[=SCRIPT]
+    bool webServer = true;               // --no-iis leaves it out
+    std::optional<std::string> sqlPwd;   // --sql-pwd TEXT
+    std::vector<std::string> sites;      // --site "NAME:ip:port:host"
+    std::string saPassword;              // --sa-password TEXT
+    bool serviceStopped = false;         // --service-stopped
+    bool passwordPolicy = true;          // --policy on|off
+    std::vector<std::string> databases;  // --database NAME[=SCRIPT]
 };
 
 // Raised for a bad command line or a failing step; main prints it and

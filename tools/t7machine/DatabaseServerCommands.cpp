@@ -3,9 +3,9 @@
 // administrator's tool would; scripts go through the same batch splitter as
 // the wizard's.
 #include <cwctype>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <sstream>
 
