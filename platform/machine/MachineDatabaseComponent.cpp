@@ -66,6 +66,11 @@ std::wstring literal(const std::wstring& text) {
 struct Connection {
     std::unique_ptr<sqlengine::Server> server;
     std::unique_ptr<sqlengine::Session> session;
+
+    void reset() {
+        session.reset();
+        server.reset();
+    }
 };
 
 sqlengine::PathMapper engineMapper(const std::shared_ptr<const MachineDatabaseOptions>& options) {
@@ -143,7 +148,7 @@ struct ServerState {
     sqlengine::Session& session() {
         if (!connection.session) dmo::raiseNotConnected();
         if (!guarded([&] { return connection.server->isRunning(); })) {
-            connection = {};
+            connection.reset();
             raiseUnreachable();
         }
         return *connection.session;
@@ -174,7 +179,7 @@ struct ServerState {
 
     void connect(bool start, bool login, const std::wstring& server, const std::wstring& loginName,
                  const std::wstring& password) {
-        connection = {};
+        connection.reset();
         ++generation;
         if (!isLocalServerName(*options, server)) raiseUnreachable();
         std::string name = toUtf8(loginName), secret = toUtf8(password);
@@ -182,7 +187,7 @@ struct ServerState {
         connection = connectWithin(timeout, [opts = options, start, login, name, secret] {
             return openConnection(opts, start, login, name, secret);
         });
-        if (!login) connection = {};
+        if (!login) connection.reset();
     }
 };
 
@@ -339,7 +344,7 @@ public:
     }
 
     void Close() override {
-        m_state->connection = {};
+        m_state->connection.reset();
         ++m_state->generation;
     }
 
