@@ -75,7 +75,7 @@ if not exists (select * from syscolumns where id = object_id('TestSetting') and 
 GO
 
 /*==============================================================*/
-/* 新增的表                                                      */
+/* 表：没有的按当前结构新建                                        */
 /*==============================================================*/
 if not exists (select * from sysobjects where id = object_id('ANSWERSHEET_CACHE') and xtype = 'U')
 CREATE TABLE ANSWERSHEET_CACHE (
