@@ -14,7 +14,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // The tool sits at the top of the build tree, two levels above this test.
-fs::path toolPath() { return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "t7_embed_scripts"; }
+fs::path toolPath() {
+    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "t7_embed_scripts";
+}
 
 class EmbedScriptsToolTest : public ::testing::Test {
 protected:
@@ -24,7 +26,8 @@ protected:
         test::writeFileBytes(m_dir.path() / "in.sql", script);
         fs::path out = m_dir.path() / "out.cpp";
         std::string command = "'" + toolPath().string() + "' '" + out.string() + "' DEMO='" +
-                              (m_dir.path() / "in.sql").string() + "' 2>'" + (m_dir.path() / "err.txt").string() + "'";
+                              (m_dir.path() / "in.sql").string() + "' 2>'" +
+                              (m_dir.path() / "err.txt").string() + "'";
         int status = std::system(command.c_str());
         output = test::readFileBytes(out);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

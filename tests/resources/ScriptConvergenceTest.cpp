@@ -19,7 +19,9 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string cell(const std::optional<std::string>& value) { return value ? *value : "NULL"; }
+std::string cell(const std::optional<std::string>& value) {
+    return value ? *value : "NULL";
+}
 
 class ScriptConvergenceTest : public ::testing::Test {
 protected:
@@ -38,7 +40,8 @@ protected:
             try {
                 m_session->executeBatch(toUtf8(batch));
             } catch (const sqlengine::SqlError& e) {
-                FAIL() << "error " << e.number() << ": " << e.message() << "\nin the batch:\n" << toUtf8(batch);
+                FAIL() << "error " << e.number() << ": " << e.message() << "\nin the batch:\n"
+                       << toUtf8(batch);
             }
         }
     }
