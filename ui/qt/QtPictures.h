@@ -1,0 +1,11 @@
+#pragma once
+// Pictures that layouts name (the header pictures), bundled into the program.
+#include <QPixmap>
+#include <QString>
+
+namespace t7::qt {
+
+// The bundled picture `name`, or a null pixmap when there is none.
+QPixmap bundledPicture(const QString& name);
+
+}  // namespace t7::qt
