@@ -120,7 +120,7 @@ void Control::addItem(const std::wstring& item) {
 void Control::clear() {
     m_list.clear();
     m_listIndex = -1;
-    if (m_spec.kind == ControlKind::ComboBox) m_text.clear();
+    if (m_spec.kind == ControlKind::ComboBox || m_spec.kind == ControlKind::ListBox) m_text.clear();
     notify(ControlProperty::List);
     notify(ControlProperty::ListIndex);
 }
@@ -131,7 +131,8 @@ void Control::setListIndex(int index) {
                                                   L" for " + m_form.name() + L"." + displayName());
     }
     m_listIndex = index;
-    if (m_spec.kind == ControlKind::ComboBox) {
+    // A list's text is its selected item; a combo box shows it as its text.
+    if (m_spec.kind == ControlKind::ComboBox || m_spec.kind == ControlKind::ListBox) {
         m_text = index >= 0 ? m_list[static_cast<size_t>(index)] : std::wstring();
         notify(ControlProperty::Text);
     }
@@ -169,20 +170,20 @@ void Control::setValue(bool value) {
 bool Control::type(wchar_t ch) {
     int key = static_cast<int>(ch);
     m_form.raiseKeyPress(*this, key);
-    m_form.runtime().notify([&](IFormsObserver& o) { o.keyTyped(*this, ch); });
     if (key == 0) return false;
-    if (key == kKeyBackspace) {
-        if (!m_text.empty()) m_text.pop_back();
-    } else if (key == kKeyEnter) {
+    if (key == kKeyEnter) {
         // Enter in a single-line box presses the default button instead.
         m_form.pressEnter();
         return true;
-    } else if (key < 32) {
-        // Other control codes edit nothing (and insert nothing).
-        return true;
+    }
+    if (key < 32 && key != kKeyBackspace) return true;  // other control codes edit nothing
+    if (key == kKeyBackspace) {
+        if (!m_text.empty()) m_text.pop_back();
     } else {
         m_text.push_back(static_cast<wchar_t>(key));
     }
+    // Observers see the operator's key, once it has edited the text.
+    m_form.runtime().notify([&](IFormsObserver& o) { o.keyTyped(*this, ch); });
     notify(ControlProperty::Text);
     raiseChangeIfEditable();
     return true;
