@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -36,6 +38,9 @@ QtBackend::QtBackend(int& argc, char** argv) {
     }
     // The runtime decides when the run ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The forms were drawn for the classic Windows look: frame captions sit
+    // in the frame's line, controls have their classic metrics.
+    if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) QApplication::setStyle(classic);
     installFonts();
 }
 

@@ -7,7 +7,9 @@
 namespace t7::qt {
 
 // The first installed family that covers Simplified Chinese, preferring
-// WenQuanYi Zen Hei, then Noto CJK; empty when none is installed.
+// the fixed-pitch WenQuanYi Zen Hei Mono and Noto Sans Mono CJK (they have
+// 宋体's proportions), then their proportional forms; empty when none is
+// installed.
 QString cjkFamily();
 
 // Registers the substitutions once ("宋体", "SimSun", "新宋体" and the
@@ -15,8 +17,9 @@ QString cjkFamily();
 // application's font, the default font of a form on a Chinese system.
 void installFonts();
 
-// The font for a control: the named family (substituted as above) at the
-// given size in points; an empty name or a size of 0 keeps the default.
+// The font for a control: the named family (substituted as above, else
+// matched by the system) at the given size in points; an empty name or a
+// size of 0 keeps the default.
 QFont formFont(const QString& family, double pointSize, bool bold);
 
 }  // namespace t7::qt

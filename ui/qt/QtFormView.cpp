@@ -52,6 +52,16 @@ private:
     bool m_rising = false;
 };
 
+// An option button takes a click anywhere in its box, not only on its
+// circle and caption, as the classic control does.
+class OptionButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
 Qt::Alignment alignmentOf(TextAlign align) {
     switch (align) {
         case TextAlign::Right:
@@ -182,7 +192,7 @@ QWidget* QtFormView::createWidget(Control& control) {
             widget = new QListWidget(parent);
             break;
         case ControlKind::OptionButton: {
-            auto* option = new QRadioButton(parent);
+            auto* option = new OptionButton(parent);
             // The runtime clears the other buttons of the frame.
             option->setAutoExclusive(false);
             widget = option;
@@ -212,9 +222,14 @@ QWidget* QtFormView::createWidget(Control& control) {
                 // An empty picture box shows its sunken border; one a pixel
                 // or two high is an etched separator.
                 auto* frame = new QFrame(parent);
-                const bool separator = twipsToPixels(control.height()) <= 2;
-                frame->setFrameShape(separator ? QFrame::HLine : QFrame::Panel);
-                frame->setFrameShadow(QFrame::Sunken);
+                if (twipsToPixels(control.height()) <= 2) {
+                    frame->setFrameShape(QFrame::HLine);
+                    frame->setFrameShadow(QFrame::Plain);
+                    frame->setForegroundRole(QPalette::Mid);
+                } else {
+                    frame->setFrameShape(QFrame::Panel);
+                    frame->setFrameShadow(QFrame::Sunken);
+                }
                 widget = frame;
             } else {
                 auto* label = new QLabel(parent);
@@ -521,7 +536,11 @@ bool QtFormView::keyIntoTextBox(Control& control, QKeyEvent* event) {
     }
     if (!edit) return false;
     const int key = event->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) return false;  // to the window
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // Enter in a box presses the default button.
+        m_backend.deliver([this] { m_form.pressEnter(); });
+        return true;
+    }
     const Qt::KeyboardModifiers mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
 
     std::wstring codes;

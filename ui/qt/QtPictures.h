@@ -5,7 +5,8 @@
 
 namespace t7::qt {
 
-// The bundled picture `name`, or a null pixmap when there is none.
+// The bundled picture `name` (a file name such as "header.png"), or a null
+// pixmap when there is none.
 QPixmap bundledPicture(const QString& name);
 
 }  // namespace t7::qt
