@@ -6,9 +6,14 @@
 
 namespace t7::qt {
 
-// True when QT_QPA_PLATFORM names a platform (tests use "offscreen"), when a
-// Wayland display is named, or when the X display in DISPLAY accepts a
-// connection. Otherwise false, with the reason in `why`.
+// True when an operator can see the GUI: a Wayland display is named, the X
+// display in DISPLAY accepts a connection, or QT_QPA_PLATFORM names another
+// platform that draws somewhere (vnc, eglfs, linuxfb). "offscreen" and
+// "minimal" draw nowhere and count as no display. Otherwise false, with the
+// reason in `why`.
+// A display found this way stays connected until releaseDisplayProbe(),
+// to be called once Qt has connected on its own.
 bool displayAvailable(std::string& why);
+void releaseDisplayProbe();
 
 }  // namespace t7::qt

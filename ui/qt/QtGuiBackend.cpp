@@ -12,7 +12,9 @@ std::unique_ptr<IFormsBackend> createGuiBackend(int& argc, char** argv, std::wst
         why = fromUtf8(reason);
         return nullptr;
     }
-    return std::make_unique<qt::QtBackend>(argc, argv);
+    auto backend = std::make_unique<qt::QtBackend>(argc, argv);
+    qt::releaseDisplayProbe();
+    return backend;
 }
 
 }  // namespace t7

@@ -54,8 +54,14 @@ TEST(QtDisplayTest, NoDisplayOrAnUnreachableOneIsReportedNotAttempted) {
     EXPECT_FALSE(qt::displayAvailable(why));
     EXPECT_NE(why.find(":64999"), std::string::npos) << why;
 
-    // A platform chosen explicitly (tests, VNC) is taken as given.
+    // Offscreen draws nowhere: the wizard would wait for nobody.
     env.set("QT_QPA_PLATFORM", "offscreen");
+    why.clear();
+    EXPECT_FALSE(qt::displayAvailable(why));
+    EXPECT_NE(why.find("offscreen"), std::string::npos) << why;
+
+    // A platform that draws somewhere else is taken as given.
+    env.set("QT_QPA_PLATFORM", "vnc:size=800x600");
     EXPECT_TRUE(qt::displayAvailable(why));
 }
 
