@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <algorithm>
 
 #include "forms/Form.h"
 #include "ui/qt/QtBackend.h"
@@ -359,7 +360,6 @@ void QtFormView::applyList(Control& control) {
     for (const std::wstring& item : control.list()) items << qs(item);
     ++m_syncing;
     if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        const QString text = combo->currentText();
         combo->clear();
         combo->addItems(items);
         combo->setCurrentIndex(control.listIndex());
@@ -399,12 +399,18 @@ void QtFormView::applyFormGeometry() {
 }
 
 void QtFormView::updateTabOrder() {
-    QWidget* previous = nullptr;
-    for (Control* control : m_form.tabOrder()) {
-        QWidget* widget = m_widgets[control];
-        if (previous) QWidget::setTabOrder(previous, widget);
-        previous = widget;
+    // Every tab stop, hidden ones too: Tab skips what is hidden or disabled
+    // at the moment, so a step frame shown later is already in order.
+    std::vector<Control*> stops;
+    for (Control* control : m_form.controls()) {
+        if (control->tabIndex() >= 0 && (m_widgets[control]->focusPolicy() & Qt::TabFocus)) {
+            stops.push_back(control);
+        }
     }
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](const Control* a, const Control* b) { return a->tabIndex() < b->tabIndex(); });
+    for (size_t i = 1; i < stops.size(); ++i)
+        QWidget::setTabOrder(m_widgets[stops[i - 1]], m_widgets[stops[i]]);
 }
 
 void QtFormView::controlAdded(Control& control) {

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 
 #include "QtTestSupport.h"
 #include "forms/FormsRuntime.h"
@@ -109,6 +110,13 @@ TEST_F(QtFormsTest, DatabasePageShowsEachStepInTheSamePlace) {
         EXPECT_TRUE(frame->isVisible());
         EXPECT_EQ(frame->pos(), QPoint(qt::twipsToPixels(1800), qt::twipsToPixels(1320)));
         EXPECT_FALSE(test::saveScreenshot(QtBackend::windowOf(page), pictures[step]).empty());
+        std::vector<std::wstring> expectedOrder;
+        for (Control* control : page.tabOrder()) expectedOrder.push_back(control->displayName());
+        // The focus chain is a ring: read it from the first tab stop.
+        std::vector<std::wstring> walk = test::tabWalk(page);
+        auto first = std::find(walk.begin(), walk.end(), expectedOrder.front());
+        if (first != walk.end()) std::rotate(walk.begin(), first, walk.end());
+        EXPECT_EQ(walk, expectedOrder);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdlib>
+#include <map>
 #include <memory>
 
 #include "base/Text.h"
@@ -136,6 +137,27 @@ void expectRenderedAsLaid(Form& form) {
             EXPECT_EQ(edit->echoMode() == QLineEdit::Password, control->passwordChar() != 0) << where;
         }
     }
+}
+
+}  // namespace t7::test
+
+namespace t7::test {
+
+std::vector<std::wstring> tabWalk(Form& form) {
+    std::map<QWidget*, Control*> owners;
+    for (Control* control : form.controls()) owners[qt::QtBackend::widgetOf(*control)] = control;
+    std::vector<std::wstring> order;
+    QWidget* window = qt::QtBackend::windowOf(form);
+    for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain()) {
+        if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible() || !w->isEnabled()) continue;
+        // A combo box's edit field belongs to the combo box.
+        QWidget* owner = w;
+        while (owner && !owners.count(owner)) owner = owner->parentWidget();
+        if (!owner) continue;
+        const std::wstring name = owners[owner]->displayName();
+        if (order.empty() || order.back() != name) order.push_back(name);
+    }
+    return order;
 }
 
 }  // namespace t7::test

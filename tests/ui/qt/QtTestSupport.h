@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "forms/Control.h"
 #include "forms/Form.h"
@@ -30,5 +31,9 @@ QRect expectedGeometry(const Control& control);
 // caption or text, shown and enabled as the control is; and the window's
 // client size and caption.
 void expectRenderedAsLaid(Form& form);
+
+// The controls that Tab visits on screen, in the order of the focus ring,
+// starting anywhere in it.
+std::vector<std::wstring> tabWalk(Form& form);
 
 }  // namespace t7::test
