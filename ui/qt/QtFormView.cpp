@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -524,23 +525,19 @@ void QtFormView::closeRequested() {
 }
 
 bool QtFormView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress) return false;
+    if (m_passingInput) return false;
     auto* edit = qobject_cast<QLineEdit*>(watched);
     Control* control = controlOf(watched);
     if (!edit || !control) return false;
-    return keyIntoTextBox(*control, static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::KeyPress)
+        return keyIntoTextBox(*control, edit, static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::InputMethod) {
+        return inputMethodIntoTextBox(*control, edit, static_cast<QInputMethodEvent*>(event));
+    }
+    return false;
 }
 
-// Typing goes through the control, which edits at the end of its text: the
-// cursor is put there first, and a selection that reaches the end is removed
-// as an edit of its own. Returns true when the key has been dealt with.
-bool QtFormView::keyIntoTextBox(Control& control, QKeyEvent* event) {
-    auto* edit = qobject_cast<QLineEdit*>(m_widgets[&control]);
-    if (!edit) {
-        auto* combo = qobject_cast<QComboBox*>(m_widgets[&control]);
-        edit = combo ? combo->lineEdit() : nullptr;
-    }
-    if (!edit) return false;
+bool QtFormView::keyIntoTextBox(Control& control, QLineEdit* edit, QKeyEvent* event) {
     const int key = event->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         // Enter in a box presses the default button.
@@ -548,28 +545,52 @@ bool QtFormView::keyIntoTextBox(Control& control, QKeyEvent* event) {
         return true;
     }
     const Qt::KeyboardModifiers mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
-
-    std::wstring codes;
-    bool controlKey = false;
     if (key == Qt::Key_Backspace && mods == Qt::NoModifier) {
-        codes.push_back(static_cast<wchar_t>(kKeyBackspace));
-    } else if (mods == Qt::ControlModifier && key >= Qt::Key_A && key <= Qt::Key_Z) {
+        typeIntoTextBox(control, edit, std::wstring(1, static_cast<wchar_t>(kKeyBackspace)));
+        return true;
+    }
+    if (mods == Qt::ControlModifier && key >= Qt::Key_A && key <= Qt::Key_Z) {
         // Ctrl+letter arrives as its control code; if KeyPress lets it
         // through, the box does what the key means (paste, copy, cut).
-        codes.push_back(static_cast<wchar_t>(key - Qt::Key_A + 1));
-        controlKey = true;
-    } else if ((mods == Qt::NoModifier) && !event->text().isEmpty() && event->text().at(0).isPrint()) {
-        codes = event->text().toStdWString();
-    } else {
-        return false;  // navigation, Delete and the like: the box's own business
+        return !typeIntoTextBox(control, edit, std::wstring(1, static_cast<wchar_t>(key - Qt::Key_A + 1)));
     }
+    if (mods == Qt::NoModifier && !event->text().isEmpty() && event->text().at(0).isPrint()) {
+        typeIntoTextBox(control, edit, event->text().toStdWString());
+        return true;
+    }
+    return false;  // navigation, Delete and the like: the box's own business
+}
 
+// Text an input method commits (Chinese entered through an IME) is typed
+// like keys, so KeyPress sees every character; the composition still in
+// progress goes on to the box.
+bool QtFormView::inputMethodIntoTextBox(Control& control, QLineEdit* edit, QInputMethodEvent* event) {
+    if (event->commitString().isEmpty()) return false;
+    QPointer<QLineEdit> guard(edit);
+    const QString preedit = event->preeditString();
+    const QList<QInputMethodEvent::Attribute> attributes = event->attributes();
+    typeIntoTextBox(control, edit, event->commitString().toStdWString());
+    if (guard && !preedit.isEmpty()) {
+        QInputMethodEvent rest(preedit, attributes);
+        m_passingInput = true;
+        QCoreApplication::sendEvent(edit, &rest);
+        m_passingInput = false;
+    }
+    return true;
+}
+
+// Typing goes through the control, which edits at the end of its text: the
+// cursor is put there first, and a selection that reaches the end is removed
+// as an edit of its own. Returns false when KeyPress discarded a control key.
+bool QtFormView::typeIntoTextBox(Control& control, QLineEdit* edit, const std::wstring& codes) {
+    const bool controlKey = codes.size() == 1 && codes[0] < 32 && codes[0] != kKeyBackspace;
     QPointer<QtFormView> self(this);
+    QPointer<QLineEdit> guard(edit);
     bool accepted = true;
     m_backend.deliver([&] {
         if (!controlKey && edit->hasSelectedText() &&
             edit->selectionStart() + edit->selectedText().size() == edit->text().size()) {
-            QString rest = edit->text().left(edit->selectionStart());
+            const QString rest = edit->text().left(edit->selectionStart());
             ++m_syncing;
             edit->setText(rest);
             --m_syncing;
@@ -577,10 +598,9 @@ bool QtFormView::keyIntoTextBox(Control& control, QKeyEvent* event) {
         }
         for (wchar_t ch : codes) accepted = control.type(ch) && accepted;
     });
-    if (!self) return true;
-    if (controlKey) return !accepted;
-    if (m_widgets.count(&control)) edit->setCursorPosition(edit->text().size());
-    return true;
+    if (self && guard && m_widgets.count(&control) && !controlKey)
+        edit->setCursorPosition(edit->text().size());
+    return accepted;
 }
 
 }  // namespace t7::qt

@@ -8,6 +8,8 @@
 #include "forms/Backend.h"
 
 class QEventLoop;
+class QInputMethodEvent;
+class QLineEdit;
 
 namespace t7::qt {
 
@@ -62,7 +64,9 @@ private:
     void applyFont(Control& control);
     void applyFormGeometry();
     void updateTabOrder();
-    bool keyIntoTextBox(Control& control, QKeyEvent* event);
+    bool keyIntoTextBox(Control& control, QLineEdit* edit, QKeyEvent* event);
+    bool inputMethodIntoTextBox(Control& control, QLineEdit* edit, QInputMethodEvent* event);
+    bool typeIntoTextBox(Control& control, QLineEdit* edit, const std::wstring& codes);
     Control* controlOf(QObject* object) const;
 
     QtBackend& m_backend;
@@ -73,6 +77,8 @@ private:
     // the toolkit's own signals are not taken for the operator's input.
     int m_syncing = 0;
     bool m_positioned = false;
+    // Set while an event the filter has reworked goes on to its box.
+    bool m_passingInput = false;
     QEventLoop* m_modalLoop = nullptr;
 };
 

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -159,6 +160,7 @@ TEST_F(QtBackendTest, KeysGoThroughKeyPressWhichMayChangeOrDiscardThem) {
         if (key >= '0' && key <= '9') key = 0;
         if (key == 22) key = 0;  // Ctrl+V
         if (key == 'a') key = 'A';
+        if (key == L'文') key = 0;
     });
     form.show();
     auto* edit = widget<QLineEdit>(L"txtName");
@@ -180,6 +182,13 @@ TEST_F(QtBackendTest, KeysGoThroughKeyPressWhichMayChangeOrDiscardThem) {
     edit->selectAll();
     QTest::keyClicks(edit, QStringLiteral("b"));
     EXPECT_EQ(form[L"txtName"].text(), L"b");
+
+    // Text an input method commits passes KeyPress character by character.
+    QInputMethodEvent committed;
+    committed.setCommitString(QStringLiteral("中文"));
+    QCoreApplication::sendEvent(edit, &committed);
+    EXPECT_EQ(form[L"txtName"].text(), L"b中");
+    EXPECT_EQ(edit->text(), QStringLiteral("b中"));
     backend.rethrowFailure();
 }
 
