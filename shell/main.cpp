@@ -12,13 +12,15 @@
 #include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineFolder.h"
 #include "platform/machine/MachineRegistryHive.h"
-#include "platform/posix/PosixProcessService.h"
 #include "settings/CRegistry.h"
 #include "shell/CommandLine.h"
 #include "shell/Global.h"
+#include "shell/ProcessService.h"
 #include "shell/SilentRun.h"
 #include "shell/Switches.h"
 #include "shell/Wizard.h"
+#include "web/NetworkInfoService.h"
+#include "web/mdlIPArray.h"
 
 namespace {
 
@@ -26,13 +28,14 @@ namespace {
 // switches.
 class WizardProcess : public t7::IProcessService {
 public:
-    explicit WizardProcess(std::vector<std::wstring> arguments) : m_arguments(std::move(arguments)) {}
+    WizardProcess(std::unique_ptr<t7::IProcessService> process, std::vector<std::wstring> arguments)
+        : m_process(std::move(process)), m_arguments(std::move(arguments)) {}
     std::wstring commandLineArguments() const override { return t7::joinArguments(m_arguments); }
-    std::wstring programFolder() const override { return m_posix.programFolder(); }
+    std::wstring programFolder() const override { return m_process->programFolder(); }
 
 private:
+    std::unique_ptr<t7::IProcessService> m_process;
     std::vector<std::wstring> m_arguments;
-    t7::PosixProcessService m_posix{0, nullptr};
 };
 
 }  // namespace
@@ -41,7 +44,8 @@ int main(int argc, char** argv) {
     std::vector<std::wstring> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(t7::fromUtf8(argv[i]));
     const t7::SetupSwitches switches = t7::extractSwitches(arguments);
-    WizardProcess process(std::move(arguments));
+    WizardProcess process(t7::makeProcessService(argc, argv), std::move(arguments));
+    const std::unique_ptr<t7::INetworkInfoService> network = t7::makeNetworkInfoService();
 
     const t7::MachineFolder machine = t7::MachineFolder::fromEnvironment();
     t7::MachineRegistryHive hive(machine);
@@ -50,6 +54,8 @@ int main(int argc, char** argv) {
     t7::ProcessValues values;
 
     t7::WizardServices services;
+    services.web.LoadIPArray = [&](t7::ProcessValues& v) { t7::mdlIPArray::LoadIPArray(v, *network); };
+    services.web.GetLocalComputerName = [&] { return t7::mdlIPArray::GetLocalComputerName(*network); };
     services.web.IsHaveIIS = [&] { return registry.IsHaveIIS(); };
     services.web.SplitCommandLine = [&] { return t7::SplitCommandLine(process); };
     services.web.storeWebURL = [&](const std::wstring& url) {
@@ -58,7 +64,8 @@ int main(int argc, char** argv) {
 
     if (switches.silent) {
         t7::SilentRunOptions options;
-        if (switches.answersFile) options.answersFile = std::filesystem::path(t7::toUtf8(*switches.answersFile));
+        if (switches.answersFile)
+            options.answersFile = std::filesystem::path(t7::toUtf8(*switches.answersFile));
         if (switches.logFile) options.logFile = std::filesystem::path(t7::toUtf8(*switches.logFile));
         const t7::RunResult result = t7::runSilently(options, values, std::move(services));
         return static_cast<int>(result);
@@ -79,8 +86,7 @@ int main(int argc, char** argv) {
     std::ofstream recording;
     std::unique_ptr<t7::ScriptRecorder> recorder;
     if (switches.record) {
-        const std::filesystem::path file(
-            t7::toUtf8(switches.answersFile.value_or(L"answers.txt")));
+        const std::filesystem::path file(t7::toUtf8(switches.answersFile.value_or(L"answers.txt")));
         recording.open(file, std::ios::binary | std::ios::trunc);
         if (!recording) {
             std::cerr << "T7Setup: cannot write the answers file " << file.string() << "\n";
