@@ -59,7 +59,7 @@ WizardServices fakeServices(Outcome& o, ProcessValues& values) {
         page[L"lstWebServer"].addItem(L"考试站点");
         page[L"lstWebServer"].setListIndex(0);
     };
-    s.web.createVirtualDirs = [&o](const std::wstring& ip, const std::wstring& site,
+    s.web.createVirtualDirs = [&o](frmIIS&, const std::wstring& ip, const std::wstring& site,
                                    const std::wstring& dirs) {
         o.virtualDirs.push_back(ip + L"|" + site + L"|" + dirs);
         return true;
