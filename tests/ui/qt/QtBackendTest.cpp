@@ -240,14 +240,6 @@ TEST_F(QtBackendTest, ClicksSelectionsAndEnterReachTheirHandlers) {
     EXPECT_EQ(clicks, expected);
 }
 
-TEST_F(QtBackendTest, HourglassIsTheWaitCursor) {
-    form.show();
-    form.setMousePointer(MousePointer::Hourglass);
-    EXPECT_EQ(qt::QtBackend::windowOf(form)->cursor().shape(), Qt::WaitCursor);
-    form.setMousePointer(MousePointer::Default);
-    EXPECT_EQ(qt::QtBackend::windowOf(form)->cursor().shape(), Qt::ArrowCursor);
-}
-
 TEST_F(QtBackendTest, ModalFormSuspendsItsCallerUntilItUnloads) {
     Form dialog(runtime, sampleLayout(true));
     MsgResult answer = MsgResult::Ok;
