@@ -91,6 +91,7 @@ void QtBackend::runModal(Form& form) {
 }
 
 void QtBackend::run() {
+    rethrowFailure();
     if (std::none_of(m_views.begin(), m_views.end(), [](const QtFormView* v) { return v->windowShown(); })) {
         return;
     }
