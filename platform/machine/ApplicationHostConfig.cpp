@@ -70,19 +70,22 @@ std::string lineBreakOf(const std::string& whitespace) {
 
 std::string indentUnit(pugi::xml_node anyElement) {
     // Follow the file's own unit: the indentation of the first nested
-    // element beyond that of its parent, else four spaces.
-    for (pugi::xml_node node = anyElement; node; node = node.parent()) {
+    // element beyond that of its parent (the root element has none), else
+    // four spaces.
+    auto column = [](const std::string& ws) {
+        size_t nl = ws.find_last_of('\n');
+        return nl == std::string::npos ? ws : ws.substr(nl + 1);
+    };
+    for (pugi::xml_node node = anyElement; node && node.type() == pugi::node_element; node = node.parent()) {
+        const bool isRoot = node.parent().type() == pugi::node_document;
+        const std::string outer = indentBefore(node);
+        if (!isRoot && outer.empty()) continue;
+        const std::string o = column(outer);
         for (pugi::xml_node child : node.children()) {
             if (child.type() != pugi::node_element) continue;
-            std::string outer = indentBefore(node);
-            std::string inner = indentBefore(child);
-            auto column = [](const std::string& ws) {
-                size_t nl = ws.find_last_of('\n');
-                return nl == std::string::npos ? ws : ws.substr(nl + 1);
-            };
-            std::string o = column(outer), i = column(inner);
-            if (!outer.empty() && i.size() > o.size() && i.compare(0, o.size(), o) == 0)
-                return i.substr(o.size());
+            const std::string inner = indentBefore(child);
+            const std::string i = column(inner);
+            if (!inner.empty() && i.size() > o.size() && i.compare(0, o.size(), o) == 0) return i.substr(o.size());
         }
     }
     return "    ";
