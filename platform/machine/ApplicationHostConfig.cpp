@@ -85,7 +85,8 @@ std::string indentUnit(pugi::xml_node anyElement) {
             if (child.type() != pugi::node_element) continue;
             const std::string inner = indentBefore(child);
             const std::string i = column(inner);
-            if (!inner.empty() && i.size() > o.size() && i.compare(0, o.size(), o) == 0) return i.substr(o.size());
+            if (!inner.empty() && i.size() > o.size() && i.compare(0, o.size(), o) == 0)
+                return i.substr(o.size());
         }
     }
     return "    ";

@@ -162,14 +162,14 @@ public:
         requireSaved(site);
         const std::wstring path = joinPath(m_path, name);
         std::optional<DirectoryPlace> place = findDirectory(site, path);
-        if (!place) throw AppError(weberr::PathNotFound, L"There is no directory " + path + L" in " + m_siteName);
+        if (!place)
+            throw AppError(weberr::PathNotFound, L"There is no directory " + path + L" in " + m_siteName);
         // Names compare without case; keep the spelling the file has.
         const std::wstring holderPath = fromUtf8(place->application.attribute("path").value());
-        const std::wstring stored =
-            place->isApplication
-                ? holderPath
-                : (holderPath == L"/" ? std::wstring() : holderPath) +
-                      fromUtf8(place->virtualDirectory.attribute("path").value());
+        const std::wstring stored = place->isApplication
+                                        ? holderPath
+                                        : (holderPath == L"/" ? std::wstring() : holderPath) +
+                                              fromUtf8(place->virtualDirectory.attribute("path").value());
         return std::make_shared<DirectoryObject>(m_context, m_siteId, m_siteName, stored, false);
     }
 

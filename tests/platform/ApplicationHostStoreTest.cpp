@@ -1,10 +1,9 @@
 // What the store over applicationHost.config writes, and what it never
 // touches.
-#include "platform/machine/ApplicationHostStore.h"
-
 #include <gtest/gtest.h>
 
 #include "base/AppError.h"
+#include "platform/machine/ApplicationHostStore.h"
 #include "support/FakeWebServerStore.h"
 #include "support/TestPaths.h"
 
@@ -88,7 +87,8 @@ TEST_F(ApplicationHostStoreTest, MalformedConfigurationFailsToBindAndIsNeverWrit
 
 TEST_F(ApplicationHostStoreTest, SavingAnApplicationKeepsEverythingElseAsItWas) {
     test::writeFileBytes(file(), kWindowsConfig);
-    auto directory = defaultSite()->GetObject(kWebVirtualDirClass, L"Root")->Create(kWebVirtualDirClass, L"t7");
+    auto directory =
+        defaultSite()->GetObject(kWebVirtualDirClass, L"Root")->Create(kWebVirtualDirClass, L"t7");
     directory->setAccessRead(true);
     directory->setAccessScript(true);
     directory->setPath(L"D:\\Exam\\WebRoot");
@@ -97,10 +97,11 @@ TEST_F(ApplicationHostStoreTest, SavingAnApplicationKeepsEverythingElseAsItWas) 
     directory->SetInfo();
 
     const std::string after = contents();
-    const std::string otherSite = kWindowsConfig.substr(kWindowsConfig.find("\t\t\t<site name=\"Other\""),
-                                                        kWindowsConfig.find("\t\t</sites>") -
-                                                            kWindowsConfig.find("\t\t\t<site name=\"Other\""));
-    EXPECT_EQ(after.compare(0, 80, kWindowsConfig, 0, 80), 0) << "byte order mark, declaration, first comment";
+    const std::string otherSite = kWindowsConfig.substr(
+        kWindowsConfig.find("\t\t\t<site name=\"Other\""),
+        kWindowsConfig.find("\t\t</sites>") - kWindowsConfig.find("\t\t\t<site name=\"Other\""));
+    EXPECT_EQ(after.compare(0, 80, kWindowsConfig, 0, 80), 0)
+        << "byte order mark, declaration, first comment";
     EXPECT_NE(after.find(otherSite), std::string::npos) << after;
     EXPECT_NE(after.find("\t\t<defaultDocument enabled=\"true\" />\r\n"), std::string::npos);
     EXPECT_NE(after.find("</configuration>\r\n<!-- kept: tail comment -->\r\n"), std::string::npos);
@@ -131,7 +132,8 @@ TEST_F(ApplicationHostStoreTest, SavingAnApplicationKeepsEverythingElseAsItWas) 
 
 TEST_F(ApplicationHostStoreTest, ReusedVirtualDirectoryBecomesAnApplication) {
     test::writeFileBytes(file(), kWindowsConfig);
-    auto directory = defaultSite()->GetObject(kWebVirtualDirClass, L"Root")->GetObject(kWebVirtualDirClass, L"OLD");
+    auto directory =
+        defaultSite()->GetObject(kWebVirtualDirClass, L"Root")->GetObject(kWebVirtualDirClass, L"OLD");
     directory->setPath(L"D:\\New");
     directory->AppCreate2(2);
     directory->SetInfo();

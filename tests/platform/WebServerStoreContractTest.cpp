@@ -60,7 +60,9 @@ public:
 private:
     test::TempDir dir;
     test::FakeFolders folders;
-    ApplicationHostStore m_store{file(), folders, [] { return std::vector<std::wstring>{L"192.168.1.10", L"EXAMSRV"}; }};
+    ApplicationHostStore m_store{file(), folders, [] {
+                                     return std::vector<std::wstring>{L"192.168.1.10", L"EXAMSRV"};
+                                 }};
 };
 
 class FakeStoreHarness {
@@ -113,7 +115,8 @@ using Harnesses = ::testing::Types<ApplicationHostHarness, FakeStoreHarness>;
 TYPED_TEST_SUITE(WebServerStoreContract, Harnesses);
 
 TYPED_TEST(WebServerStoreContract, BindsOnlyTheLocalComputer) {
-    for (const wchar_t* computer : {L"localhost", L"127.0.0.1", L".", L"192.168.1.10", L"EXAMSRV", L"examsrv"}) {
+    for (const wchar_t* computer :
+         {L"localhost", L"127.0.0.1", L".", L"192.168.1.10", L"EXAMSRV", L"examsrv"}) {
         EXPECT_NO_THROW(this->harness.store().bind(L"IIS://" + std::wstring(computer) + L"/W3svc"))
             << toUtf8(computer);
     }

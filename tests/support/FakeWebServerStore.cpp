@@ -7,13 +7,17 @@
 
 namespace t7::test {
 
-void FakeFolders::deleteFile(const std::wstring& path) { throw AppError(53, L"File not found: " + path); }
+void FakeFolders::deleteFile(const std::wstring& path) {
+    throw AppError(53, L"File not found: " + path);
+}
 
 void FakeFolders::moveFile(const std::wstring& from, const std::wstring&) {
     throw AppError(53, L"File not found: " + from);
 }
 
-std::filesystem::path FakeFolders::nativePath(const std::wstring& path) const { return toUtf8(path); }
+std::filesystem::path FakeFolders::nativePath(const std::wstring& path) const {
+    return toUtf8(path);
+}
 
 namespace {
 
@@ -31,10 +35,12 @@ public:
         return std::make_shared<FakeDirObject>(m_store, m_child, name, true);
     }
 
-    std::shared_ptr<IWebVirtualDir> GetObject(const std::wstring& className, const std::wstring& name) override {
+    std::shared_ptr<IWebVirtualDir> GetObject(const std::wstring& className,
+                                              const std::wstring& name) override {
         m_store.check(L"GetObject");
         requireChildOfRoot(className, name);
-        if (!site().directories.count(asciiLower(name))) throw AppError(weberr::PathNotFound, L"missing: " + name);
+        if (!site().directories.count(asciiLower(name)))
+            throw AppError(weberr::PathNotFound, L"missing: " + name);
         return std::make_shared<FakeDirObject>(m_store, m_child, name, false);
     }
 
@@ -117,7 +123,8 @@ public:
         requireSite(L"ADsPath");
         return L"IIS://" + m_computer + L"/W3SVC/" + child().id;
     }
-    std::shared_ptr<IWebVirtualDir> GetObject(const std::wstring& className, const std::wstring& name) override {
+    std::shared_ptr<IWebVirtualDir> GetObject(const std::wstring& className,
+                                              const std::wstring& name) override {
         requireSite(L"GetObject");
         if (!equalsIgnoreCase(className, kWebVirtualDirClass) || !equalsIgnoreCase(name, L"Root")) {
             throw AppError(weberr::PathNotFound, L"no " + name);
@@ -145,7 +152,8 @@ private:
 
 class FakeService : public IWebService {
 public:
-    FakeService(FakeWebServerStore& store, std::wstring computer) : m_store(store), m_computer(std::move(computer)) {}
+    FakeService(FakeWebServerStore& store, std::wstring computer)
+        : m_store(store), m_computer(std::move(computer)) {}
     std::vector<std::shared_ptr<IWebObject>> children() override {
         m_store.check(L"children");
         std::vector<std::shared_ptr<IWebObject>> result;
@@ -171,7 +179,8 @@ std::shared_ptr<IWebService> FakeWebServerStore::bind(const std::wstring& path) 
     }
     const std::wstring computer = path.substr(prefix.size(), path.size() - prefix.size() - suffix.size());
     bool known = false;
-    for (const std::wstring& name : reachable) known = known || (!computer.empty() && equalsIgnoreCase(name, computer));
+    for (const std::wstring& name : reachable)
+        known = known || (!computer.empty() && equalsIgnoreCase(name, computer));
     if (!known) throw AppError(weberr::BadNetPath, L"unreachable " + computer);
     return std::make_shared<FakeService>(*this, computer);
 }
