@@ -27,7 +27,8 @@ void attachWebServerStore(frmIISServices& services, IWebServerStore& store) {
     };
     services.composeWebURL = [&store](frmIIS& page) {
         Control& url = page.control(L"txtURL");
-        url.setText(composeWebURL(store, page.control(L"cboWEBIP").text(), page.control(L"lstWebServer").text(),
+        url.setText(composeWebURL(store, page.control(L"cboWEBIP").text(),
+                                  page.control(L"lstWebServer").text(),
                                   page.control(L"txtVirtualDIR").text()));
         // What the box holds now, not what was composed.
         page.WebLocation = url.text();
@@ -35,9 +36,10 @@ void attachWebServerStore(frmIISServices& services, IWebServerStore& store) {
     services.createVirtualDirs = [&store](frmIIS& page, const std::wstring& ip, const std::wstring& site,
                                           const std::wstring& dirs) {
         VirtualDirServices work{store, page.runtime(), [&page] { page.composeWebURL(); }};
-        return createVirtualDirs(ip, site, dirs, [&](auto& computer, auto& webSite, auto& names, auto& paths) {
-            ASTCreateVirtualWebDir(work, computer, webSite, names, paths);
-        });
+        return createVirtualDirs(ip, site, dirs,
+                                 [&](auto& computer, auto& webSite, auto& names, auto& paths) {
+                                     ASTCreateVirtualWebDir(work, computer, webSite, names, paths);
+                                 });
     };
 }
 
