@@ -1,5 +1,6 @@
 #pragma once
 // The process service: what the wizard needs to know about its own process.
+#include <memory>
 #include <string>
 
 namespace t7 {
@@ -14,5 +15,9 @@ public:
     // The folder that holds the program file, without a trailing separator.
     virtual std::wstring programFolder() const = 0;
 };
+
+// The process service of the platform the program was built for, over the
+// arguments main() received.
+std::unique_ptr<IProcessService> makeProcessService(int argc, const char* const* argv);
 
 }  // namespace t7

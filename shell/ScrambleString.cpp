@@ -47,7 +47,8 @@ std::wstring ScrambleString(std::wstring_view text, std::wstring_view key, IRand
     if (key.empty()) throw AppError(errnum::InvalidProcedureCall, L"Invalid procedure call: empty key");
     for (wchar_t digit : key) {
         if (digit < L'0' || digit > L'9') {
-            throw AppError(errnum::InvalidProcedureCall, L"Invalid procedure call: key is not decimal digits");
+            throw AppError(errnum::InvalidProcedureCall,
+                           L"Invalid procedure call: key is not decimal digits");
         }
     }
     const size_t n = key.size();

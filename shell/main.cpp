@@ -13,14 +13,16 @@
 #include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineFolder.h"
 #include "platform/machine/MachineRegistryHive.h"
-#include "platform/posix/PosixProcessService.h"
 #include "settings/CRegistry.h"
 #include "shell/CommandLine.h"
 #include "shell/Global.h"
 #include "shell/SilentRun.h"
 #include "shell/Switches.h"
+#include "shell/ProcessService.h"
 #include "shell/Wizard.h"
+#include "web/NetworkInfoService.h"
 #include "web/WebPageServices.h"
+#include "web/mdlIPArray.h"
 
 namespace {
 
@@ -28,13 +30,14 @@ namespace {
 // switches.
 class WizardProcess : public t7::IProcessService {
 public:
-    explicit WizardProcess(std::vector<std::wstring> arguments) : m_arguments(std::move(arguments)) {}
+    WizardProcess(std::unique_ptr<t7::IProcessService> process, std::vector<std::wstring> arguments)
+        : m_process(std::move(process)), m_arguments(std::move(arguments)) {}
     std::wstring commandLineArguments() const override { return t7::joinArguments(m_arguments); }
-    std::wstring programFolder() const override { return m_posix.programFolder(); }
+    std::wstring programFolder() const override { return m_process->programFolder(); }
 
 private:
+    std::unique_ptr<t7::IProcessService> m_process;
     std::vector<std::wstring> m_arguments;
-    t7::PosixProcessService m_posix{0, nullptr};
 };
 
 }  // namespace
@@ -43,7 +46,8 @@ int main(int argc, char** argv) {
     std::vector<std::wstring> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(t7::fromUtf8(argv[i]));
     const t7::SetupSwitches switches = t7::extractSwitches(arguments);
-    WizardProcess process(std::move(arguments));
+    WizardProcess process(t7::makeProcessService(argc, argv), std::move(arguments));
+    const std::unique_ptr<t7::INetworkInfoService> network = t7::makeNetworkInfoService();
 
     const t7::MachineFolder machine = t7::MachineFolder::fromEnvironment();
     t7::MachineRegistryHive hive(machine);
@@ -52,6 +56,8 @@ int main(int argc, char** argv) {
     t7::ProcessValues values;
 
     t7::WizardServices services;
+    services.web.LoadIPArray = [&](t7::ProcessValues& v) { t7::mdlIPArray::LoadIPArray(v, *network); };
+    services.web.GetLocalComputerName = [&] { return t7::mdlIPArray::GetLocalComputerName(*network); };
     services.web.IsHaveIIS = [&] { return registry.IsHaveIIS(); };
     services.web.SplitCommandLine = [&] { return t7::SplitCommandLine(process); };
     services.web.storeWebURL = [&](const std::wstring& url) {

@@ -27,7 +27,13 @@ PosixProcessService::PosixProcessService(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) m_arguments.push_back(fromUtf8(argv[i]));
 }
 
-std::wstring PosixProcessService::commandLineArguments() const { return joinArguments(m_arguments); }
+std::wstring PosixProcessService::commandLineArguments() const {
+    return joinArguments(m_arguments);
+}
+
+std::unique_ptr<IProcessService> makeProcessService(int argc, const char* const* argv) {
+    return std::make_unique<PosixProcessService>(argc, argv);
+}
 
 std::wstring PosixProcessService::programFolder() const {
     std::error_code ec;

@@ -1,10 +1,9 @@
-#include "platform/posix/PosixProcessService.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "base/Text.h"
+#include "platform/posix/PosixProcessService.h"
 #include "shell/CommandLine.h"
 
 namespace t7 {

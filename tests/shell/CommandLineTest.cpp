@@ -1,8 +1,7 @@
-#include "shell/CommandLine.h"
-
 #include <gtest/gtest.h>
 
 #include "base/AppError.h"
+#include "shell/CommandLine.h"
 #include "shell/ProcessService.h"
 
 namespace t7 {
@@ -37,8 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{L"QuoteInsideUnquotedKept", L"a\"b \"c\"", {L"", L"a\"b \"c\""}},
         SplitCase{L"BlanksInsideQuotedKept", L"\"a \t b\"", {L"", L"a \t b"}},
         SplitCase{L"OpenQuoteRunsToTheEnd", L"\"t7\" \"D:\\Exam rest", {L"", L"t7", L"D:\\Exam rest"}},
-        SplitCase{L"NoArguments", L"", {L""}},
-        SplitCase{L"OnlyBlanks", L"  \t ", {L""}},
+        SplitCase{L"NoArguments", L"", {L""}}, SplitCase{L"OnlyBlanks", L"  \t ", {L""}},
         SplitCase{L"ElevenQuotedGiveTen",
                   L"\"1\" \"2\" \"3\" \"4\" \"5\" \"6\" \"7\" \"8\" \"9\" \"10\" \"11\"",
                   {L"", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10"}}),

@@ -1,11 +1,10 @@
-#include "shell/ScrambleString.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
 
 #include "base/AppError.h"
 #include "base/Text.h"
+#include "shell/ScrambleString.h"
 
 namespace t7 {
 namespace {
@@ -80,8 +79,14 @@ TEST(ScrambleStringTest, AsciiStaysAsciiAndTheResultMayHoldNul) {
 }
 
 TEST(ScrambleStringTest, ScramblingTwiceRestoresThePaddedText) {
-    const std::wstring texts[] = {L"", L"sa", L"T7Admin!", L"密码中文abc", std::wstring(40, L'中'),
-                                  L"丂丂丂丂丂丂丂", std::wstring(L"a\0b", 3), L"€é\x0E01"};
+    const std::wstring texts[] = {L"",
+                                  L"sa",
+                                  L"T7Admin!",
+                                  L"密码中文abc",
+                                  std::wstring(40, L'中'),
+                                  L"丂丂丂丂丂丂丂",
+                                  std::wstring(L"a\0b", 3),
+                                  L"€é\x0E01"};
     for (const std::wstring& text : texts) {
         for (const wchar_t* key : {L"5820316", L"9", L"8888888"}) {
             const std::wstring once = ScrambleString(text, key);

@@ -19,8 +19,13 @@ std::string quoted(const std::string& text) {
 }  // namespace
 
 ToolResult runMachineTool(const std::vector<std::string>& arguments) {
+    // The build tree: $T7_BINARY_DIR, else the parent of the folder holding
+    // this test program (<build>/tests/test_web).
     const char* binary = std::getenv("T7_BINARY_DIR");
-    const std::filesystem::path tool = std::filesystem::path(binary ? binary : ".") / "tools" / "t7machine";
+    const std::filesystem::path build =
+        binary && *binary ? std::filesystem::path(binary)
+                          : std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
+    const std::filesystem::path tool = build / "tools" / "t7machine";
     if (!std::filesystem::exists(tool)) throw std::runtime_error("t7machine is not built: " + tool.string());
     std::string command = quoted(tool.string());
     for (const std::string& a : arguments) command += " " + quoted(a);

@@ -1,255 +1,182 @@
-// The web server page driven headlessly over a machine folder made by
-// t7machine: what the operator sees, and what lands in applicationHost.config
-// and registry.reg.
+#include "web/frmIIS.h"
+
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <stdexcept>
-
-#include "base/Text.h"
-#include "forms/HeadlessBackend.h"
-#include "platform/machine/ApplicationHostStore.h"
-#include "platform/machine/MachineFileSystem.h"
-#include "platform/machine/MachineRegistryHive.h"
-#include "settings/CRegistry.h"
-#include "shell/Wizard.h"
-#include "support/MachineTool.h"
-#include "support/TestPaths.h"
-#include "web/WebPageServices.h"
-#include "web/frmIIS.h"
+#include "support/FakeWizard.h"
 
 namespace t7 {
 namespace {
 
-// Which forms load and unload, in order.
-struct FormOrder : IFormsObserver {
-    std::vector<std::wstring> events;
-    void formLoaded(Form& form) override { events.push_back(L"load " + form.name()); }
-    void formUnloaded(Form& form) override { events.push_back(L"unload " + form.name()); }
-};
+using Names = std::vector<std::wstring>;
+
+const wchar_t* const kNoIIS = L"当前操作系统中没有找到Internet 信息服务(IIS)，配置IIS服务失败!";
+const wchar_t* const kMissingArgument =
+    L"程序运行缺少参数！请用命令行运行,格式:\"程序名 + 空格 + 页面物理路径\"";
 
 class frmIISTest : public ::testing::Test {
 protected:
-    void SetUp() override { runtime.addObserver(&order); }
-    void TearDown() override { runtime.removeObserver(&order); }
+    test::FakeMachine machine;
+    std::unique_ptr<test::FakeWizard> run;
 
-    void makeMachine(std::vector<std::string> options = {}) {
-        options.insert(options.begin(), {"init", machine.root().string()});
-        test::ToolResult result = test::runMachineTool(options);
-        if (result.status != 0) throw std::runtime_error("t7machine init failed: " + result.output);
-        std::filesystem::create_directories(machine.driveFolder('d') / "Exam" / "WebRoot");
+    void start() {
+        run = std::make_unique<test::FakeWizard>(machine);
+        run->wizard->start();
     }
-
-    void startPage(std::vector<std::wstring> addresses = {L"192.168.1.10"},
-                   std::wstring installFolder = L"D:\\Exam") {
-        WizardServices services;
-        services.web.LoadIPArray = [addresses](ProcessValues& v) {
-            v.IPArray = addresses;
-            v.ipArrayDimensioned = true;
-        };
-        services.web.GetLocalComputerName = [] { return std::wstring(L"EXAMSRV"); };
-        services.web.IsHaveIIS = [this] { return registry.IsHaveIIS(); };
-        services.web.SplitCommandLine = [installFolder] {
-            return std::vector<std::wstring>{L"", L"t7", installFolder};
-        };
-        services.web.storeWebURL = [this](const std::wstring& url) {
-            registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", url, RegistryRoot::LocalMachine);
-        };
-        attachWebServerStore(services.web, store);
-        wizard = std::make_unique<Wizard>(runtime, values, std::move(services));
-        wizard->start();
-    }
-
-    frmIIS& page() { return wizard->iis(); }
-    Control& control(const wchar_t* name) { return page().control(name); }
-    std::string config() const { return test::readFileBytes(machine.applicationHostConfig()); }
-    std::wstring webURL() {
-        return registry.GetKeyValue(L"Ostrel", L"Install", L"WebURL", RegistryRoot::LocalMachine);
-    }
-    static size_t occurrences(const std::string& text, const std::string& what) {
-        size_t count = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-        return count;
-    }
-    std::vector<std::wstring> boxTexts() const {
-        std::vector<std::wstring> texts;
-        for (const auto& box : backend.messageBoxes()) texts.push_back(box.request.text);
-        return texts;
-    }
-
-    test::TempDir dir;
-    MachineFolder machine{dir.path() / "machine"};
-    MachineFileSystem fileSystem{machine};
-    MachineRegistryHive hive{machine};
-    CRegistry registry{hive, fileSystem};
-    ProcessValues values;
-    ApplicationHostStore store{machine.applicationHostConfig(), fileSystem,
-                               [this] { return values.IPArray; }};
-    HeadlessBackend backend;
-    FormsRuntime runtime{backend};
-    FormOrder order;
-    std::unique_ptr<Wizard> wizard;
+    frmIIS& page() { return run->wizard->iis(); }
 };
 
-TEST_F(frmIISTest, OkPublishesTheApplicationStoresTheURLAndHandsOverToTheDatabasePage) {
-    makeMachine();
-    startPage();
-    EXPECT_EQ(control(L"lstWebServer").list(), std::vector<std::wstring>{L"Default Web Site"});
-    EXPECT_EQ(control(L"cboWEBIP").list(), (std::vector<std::wstring>{L"192.168.1.10", L"EXAMSRV"}));
-    EXPECT_EQ(control(L"txtURL").text(), L"http://192.168.1.10/t7");
+TEST_F(frmIISTest, WithTheArgumentsThePageWaitsShowingNameAddressesAndURL) {
+    machine.commandLine = L"\"exam\" \"D:\\Exam\\\"";
+    start();
+    EXPECT_EQ(run->openForms(), Names{L"frmIIS"});
+    EXPECT_TRUE(page().isVisible());
+    EXPECT_TRUE(page().m_bLoaded);
+    EXPECT_TRUE(run->boxTexts().empty());
+    EXPECT_EQ(run->values.ScrambleKey, L"5820316");
+    EXPECT_EQ(run->values.IPArray, (Names{L"192.168.1.10", L"SERVER01"}));
+    EXPECT_EQ(page()[L"cboWEBIP"].list(), (Names{L"192.168.1.10", L"SERVER01"}));
+    EXPECT_EQ(page()[L"cboWEBIP"].listIndex(), 0);
+    EXPECT_EQ(page()[L"txtVirtualDIR"].text(), L"exam");
+    // A path ending in a backslash gets a doubled one: nothing is inserted.
+    EXPECT_EQ(page().m_strWebPath, L"D:\\Exam\\\\WebRoot");
+    EXPECT_EQ(page()[L"txtURL"].text(), L"http://192.168.1.10/exam");
+    EXPECT_EQ(page().WebLocation, L"http://192.168.1.10/exam");
+}
 
-    order.events.clear();
-    control(L"cmdOK").click();
+TEST_F(frmIISTest, AnEmptyNameDefaultsToT7) {
+    machine.commandLine = L"\"\" \"D:\\Exam\"";
+    start();
+    EXPECT_EQ(page()[L"txtVirtualDIR"].text(), L"t7");
+}
 
-    ASSERT_EQ(backend.messageBoxes().size(), 1u) << (boxTexts().empty() ? "" : toUtf8(boxTexts().back()));
-    const MessageBoxRequest& box = backend.messageBoxes()[0].request;
-    EXPECT_EQ(box.text, L"IIS配置成功!\rhttp://192.168.1.10/t7");
-    EXPECT_EQ(box.icon, MsgIcon::Information);
+TEST_F(frmIISTest, WebServerMissingShowsTheStopMessageAndOpensTheDatabasePage) {
+    machine.haveIIS = false;
+    machine.commandLine = L"";
+    start();
+    ASSERT_EQ(run->backend.messageBoxes().size(), 1u);
+    const MessageBoxRequest& box = run->backend.messageBoxes()[0].request;
+    EXPECT_EQ(box.text, kNoIIS);
+    EXPECT_EQ(box.icon, MsgIcon::Critical);
+    EXPECT_EQ(box.buttons, MsgButtons::Ok);
     EXPECT_EQ(box.shownTitle(), L"InstallShield");
-    EXPECT_EQ(webURL(), L"http://192.168.1.10/t7");
-    EXPECT_EQ(order.events, (std::vector<std::wstring>{L"load frmNamePWD", L"unload frmIIS"}));
-
-    const std::string after = config();
-    EXPECT_NE(after.find("<application path=\"/t7\">"), std::string::npos) << after;
-    EXPECT_NE(after.find("<virtualDirectory path=\"/\" physicalPath=\"D:\\Exam\\WebRoot\" />"),
-              std::string::npos);
-    EXPECT_NE(after.find("<location path=\"Default Web Site/t7\">"), std::string::npos);
-    EXPECT_NE(after.find("<handlers accessPolicy=\"Read, Script\" />"), std::string::npos);
-    EXPECT_NE(after.find("serverAutoStart=\"true\""), std::string::npos);
+    EXPECT_EQ(machine.commandLineReads, 0);  // the command line is not read at all
+    EXPECT_EQ(run->openForms(), Names{L"frmNamePWD"});
+    EXPECT_TRUE(run->wizard->namePWD().isVisible());
 }
 
-TEST_F(frmIISTest, UrlCarriesTheSitePortAndFollowsTheChosenHost) {
-    makeMachine({"--site", "Exam::8080:"});
-    startPage();
-    EXPECT_EQ(control(L"txtURL").text(), L"http://192.168.1.10/t7");
-    control(L"lstWebServer").select(1);
-    EXPECT_EQ(control(L"txtURL").text(), L"http://192.168.1.10:8080/t7");
-    // The machine name is both the URL's host and the computer of the lookup.
-    control(L"cboWEBIP").select(1);
-    EXPECT_EQ(control(L"txtURL").text(), L"http://EXAMSRV:8080/t7");
-    control(L"txtVirtualDIR").setText(L"");
-    EXPECT_EQ(control(L"txtURL").text(), L"http://EXAMSRV:8080/");
-    control(L"txtVirtualDIR").setText(L"exam");
-    EXPECT_EQ(page().WebLocation, L"http://EXAMSRV:8080/exam");
-
-    control(L"cmdOK").click();
-    EXPECT_EQ(webURL(), L"http://EXAMSRV:8080/exam");
-    EXPECT_NE(config().find("<location path=\"Exam/exam\">"), std::string::npos);
-}
-
-TEST_F(frmIISTest, EmptyNameShowsTheBindMessageAndStillSucceeds) {
-    makeMachine();
-    startPage();
-    const std::string before = config();
-    control(L"txtVirtualDIR").setText(L"");
-    control(L"cmdOK").click();
-    EXPECT_EQ(boxTexts(),
-              (std::vector<std::wstring>{L"Unable to bind path D:\\Exam\\WebRoot to /. Path may be invalid.",
-                                         L"IIS配置成功!\rhttp://192.168.1.10/"}));
-    EXPECT_EQ(webURL(), L"http://192.168.1.10/");
-    EXPECT_EQ(occurrences(config(), "<application "), occurrences(before, "<application "))
-        << "nothing created";
-}
-
-TEST_F(frmIISTest, WithoutAReadableConfigurationNoSiteIsListedAndTheFileIsLeftAlone) {
-    for (const std::string& contents : {std::string(), std::string("<configuration><sites>")}) {
-        SCOPED_TRACE(contents);
-        makeMachine();
-        if (contents.empty()) {
-            std::filesystem::remove(machine.applicationHostConfig());
-        } else {
-            test::writeFileBytes(machine.applicationHostConfig(), contents);
-        }
-        startPage();
-        EXPECT_EQ(control(L"lstWebServer").listCount(), 0);
-        EXPECT_EQ(control(L"txtURL").text(), L"http://192.168.1.10/t7");
-        control(L"cmdOK").click();
-        EXPECT_EQ(boxTexts(), std::vector<std::wstring>{L"IIS配置成功!\rhttp://192.168.1.10/t7"});
-        EXPECT_EQ(webURL(), L"http://192.168.1.10/t7");
-        EXPECT_EQ(config(), contents);
-        backend.clearMessageBoxes();
-        wizard.reset();
-        values.reset();
+TEST_F(frmIISTest, MissingArgumentShowsTheStopMessageAndEndsTheRun) {
+    for (const wchar_t* commandLine : {L"", L"\"t7\"", L"t7 D:\\Exam\\Web"}) {
+        SCOPED_TRACE(std::wstring(commandLine).size());
+        machine.commandLine = commandLine;
+        start();
+        EXPECT_EQ(run->boxTexts(), Names{kMissingArgument});
+        EXPECT_EQ(run->backend.messageBoxes()[0].request.icon, MsgIcon::Critical);
+        EXPECT_EQ(run->backend.messageBoxes()[0].request.shownTitle(), L"InstallShield");
+        EXPECT_TRUE(run->runtime.ended());
+        EXPECT_TRUE(run->runtime.run());
     }
 }
 
-TEST_F(frmIISTest, FailedOkKeepsThePageAndASecondOkSucceeds) {
-    makeMachine();
-    startPage();
-    const std::string before = config();
-    control(L"txtVirtualDIR").setText(L"a,b");
-    control(L"cmdOK").click();
-    ASSERT_EQ(backend.messageBoxes().size(), 1u);
-    EXPECT_EQ(backend.messageBoxes()[0].request.text, L"IIS配置有问题!");
-    EXPECT_EQ(backend.messageBoxes()[0].request.icon, MsgIcon::None);
-    EXPECT_EQ(backend.messageBoxes()[0].request.shownTitle(), L"T7Setup");
-    EXPECT_TRUE(page().isLoaded());
-    EXPECT_EQ(config(), before);
-    EXPECT_EQ(webURL().rfind(L"fail to", 0), 0u);
+TEST_F(frmIISTest, AnyUnhandledFailureFallsBackSilentlyToTheDatabasePage) {
+    machine.addresses = {};  // no entry 0
+    start();
+    EXPECT_TRUE(run->boxTexts().empty());
+    EXPECT_EQ(run->openForms(), Names{L"frmNamePWD"});
 
-    control(L"txtVirtualDIR").setText(L"t7");
-    control(L"cmdOK").click();
-    EXPECT_EQ(boxTexts().back(), L"IIS配置成功!\rhttp://192.168.1.10/t7");
-    EXPECT_FALSE(page().isLoaded());
+    machine.addresses = {L"10.0.0.1"};
+    machine.iisCheckFails = true;
+    start();
+    EXPECT_TRUE(run->boxTexts().empty());
+    EXPECT_EQ(run->openForms(), Names{L"frmNamePWD"});
+    EXPECT_EQ(machine.commandLineReads, 0);
 }
 
-TEST_F(frmIISTest, CommaInTheInstallFolderFailsAndCreatesNothing) {
-    makeMachine();
-    startPage({L"192.168.1.10"}, L"D:\\Exam,1");
-    const std::string before = config();
-    control(L"cmdOK").click();
-    EXPECT_EQ(boxTexts(), std::vector<std::wstring>{L"IIS配置有问题!"});
-    EXPECT_TRUE(page().isLoaded());
-    EXPECT_EQ(config(), before);
+TEST_F(frmIISTest, MoreThanThreeCandidatesOpenTheIPDialogModally) {
+    machine.addresses = {L"192.168.1.10", L"10.0.0.5"};
+    start();
+    EXPECT_EQ(run->values.SelectedIP, L"192.168.1.10");  // three entries: no dialog
+
+    machine.addresses = {L"192.168.1.10", L"10.0.0.5", L"172.16.0.2"};
+    run = std::make_unique<test::FakeWizard>(machine);
+    bool dialogShown = false;
+    run->backend.whenModal([&](Form& dialog) {
+        dialogShown = dialog.name() == L"frmSelectIP";
+        // Start-up is suspended: the site list and the combo are not filled yet.
+        EXPECT_EQ(run->wizard->iis()[L"cboWEBIP"].listCount(), 0);
+        dialog.control(L"optIP", 2).click();
+        dialog.control(L"cmdOK").click();
+    });
+    run->wizard->start();
+    EXPECT_TRUE(dialogShown);
+    EXPECT_EQ(run->values.SelectedIP, L"172.16.0.2");
+    // The combo still starts on entry 0.
+    EXPECT_EQ(page()[L"cboWEBIP"].text(), L"192.168.1.10");
+    EXPECT_FALSE(run->wizard->selectIP().isLoaded());
 }
 
-TEST_F(frmIISTest, ASecondRunReusesTheDirectoryWithoutAMessage) {
-    makeMachine();
-    startPage();
-    control(L"cmdOK").click();
-    wizard.reset();
-    values.reset();
-    backend.clearMessageBoxes();
+struct Replacement {
+    const wchar_t* address;
+    const wchar_t* selected;
+};
 
-    startPage();
-    control(L"cmdOK").click();
-    EXPECT_EQ(boxTexts(), std::vector<std::wstring>{L"IIS配置成功!\rhttp://192.168.1.10/t7"});
-    EXPECT_EQ(occurrences(config(), "<application path=\"/t7\">"), 1u);
-    EXPECT_EQ(occurrences(config(), "<location "), 1u);
+class SelectedIPReplacementTest : public ::testing::TestWithParam<Replacement> {};
+
+TEST_P(SelectedIPReplacementTest, UnusableAddressesBecomeLoopback) {
+    test::FakeMachine machine;
+    machine.addresses = {GetParam().address};
+    test::FakeWizard run(machine);
+    run.wizard->start();
+    EXPECT_EQ(run.values.SelectedIP, GetParam().selected);
+    EXPECT_EQ(run.values.IPArray[0], GetParam().address);  // the list itself is kept
 }
 
-TEST_F(frmIISTest, CancelAnsweredNoKeepsThePageAndYesEndsTheRun) {
-    makeMachine();
-    startPage();
-    backend.queueAnswer(MsgResult::No);
-    control(L"cmdCancel").click();
-    ASSERT_EQ(backend.messageBoxes().size(), 1u);
-    const MessageBoxRequest& box = backend.messageBoxes()[0].request;
+INSTANTIATE_TEST_SUITE_P(Addresses, SelectedIPReplacementTest,
+                         ::testing::Values(Replacement{L"0.0.0.0", L"127.0.0.1"},
+                                           Replacement{L"169.254.7.1", L"127.0.0.1"},
+                                           Replacement{L"169.25.1.1", L"169.25.1.1"},
+                                           Replacement{L"192.168.1.10", L"192.168.1.10"}));
+
+TEST_F(frmIISTest, OkShowsTheDatabasePageBeforeClosingItself) {
+    start();
+    struct Order : IFormsObserver {
+        Names events;
+        void formLoaded(Form& f) override { events.push_back(L"load " + f.name()); }
+        void formUnloaded(Form& f) override { events.push_back(L"close " + f.name()); }
+    } order;
+    run->runtime.addObserver(&order);
+    page()[L"txtVirtualDIR"].setText(L"exam");
+    page()[L"cmdOK"].click();
+    run->runtime.removeObserver(&order);
+
+    EXPECT_EQ(machine.createCalls, Names{L"192.168.1.10||exam,D:\\Exam\\WebRoot"});
+    EXPECT_EQ(run->boxTexts(), Names{L"IIS配置成功!\rhttp://192.168.1.10/exam"});
+    EXPECT_EQ(run->backend.messageBoxes()[0].request.icon, MsgIcon::Information);
+    EXPECT_EQ(machine.storedURLs, Names{L"http://192.168.1.10/exam"});
+    EXPECT_EQ(order.events, (Names{L"load frmNamePWD", L"close frmIIS"}));
+    EXPECT_FALSE(run->runtime.ended());
+}
+
+TEST_F(frmIISTest, AFailedCreationKeepsThePage) {
+    machine.createSucceeds = false;
+    start();
+    page()[L"cmdOK"].click();
+    EXPECT_EQ(run->boxTexts(), Names{L"IIS配置有问题!"});
+    EXPECT_EQ(run->openForms(), Names{L"frmIIS"});
+    EXPECT_TRUE(machine.storedURLs.empty());
+}
+
+TEST_F(frmIISTest, CancelClosesOnlyWhenConfirmed) {
+    start();
+    run->backend.queueAnswer(MsgResult::No);
+    page()[L"cmdCancel"].click();
+    EXPECT_EQ(run->openForms(), Names{L"frmIIS"});
+    run->backend.queueAnswer(MsgResult::Yes);
+    page()[L"cmdCancel"].click();
+    EXPECT_TRUE(run->runtime.ended());
+    const MessageBoxRequest& box = run->backend.messageBoxes()[1].request;
     EXPECT_EQ(box.text, L"确定要取消吗？");
     EXPECT_EQ(box.buttons, MsgButtons::YesNo);
     EXPECT_EQ(box.shownTitle(), L"取消");
-    EXPECT_TRUE(page().isLoaded());
-    EXPECT_EQ(control(L"txtURL").text(), L"http://192.168.1.10/t7");
-
-    backend.queueAnswer(MsgResult::Yes);
-    control(L"cmdCancel").click();
-    EXPECT_TRUE(runtime.ended());
-    EXPECT_EQ(webURL().rfind(L"fail to", 0), 0u);
-}
-
-TEST_F(frmIISTest, IpDialogChoiceCreatesThroughTheChosenAddressWhileTheComboStartsOnTheFirst) {
-    makeMachine();
-    backend.whenModal([](Form& dialog) {
-        dialog.control(L"optIP", 1).setValue(true);
-        dialog.control(L"cmdOK").click();
-    });
-    startPage({L"192.168.1.10", L"10.0.0.2", L"172.16.0.3"});
-    EXPECT_EQ(values.SelectedIP, L"10.0.0.2");
-    EXPECT_EQ(control(L"cboWEBIP").text(), L"192.168.1.10");
-    EXPECT_EQ(control(L"lstWebServer").text(), L"Default Web Site");
-    control(L"cmdOK").click();
-    EXPECT_EQ(webURL(), L"http://192.168.1.10/t7");
-    EXPECT_NE(config().find("<application path=\"/t7\">"), std::string::npos);
 }
 
 }  // namespace
