@@ -180,7 +180,9 @@ public:
         if (physicalPath.empty() || !m_context->fileSystem.folderExists(physicalPath)) {
             throw AppError(weberr::PathNotFound, L"The folder " + physicalPath + L" does not exist");
         }
-        m_physicalPath = physicalPath;
+        // The folder as this machine's file system names it: the same text on
+        // Windows, the native folder of a machine folder elsewhere.
+        m_physicalPath = fromUtf8(m_context->fileSystem.nativePath(physicalPath).string());
     }
 
     void setAppFriendlyName(const std::wstring& name) override { m_friendlyName = name; }

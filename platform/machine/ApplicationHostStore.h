@@ -14,6 +14,8 @@
 //                           a virtualDirectory "/name" of the root application
 //   AppCreate2              the directory becomes an application element
 //                           "/name" with a virtualDirectory "/" holding the path
+//   Path                    physicalPath: the folder as the file system
+//                           service's nativePath names it
 //   AccessRead/AccessScript a location "Site/name" with the
 //                           system.webServer/handlers accessPolicy
 //   AppFriendlyName         kept on the directory object only: IIS 7 names an
