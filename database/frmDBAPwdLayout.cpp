@@ -7,6 +7,8 @@ namespace t7 {
 
 const FormLayout& frmDBAPwd::layoutTable() {
     using K = ControlKind;
+    // One row per control, as in a layout table.
+    // clang-format off
     static const FormLayout layout{
         .name = L"frmDBAPwd",
         .caption = L"请设置数据库管理员密码",
@@ -33,6 +35,7 @@ const FormLayout& frmDBAPwd::layoutTable() {
                  .top = 1680, .width = 1095, .height = 375, .tabIndex = 2, .isDefault = true},
             },
     };
+    // clang-format on
     return layout;
 }
 

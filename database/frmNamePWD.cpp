@@ -9,8 +9,7 @@ constexpr int kStepLeft = 1800;
 constexpr int kStepTop = 1320;
 }  // namespace
 
-frmNamePWD::frmNamePWD(FormsRuntime& runtime, ProcessValues& values, frmDBAPwd& dbaPwd,
-                       frmNamePWDHooks hooks)
+frmNamePWD::frmNamePWD(FormsRuntime& runtime, ProcessValues& values, frmDBAPwd& dbaPwd, frmNamePWDHooks hooks)
     : Form(runtime, layoutTable()), m_values(values), m_dbaPwd(dbaPwd), m_hooks(std::move(hooks)) {
     onKeyPress(L"txtOstrelUser", [this](int& key) { txtOstrelUser_KeyPress(key); });
     onChange(L"cboSQLServerList", [this] { m_strServer = control(L"cboSQLServerList").text(); });
@@ -54,8 +53,7 @@ void frmNamePWD::cmdOk_Click() {
 }
 
 void frmNamePWD::cmdCancel_Click() {
-    if (runtime().msgBox(L"确定要取消吗？", MsgButtons::YesNo, MsgIcon::None, L"取消") ==
-        MsgResult::Yes) {
+    if (runtime().msgBox(L"确定要取消吗？", MsgButtons::YesNo, MsgIcon::None, L"取消") == MsgResult::Yes) {
         unload();
     }
 }

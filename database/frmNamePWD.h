@@ -27,8 +27,7 @@ struct frmNamePWDHooks {
 
 class frmNamePWD : public Form {
 public:
-    frmNamePWD(FormsRuntime& runtime, ProcessValues& values, frmDBAPwd& dbaPwd,
-               frmNamePWDHooks hooks = {});
+    frmNamePWD(FormsRuntime& runtime, ProcessValues& values, frmDBAPwd& dbaPwd, frmNamePWDHooks hooks = {});
 
     static const FormLayout& layoutTable();
 

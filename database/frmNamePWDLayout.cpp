@@ -10,6 +10,8 @@ namespace t7 {
 // the client area.
 const FormLayout& frmNamePWD::layoutTable() {
     using K = ControlKind;
+    // One row per control, as in a layout table.
+    // clang-format off
     static const FormLayout layout{
         .name = L"frmNamePWD",
         .caption = L"InstallShield Wizard",
@@ -95,6 +97,7 @@ const FormLayout& frmNamePWD::layoutTable() {
                  .left = 6120, .top = 4440, .width = 1125, .height = 300, .tabIndex = 10},
             },
     };
+    // clang-format on
     return layout;
 }
 

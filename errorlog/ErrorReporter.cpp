@@ -32,7 +32,9 @@ AppError fileError(int error) {
 }
 
 // Str$ of a number: a blank stands for the sign of a non-negative one.
-std::wstring withSign(int32_t n) { return (n < 0 ? L"" : L" ") + std::to_wstring(n); }
+std::wstring withSign(int32_t n) {
+    return (n < 0 ? L"" : L" ") + std::to_wstring(n);
+}
 
 std::wstring fourDigits(int32_t n) {
     std::wstring digits = std::to_wstring(n < 0 ? -static_cast<int64_t>(n) : static_cast<int64_t>(n));
@@ -82,12 +84,9 @@ void ErrorReporter::ShowError(const std::wstring& strModule, const std::wstring&
 
     const std::wstring tab = L"\t";
     const std::wstring lines[] = {
-        L"**** Error Encountered " + now + L" ****",
-        L"Error Code:" + tab + std::to_wstring(lngErrorNumber),
-        L"Description:" + tab + strErrordescription,
-        L"Procedure:" + tab + strProcedure,
-        L"Module:" + tab + tab + strModule,
-        L"",
+        L"**** Error Encountered " + now + L" ****", L"Error Code:" + tab + std::to_wstring(lngErrorNumber),
+        L"Description:" + tab + strErrordescription, L"Procedure:" + tab + strProcedure,
+        L"Module:" + tab + tab + strModule,          L"",
     };
     for (const std::wstring& line : lines) {
         step([&] {
@@ -109,8 +108,8 @@ void ErrorReporter::ShowError(const std::wstring& strModule, const std::wstring&
     });
 
     const std::wstring crlf = L"\r\n";
-    const std::wstring message = L"Error:" + strErrordescription + crlf + crlf + L"Module:" + strModule + crlf +
-                                 L"Procedure:" + strProcedure + crlf;
+    const std::wstring message = L"Error:" + strErrordescription + crlf + crlf + L"Module:" + strModule +
+                                 crlf + L"Procedure:" + strProcedure + crlf;
     const std::wstring title = errorBoxTitle(m_version);
     if (!Shmsg) {
         MessageBoxRequest box;

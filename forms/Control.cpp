@@ -30,12 +30,14 @@ Control* Control::parent() const {
     return &m_form.control(m_spec.parent);
 }
 
-void Control::notify(ControlProperty what) { m_form.controlChanged(*this, what); }
+void Control::notify(ControlProperty what) {
+    m_form.controlChanged(*this, what);
+}
 
 void Control::raiseChangeIfEditable() {
-    const bool editable = m_spec.kind == ControlKind::TextBox ||
-                          (m_spec.kind == ControlKind::ComboBox &&
-                           m_spec.comboStyle == ComboStyle::DropDownCombo);
+    const bool editable =
+        m_spec.kind == ControlKind::TextBox ||
+        (m_spec.kind == ControlKind::ComboBox && m_spec.comboStyle == ComboStyle::DropDownCombo);
     if (editable) m_form.raiseChange(*this);
 }
 
@@ -56,8 +58,12 @@ void Control::setText(const std::wstring& text) {
     raiseChangeIfEditable();
 }
 
-void Control::setLeft(int left) { move(left, m_spec.top); }
-void Control::setTop(int top) { move(m_spec.left, top); }
+void Control::setLeft(int left) {
+    move(left, m_spec.top);
+}
+void Control::setTop(int top) {
+    move(m_spec.left, top);
+}
 
 void Control::move(int left, int top) {
     m_spec.left = left;
@@ -100,7 +106,9 @@ void Control::setTabIndex(int tabIndex) {
     notify(ControlProperty::TabIndex);
 }
 
-const Font& Control::font() const { return m_spec.font ? *m_spec.font : m_form.layout().font; }
+const Font& Control::font() const {
+    return m_spec.font ? *m_spec.font : m_form.layout().font;
+}
 
 void Control::setFont(const Font& font) {
     m_spec.font = font;
@@ -127,8 +135,8 @@ void Control::clear() {
 
 void Control::setListIndex(int index) {
     if (index < -1 || index >= listCount()) {
-        throw AppError(kInvalidPropertyValue, L"Invalid list index " + std::to_wstring(index) +
-                                                  L" for " + m_form.name() + L"." + displayName());
+        throw AppError(kInvalidPropertyValue, L"Invalid list index " + std::to_wstring(index) + L" for " +
+                                                  m_form.name() + L"." + displayName());
     }
     m_listIndex = index;
     // A list's text is its selected item; a combo box shows it as its text.
@@ -195,8 +203,7 @@ void Control::typeText(const std::wstring& text) {
 
 void Control::click() {
     if (!shown() || !usable()) {
-        throw AppError(errnum::InvalidProcedureCall, L"Cannot click " + m_form.name() + L"." +
-                                                         displayName() +
+        throw AppError(errnum::InvalidProcedureCall, L"Cannot click " + m_form.name() + L"." + displayName() +
                                                          L": it is hidden or disabled");
     }
     m_form.runtime().notify([&](IFormsObserver& o) { o.clicked(*this); });

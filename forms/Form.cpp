@@ -15,20 +15,19 @@ constexpr int32_t kControlArrayElementExists = 360;
 
 bool takesFocus(ControlKind kind) {
     switch (kind) {
-    case ControlKind::TextBox:
-    case ControlKind::ComboBox:
-    case ControlKind::ListBox:
-    case ControlKind::OptionButton:
-    case ControlKind::CommandButton:
-        return true;
-    default:
-        return false;
+        case ControlKind::TextBox:
+        case ControlKind::ComboBox:
+        case ControlKind::ListBox:
+        case ControlKind::OptionButton:
+        case ControlKind::CommandButton:
+            return true;
+        default:
+            return false;
     }
 }
 }  // namespace
 
-Form::Form(FormsRuntime& runtime, FormLayout layout)
-    : m_runtime(runtime), m_layout(std::move(layout)) {}
+Form::Form(FormsRuntime& runtime, FormLayout layout) : m_runtime(runtime), m_layout(std::move(layout)) {}
 
 Form::~Form() = default;
 
@@ -132,8 +131,8 @@ bool Form::has(const std::wstring& name) const {
 Control& Form::control(const std::wstring& name) {
     if (Control* c = find(name, -1)) return *c;
     if (!m_loaded) {
-        throw std::out_of_range("form " + toUtf8(m_layout.name) + " is not loaded (control " +
-                                toUtf8(name) + ")");
+        throw std::out_of_range("form " + toUtf8(m_layout.name) + " is not loaded (control " + toUtf8(name) +
+                                ")");
     }
     if (find(name, 0)) {
         throw std::out_of_range("control " + toUtf8(m_layout.name) + "." + toUtf8(name) +
@@ -155,9 +154,8 @@ Control& Form::control(const std::wstring& name, int index) {
 Control& Form::loadControl(const std::wstring& name, int index) {
     Control& first = control(name, 0);
     if (find(name, index)) {
-        throw AppError(kControlArrayElementExists,
-                       L"Control array element '" + name + L"(" + std::to_wstring(index) +
-                           L")' already exists");
+        throw AppError(kControlArrayElementExists, L"Control array element '" + name + L"(" +
+                                                       std::to_wstring(index) + L")' already exists");
     }
     ControlSpec spec = first.spec();
     spec.text = first.text();

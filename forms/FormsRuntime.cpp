@@ -35,11 +35,12 @@ Form* FormsRuntime::findForm(const std::wstring& name) const {
     return nullptr;
 }
 
-void FormsRuntime::addObserver(IFormsObserver* observer) { m_observers.push_back(observer); }
+void FormsRuntime::addObserver(IFormsObserver* observer) {
+    m_observers.push_back(observer);
+}
 
 void FormsRuntime::removeObserver(IFormsObserver* observer) {
-    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer),
-                      m_observers.end());
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
 }
 
 void FormsRuntime::formLoaded(Form& form) {

@@ -36,8 +36,7 @@ public:
     MsgResult show(const MessageBoxRequest& request) override;
     // Shorthand; an empty title shows the application title "T7Setup".
     MsgResult msgBox(const std::wstring& text, MsgButtons buttons = MsgButtons::Ok,
-                     MsgIcon icon = MsgIcon::None, const std::wstring& title = {},
-                     int defaultButton = 1);
+                     MsgIcon icon = MsgIcon::None, const std::wstring& title = {}, int defaultButton = 1);
 
     void processPendingMessages() { m_backend.processPendingMessages(); }
 

@@ -7,8 +7,7 @@
 namespace t7 {
 
 ScriptError::ScriptError(int line, const std::string& message)
-    : std::runtime_error("answers file, line " + std::to_string(line) + ": " + message),
-      m_line(line) {}
+    : std::runtime_error("answers file, line " + std::to_string(line) + ": " + message), m_line(line) {}
 
 namespace {
 
@@ -64,13 +63,12 @@ void parseTarget(const std::wstring& text, int line, const std::vector<const For
     if (!layout) throw ScriptError(line, "unknown form '" + toUtf8(action.form) + "'");
     spec = layout->find(action.control);
     if (!spec) {
-        throw ScriptError(line, "unknown control '" + toUtf8(action.form) + "." +
-                                    toUtf8(action.control) + "'");
+        throw ScriptError(line,
+                          "unknown control '" + toUtf8(action.form) + "." + toUtf8(action.control) + "'");
     }
     if (spec->isArray && action.index < 0) {
-        throw ScriptError(line, "control '" + toUtf8(action.control) +
-                                    "' is a control array: write " + toUtf8(action.control) +
-                                    "(INDEX)");
+        throw ScriptError(line, "control '" + toUtf8(action.control) + "' is a control array: write " +
+                                    toUtf8(action.control) + "(INDEX)");
     }
     if (!spec->isArray && action.index >= 0) {
         throw ScriptError(line, "control '" + toUtf8(action.control) + "' is not a control array");
@@ -85,8 +83,7 @@ void requireKind(const ControlSpec& spec, int line, std::initializer_list<Contro
     throw ScriptError(line, "cannot " + std::string(what) + " control '" + toUtf8(spec.name) + "'");
 }
 
-ScriptAction parseLine(const std::wstring& body, int line,
-                       const std::vector<const FormLayout*>& layouts) {
+ScriptAction parseLine(const std::wstring& body, int line, const std::vector<const FormLayout*>& layouts) {
     ScriptAction action;
     action.line = line;
     size_t space = 0;
@@ -154,8 +151,7 @@ ScriptAction parseLine(const std::wstring& body, int line,
 
 }  // namespace
 
-std::vector<ScriptAction> parseScript(std::string_view utf8,
-                                      const std::vector<const FormLayout*>& layouts) {
+std::vector<ScriptAction> parseScript(std::string_view utf8, const std::vector<const FormLayout*>& layouts) {
     if (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3);
     std::vector<ScriptAction> actions;
     int line = 0;
@@ -181,12 +177,12 @@ std::vector<ScriptAction> parseScript(std::string_view utf8,
 
 std::wstring answerName(MsgResult answer) {
     switch (answer) {
-    case MsgResult::Ok:
-        return L"OK";
-    case MsgResult::Yes:
-        return L"Yes";
-    case MsgResult::No:
-        return L"No";
+        case MsgResult::Ok:
+            return L"OK";
+        case MsgResult::Yes:
+            return L"Yes";
+        case MsgResult::No:
+            return L"No";
     }
     return L"OK";
 }
@@ -195,17 +191,17 @@ std::wstring formatAction(const ScriptAction& action) {
     std::wstring target = action.form + L"." + action.control;
     if (action.index >= 0) target += L"(" + std::to_wstring(action.index) + L")";
     switch (action.kind) {
-    case ActionKind::Set:
-        return L"set " + target + L"=" + action.text;
-    case ActionKind::Type:
-        return L"type " + target + L"=" + action.text;
-    case ActionKind::Click:
-        return L"click " + target;
-    case ActionKind::Select:
-        if (action.itemIndex) return L"select " + target + L"#" + std::to_wstring(*action.itemIndex);
-        return L"select " + target + L"=" + action.text;
-    case ActionKind::Answer:
-        return L"answer " + answerName(action.answer);
+        case ActionKind::Set:
+            return L"set " + target + L"=" + action.text;
+        case ActionKind::Type:
+            return L"type " + target + L"=" + action.text;
+        case ActionKind::Click:
+            return L"click " + target;
+        case ActionKind::Select:
+            if (action.itemIndex) return L"select " + target + L"#" + std::to_wstring(*action.itemIndex);
+            return L"select " + target + L"=" + action.text;
+        case ActionKind::Answer:
+            return L"answer " + answerName(action.answer);
     }
     return {};
 }

@@ -50,8 +50,7 @@ private:
 // against `layouts`. Raises ScriptError at the first bad line (bad UTF-8,
 // syntax, unknown action, form or control, an index on a control that is no
 // array). A leading byte order mark is skipped.
-std::vector<ScriptAction> parseScript(std::string_view utf8,
-                                      const std::vector<const FormLayout*>& layouts);
+std::vector<ScriptAction> parseScript(std::string_view utf8, const std::vector<const FormLayout*>& layouts);
 
 // The line that parses back into `action` (without its line number).
 std::wstring formatAction(const ScriptAction& action);

@@ -21,7 +21,9 @@ ScriptAction ScriptRecorder::actionFor(ActionKind kind, const Control& control) 
     return action;
 }
 
-void ScriptRecorder::write(const ScriptAction& action) { m_sink(formatAction(action)); }
+void ScriptRecorder::write(const ScriptAction& action) {
+    m_sink(formatAction(action));
+}
 
 void ScriptRecorder::flush() {
     if (m_pending) write(*m_pending);

@@ -9,14 +9,14 @@ namespace {
 
 std::wstring iconName(MsgIcon icon) {
     switch (icon) {
-    case MsgIcon::None:
-        return L"none";
-    case MsgIcon::Critical:
-        return L"critical";
-    case MsgIcon::Exclamation:
-        return L"exclamation";
-    case MsgIcon::Information:
-        return L"information";
+        case MsgIcon::None:
+            return L"none";
+        case MsgIcon::Critical:
+            return L"critical";
+        case MsgIcon::Exclamation:
+            return L"exclamation";
+        case MsgIcon::Information:
+            return L"information";
     }
     return L"none";
 }
@@ -46,15 +46,14 @@ bool fits(const MessageBoxRequest& request, MsgResult answer) {
 }  // namespace
 
 std::wstring describeMessageBox(const MessageBoxRequest& request) {
-    return L"title=\"" + escaped(request.shownTitle()) + L"\" icon=" + iconName(request.icon) +
-           L" buttons=" + (request.buttons == MsgButtons::Ok ? L"OK" : L"YesNo") +
-           (request.buttons == MsgButtons::YesNo && request.defaultButton == 2 ? L"(default No)"
-                                                                               : L"") +
+    return L"title=\"" + escaped(request.shownTitle()) + L"\" icon=" + iconName(request.icon) + L" buttons=" +
+           (request.buttons == MsgButtons::Ok ? L"OK" : L"YesNo") +
+           (request.buttons == MsgButtons::YesNo && request.defaultButton == 2 ? L"(default No)" : L"") +
            L" text=\"" + escaped(request.text) + L"\"";
 }
 
-ScriptRunner::ScriptRunner(FormsRuntime& runtime, HeadlessBackend& backend,
-                           std::vector<ScriptAction> actions, LogSink log)
+ScriptRunner::ScriptRunner(FormsRuntime& runtime, HeadlessBackend& backend, std::vector<ScriptAction> actions,
+                           LogSink log)
     : m_runtime(runtime), m_backend(backend), m_actions(std::move(actions)), m_log(std::move(log)) {
     m_backend.setDriver([this](Form* modal) { return step(modal); });
     m_backend.setAnswerer([this](const MessageBoxRequest& r) { return answer(r); });
@@ -67,9 +66,13 @@ ScriptRunner::~ScriptRunner() {
     m_backend.setAnswerer(nullptr);
 }
 
-void ScriptRunner::formLoaded(Form& form) { m_log(L"form " + form.name() + L" loaded"); }
+void ScriptRunner::formLoaded(Form& form) {
+    m_log(L"form " + form.name() + L" loaded");
+}
 
-void ScriptRunner::formUnloaded(Form& form) { m_log(L"form " + form.name() + L" closed"); }
+void ScriptRunner::formUnloaded(Form& form) {
+    m_log(L"form " + form.name() + L" closed");
+}
 
 void ScriptRunner::messageBoxShown(const MessageBoxRequest& request, MsgResult answer) {
     m_log(L"message box " + describeMessageBox(request) + L" answer=" + answerName(answer) +
@@ -94,8 +97,7 @@ std::optional<MsgResult> ScriptRunner::answer(const MessageBoxRequest& request) 
 
 bool ScriptRunner::step(Form* modal) {
     if (m_next >= m_actions.size()) {
-        m_log(modal ? L"no actions left while " + modal->name() + L" waits"
-                    : L"no actions left");
+        m_log(modal ? L"no actions left while " + modal->name() + L" waits" : L"no actions left");
         return false;
     }
     const ScriptAction& action = m_actions[m_next++];
@@ -117,14 +119,14 @@ void ScriptRunner::perform(const ScriptAction& action) {
     if (!form || !form->isVisible()) fail(action, L"form " + action.form + L" is not shown");
     for (Form* other : m_runtime.loadedForms()) {
         if (other != form && other->isModal() && other->isVisible()) {
-            fail(action, L"form " + other->name() + L" is modal; " + action.form +
-                             L" takes no input meanwhile");
+            fail(action,
+                 L"form " + other->name() + L" is modal; " + action.form + L" takes no input meanwhile");
         }
     }
     Control* control = nullptr;
     try {
-        control = action.index >= 0 ? &form->control(action.control, action.index)
-                                    : &form->control(action.control);
+        control =
+            action.index >= 0 ? &form->control(action.control, action.index) : &form->control(action.control);
     } catch (const std::out_of_range& e) {
         fail(action, fromUtf8(e.what()));
     }
@@ -132,25 +134,25 @@ void ScriptRunner::perform(const ScriptAction& action) {
         fail(action, L"control " + control->displayName() + L" is hidden or disabled");
     }
     switch (action.kind) {
-    case ActionKind::Set:
-        control->setText(action.text);
-        break;
-    case ActionKind::Type:
-        control->typeText(action.text);
-        break;
-    case ActionKind::Click:
-        control->click();
-        break;
-    case ActionKind::Select: {
-        const int index = action.itemIndex ? *action.itemIndex : control->findItem(action.text);
-        if (index < 0 || index >= control->listCount()) {
-            fail(action, L"no such item in " + control->displayName());
+        case ActionKind::Set:
+            control->setText(action.text);
+            break;
+        case ActionKind::Type:
+            control->typeText(action.text);
+            break;
+        case ActionKind::Click:
+            control->click();
+            break;
+        case ActionKind::Select: {
+            const int index = action.itemIndex ? *action.itemIndex : control->findItem(action.text);
+            if (index < 0 || index >= control->listCount()) {
+                fail(action, L"no such item in " + control->displayName());
+            }
+            control->select(index);
+            break;
         }
-        control->select(index);
-        break;
-    }
-    case ActionKind::Answer:
-        break;
+        case ActionKind::Answer:
+            break;
     }
 }
 

@@ -10,6 +10,7 @@
 // Every operation returns a Windows error code (reg::Success on success) and
 // never raises.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace t7 {
@@ -24,21 +25,23 @@ enum class RegistryRoot : uint32_t {
 // openKey/createKey, valid until closeKey.
 using RegKeyHandle = uint32_t;
 
-constexpr RegKeyHandle rootHandle(RegistryRoot root) { return static_cast<RegKeyHandle>(root); }
+constexpr RegKeyHandle rootHandle(RegistryRoot root) {
+    return static_cast<RegKeyHandle>(root);
+}
 
 namespace reg {
 // Result codes (Windows system error codes).
 constexpr int32_t Success = 0;
-constexpr int32_t FileNotFound = 2;        // key or value missing
+constexpr int32_t FileNotFound = 2;  // key or value missing
 constexpr int32_t PathNotFound = 3;
 constexpr int32_t AccessDenied = 5;
 constexpr int32_t InvalidHandle = 6;
 constexpr int32_t InvalidParameter = 87;
 constexpr int32_t BadPathname = 161;
-constexpr int32_t MoreData = 234;          // buffer too small; size holds the size needed
-constexpr int32_t BadDatabase = 1009;      // the hive cannot be read
-constexpr int32_t CannotWrite = 1013;      // the hive cannot be saved
-constexpr int32_t KeyDeleted = 1018;       // the handle's key has gone
+constexpr int32_t MoreData = 234;      // buffer too small; size holds the size needed
+constexpr int32_t BadDatabase = 1009;  // the hive cannot be read
+constexpr int32_t CannotWrite = 1013;  // the hive cannot be saved
+constexpr int32_t KeyDeleted = 1018;   // the handle's key has gone
 
 // Value types.
 constexpr uint32_t None = 0;
@@ -81,5 +84,9 @@ public:
     // nothing.
     virtual int32_t closeKey(RegKeyHandle key) = 0;
 };
+
+// The registry of the platform the program was built for: the system
+// registry on Windows, the machine folder's registry.reg elsewhere.
+std::unique_ptr<IRegistryHive> makeRegistryHive();
 
 }  // namespace t7

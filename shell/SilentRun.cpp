@@ -29,8 +29,7 @@ private:
 
 }  // namespace
 
-RunResult runSilently(const SilentRunOptions& options, ProcessValues& values,
-                      WizardServices services) {
+RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, WizardServices services) {
     Log log(options.logFile, options.echo);
     if (!log.open() && options.echo) {
         options.echo(L"cannot write the log file " + fromUtf8(options.logFile.string()));

@@ -35,7 +35,6 @@ struct SilentRunOptions {
 
 // Runs the wizard silently. `values` and `services` are the process's; the
 // log file is created (or replaced). Never waits for input.
-RunResult runSilently(const SilentRunOptions& options, ProcessValues& values,
-                      WizardServices services);
+RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, WizardServices services);
 
 }  // namespace t7

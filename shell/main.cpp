@@ -16,9 +16,9 @@
 #include "settings/CRegistry.h"
 #include "shell/CommandLine.h"
 #include "shell/Global.h"
+#include "shell/ProcessService.h"
 #include "shell/SilentRun.h"
 #include "shell/Switches.h"
-#include "shell/ProcessService.h"
 #include "shell/Wizard.h"
 #include "web/NetworkInfoService.h"
 #include "web/WebPageServices.h"
@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
 
     if (switches.silent) {
         t7::SilentRunOptions options;
-        if (switches.answersFile) options.answersFile = std::filesystem::path(t7::toUtf8(*switches.answersFile));
+        if (switches.answersFile)
+            options.answersFile = std::filesystem::path(t7::toUtf8(*switches.answersFile));
         if (switches.logFile) options.logFile = std::filesystem::path(t7::toUtf8(*switches.logFile));
         const t7::RunResult result = t7::runSilently(options, values, std::move(services));
         return static_cast<int>(result);
@@ -92,8 +93,7 @@ int main(int argc, char** argv) {
     std::ofstream recording;
     std::unique_ptr<t7::ScriptRecorder> recorder;
     if (switches.record) {
-        const std::filesystem::path file(
-            t7::toUtf8(switches.answersFile.value_or(L"answers.txt")));
+        const std::filesystem::path file(t7::toUtf8(switches.answersFile.value_or(L"answers.txt")));
         recording.open(file, std::ios::binary | std::ios::trunc);
         if (!recording) {
             std::cerr << "T7Setup: cannot write the answers file " << file.string() << "\n";

@@ -6,8 +6,8 @@
 
 namespace t7 {
 
-frmIIS::frmIIS(FormsRuntime& runtime, ProcessValues& values, frmIISServices services,
-               frmSelectIP& selectIP, frmNamePWD& namePWD)
+frmIIS::frmIIS(FormsRuntime& runtime, ProcessValues& values, frmIISServices services, frmSelectIP& selectIP,
+               frmNamePWD& namePWD)
     : Form(runtime, layoutTable()),
       m_values(values),
       m_services(std::move(services)),
@@ -32,8 +32,8 @@ void frmIIS::Form_Load() {
             throw AppError(errnum::SubscriptOutOfRange, L"Subscript out of range");
         }
         m_values.SelectedIP = m_values.IPArray[0];
-        m_values.IPArray.push_back(
-            m_services.GetLocalComputerName ? m_services.GetLocalComputerName() : std::wstring());
+        m_values.IPArray.push_back(m_services.GetLocalComputerName ? m_services.GetLocalComputerName()
+                                                                   : std::wstring());
 
         if (m_values.IPArray.size() > 3) m_selectIP.showModal();
 
@@ -55,9 +55,8 @@ void frmIIS::Form_Load() {
             return;
         }
 
-        const std::vector<std::wstring> args = m_services.SplitCommandLine
-                                                   ? m_services.SplitCommandLine()
-                                                   : std::vector<std::wstring>{L""};
+        const std::vector<std::wstring> args =
+            m_services.SplitCommandLine ? m_services.SplitCommandLine() : std::vector<std::wstring>{L""};
         if (args.size() >= 2) m_strVirtualDir = args[1];
         if (args.size() >= 3) m_strWebPath = args[2] + L"\\WebRoot";
         if (m_strVirtualDir.empty()) m_strVirtualDir = L"t7";
@@ -105,16 +104,14 @@ void frmIIS::cmdOk_Click() {
         runtime().msgBox(L"IIS配置有问题!");
         return;
     }
-    runtime().msgBox(L"IIS配置成功!\r" + WebLocation, MsgButtons::Ok, MsgIcon::Information,
-                     L"InstallShield");
+    runtime().msgBox(L"IIS配置成功!\r" + WebLocation, MsgButtons::Ok, MsgIcon::Information, L"InstallShield");
     if (m_services.storeWebURL) m_services.storeWebURL(WebLocation);
     m_namePWD.show();
     unload();
 }
 
 void frmIIS::cmdCancel_Click() {
-    if (runtime().msgBox(L"确定要取消吗？", MsgButtons::YesNo, MsgIcon::None, L"取消") ==
-        MsgResult::Yes) {
+    if (runtime().msgBox(L"确定要取消吗？", MsgButtons::YesNo, MsgIcon::None, L"取消") == MsgResult::Yes) {
         unload();
     }
 }

@@ -48,8 +48,8 @@ struct frmIISServices {
 
 class frmIIS : public Form {
 public:
-    frmIIS(FormsRuntime& runtime, ProcessValues& values, frmIISServices services,
-           frmSelectIP& selectIP, frmNamePWD& namePWD);
+    frmIIS(FormsRuntime& runtime, ProcessValues& values, frmIISServices services, frmSelectIP& selectIP,
+           frmNamePWD& namePWD);
 
     // The layout table of the page.
     static const FormLayout& layoutTable();

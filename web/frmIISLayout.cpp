@@ -9,6 +9,8 @@ namespace t7 {
 // its caption edge is never seen; its children are placed relative to it.
 const FormLayout& frmIIS::layoutTable() {
     using K = ControlKind;
+    // One row per control, as in a layout table.
+    // clang-format off
     static const FormLayout layout{
         .name = L"frmIIS",
         .caption = L"InstallShield Wizard",
@@ -59,6 +61,7 @@ const FormLayout& frmIIS::layoutTable() {
                  .left = 6120, .top = 4440, .width = 1125, .height = 300, .tabIndex = 5},
             },
     };
+    // clang-format on
     return layout;
 }
 

@@ -37,8 +37,8 @@ std::wstring frmSelectIP::captionFor(const std::wstring& entry, bool& enabled) {
     const std::string bytes = toCp936(entry.substr(0, 1));
     int code = static_cast<unsigned char>(bytes[0]);
     if (bytes.size() >= 2) {
-        code = static_cast<int16_t>(
-            static_cast<uint16_t>((code << 8) | static_cast<unsigned char>(bytes[1])));
+        code =
+            static_cast<int16_t>(static_cast<uint16_t>((code << 8) | static_cast<unsigned char>(bytes[1])));
     }
     if (code > 64) return entry + L"(使用本机机器名)";
     return entry;

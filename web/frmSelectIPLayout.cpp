@@ -7,6 +7,8 @@ namespace t7 {
 
 const FormLayout& frmSelectIP::layoutTable() {
     using K = ControlKind;
+    // One row per control, as in a layout table.
+    // clang-format off
     static const FormLayout layout{
         .name = L"frmSelectIP",
         .caption = L"设置IP",
@@ -26,6 +28,7 @@ const FormLayout& frmSelectIP::layoutTable() {
                  .top = 2160, .width = 1455, .height = 375, .tabIndex = 1, .isDefault = true},
             },
     };
+    // clang-format on
     return layout;
 }
 

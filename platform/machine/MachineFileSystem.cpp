@@ -34,7 +34,9 @@ constexpr int32_t kFileAlreadyExists = 58;
     raise(otherwise);
 }
 
-bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool isSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
 std::vector<std::wstring> components(std::wstring_view path) {
     std::vector<std::wstring> parts;
@@ -130,6 +132,8 @@ void MachineFileSystem::moveFile(const std::wstring& from, const std::wstring& t
     if (ec) raiseFor(ec, errnum::PathNotFound);
 }
 
-std::wstring MachineFileSystem::systemDirectory() const { return L"C:\\WINDOWS\\system32"; }
+std::wstring MachineFileSystem::systemDirectory() const {
+    return L"C:\\WINDOWS\\system32";
+}
 
 }  // namespace t7

@@ -20,9 +20,13 @@ namespace {
 constexpr size_t kMaxKeyName = 255;
 constexpr size_t kMaxValueName = 16383;
 
-bool isStringType(uint32_t type) { return type == reg::Sz || type == reg::ExpandSz || type == reg::MultiSz; }
+bool isStringType(uint32_t type) {
+    return type == reg::Sz || type == reg::ExpandSz || type == reg::MultiSz;
+}
 
-std::u16string ansiToUtf16(const std::string& bytes) { return regfile::toUtf16(fromCp936(bytes)); }
+std::u16string ansiToUtf16(const std::string& bytes) {
+    return regfile::toUtf16(fromCp936(bytes));
+}
 
 // Reads the hive. A missing file is an empty registry.
 int32_t load(const std::filesystem::path& file, regfile::Document& doc) {

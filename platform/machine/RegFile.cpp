@@ -8,16 +8,18 @@ namespace {
 
 constexpr std::u16string_view kHeader = u"Windows Registry Editor Version 5.00";
 // Roots in the order the registry editor exports them.
-constexpr std::array<std::u16string_view, 5> kRoots = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER",
-                                                       u"HKEY_LOCAL_MACHINE", u"HKEY_USERS",
-                                                       u"HKEY_CURRENT_CONFIG"};
+constexpr std::array<std::u16string_view, 5> kRoots = {
+    u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER", u"HKEY_LOCAL_MACHINE", u"HKEY_USERS", u"HKEY_CURRENT_CONFIG"};
 // Hex data lines are wrapped before they grow past 80 characters.
 constexpr size_t kWrapColumn = 77;
 
-char16_t foldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+char16_t foldAscii(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+}
 
-
-bool isStringType(uint32_t type) { return type == 1; }
+bool isStringType(uint32_t type) {
+    return type == 1;
+}
 
 // A REG_SZ that can be written between quotes: whole characters, exactly
 // one terminating NUL at the end, and no other control character.
@@ -61,7 +63,8 @@ std::u16string formatValue(const Value& value) {
         line += u"hex:";
     } else {
         std::u16string type;
-        for (uint32_t t = value.type; type.empty() || t != 0; t >>= 4) type.insert(type.begin(), u"0123456789abcdef"[t & 15]);
+        for (uint32_t t = value.type; type.empty() || t != 0; t >>= 4)
+            type.insert(type.begin(), u"0123456789abcdef"[t & 15]);
         line += u"hex(" + type + u"):";
     }
     size_t lineStart = 0;
@@ -198,8 +201,9 @@ std::vector<std::u16string> splitLines(std::u16string_view text) {
 }  // namespace
 
 bool equalNames(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return foldAscii(x) == foldAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
+               return foldAscii(x) == foldAscii(y);
+           });
 }
 
 Key* Key::child(std::u16string_view childName) {
@@ -208,7 +212,9 @@ Key* Key::child(std::u16string_view childName) {
     }
     return nullptr;
 }
-const Key* Key::child(std::u16string_view childName) const { return const_cast<Key*>(this)->child(childName); }
+const Key* Key::child(std::u16string_view childName) const {
+    return const_cast<Key*>(this)->child(childName);
+}
 
 Value* Key::value(std::u16string_view valueName) {
     for (Value& v : values) {
@@ -216,7 +222,9 @@ Value* Key::value(std::u16string_view valueName) {
     }
     return nullptr;
 }
-const Value* Key::value(std::u16string_view valueName) const { return const_cast<Key*>(this)->value(valueName); }
+const Value* Key::value(std::u16string_view valueName) const {
+    return const_cast<Key*>(this)->value(valueName);
+}
 
 Document::Document() {
     for (auto root : kRoots) m_roots.push_back(Key{std::u16string(root), {}, {}});
@@ -233,7 +241,9 @@ Key* Document::find(const KeyPath& path) {
     for (size_t i = 1; key && i < path.size(); ++i) key = key->child(path[i]);
     return key;
 }
-const Key* Document::find(const KeyPath& path) const { return const_cast<Document*>(this)->find(path); }
+const Key* Document::find(const KeyPath& path) const {
+    return const_cast<Document*>(this)->find(path);
+}
 
 Key* Document::create(const KeyPath& path, bool& created) {
     created = false;
@@ -254,8 +264,9 @@ std::vector<const Key*> Document::sortedChildren(const Key& key) {
     std::vector<const Key*> sorted;
     for (const Key& k : key.children) sorted.push_back(&k);
     std::stable_sort(sorted.begin(), sorted.end(), [](const Key* a, const Key* b) {
-        return std::lexicographical_compare(a->name.begin(), a->name.end(), b->name.begin(), b->name.end(),
-                                            [](char16_t x, char16_t y) { return foldAscii(x) < foldAscii(y); });
+        return std::lexicographical_compare(
+            a->name.begin(), a->name.end(), b->name.begin(), b->name.end(),
+            [](char16_t x, char16_t y) { return foldAscii(x) < foldAscii(y); });
     });
     return sorted;
 }
@@ -347,7 +358,8 @@ std::wstring fromUtf16(std::u16string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             out += static_cast<wchar_t>(0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else {

@@ -12,15 +12,21 @@ namespace t7 {
 PosixProcessService::PosixProcessService() {
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
     const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // NUL-terminated strings; the first is the program name.
-    size_t start = all.find('\0');
-    while (start != std::string::npos && start + 1 < all.size()) {
+    m_arguments = argumentsOfCmdline(all);
+}
+
+std::vector<std::wstring> PosixProcessService::argumentsOfCmdline(std::string_view cmdline) {
+    std::vector<std::wstring> arguments;
+    // The first string is the program name.
+    size_t start = cmdline.find('\0');
+    while (start != std::string_view::npos && start + 1 < cmdline.size()) {
         ++start;
-        size_t end = all.find('\0', start);
-        if (end == std::string::npos) end = all.size();
-        m_arguments.push_back(fromUtf8(std::string_view(all).substr(start, end - start)));
+        size_t end = cmdline.find('\0', start);
+        if (end == std::string_view::npos) end = cmdline.size();
+        arguments.push_back(fromUtf8(cmdline.substr(start, end - start)));
         start = end;
     }
+    return arguments;
 }
 
 PosixProcessService::PosixProcessService(int argc, const char* const* argv) {

@@ -2,6 +2,7 @@
 // The process service of a POSIX system. Arguments arrive pre-split there,
 // so the raw argument text is rebuilt with joinArguments.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "shell/ProcessService.h"
@@ -17,6 +18,10 @@ public:
 
     std::wstring commandLineArguments() const override;
     std::wstring programFolder() const override;
+
+    // The arguments after the program name in the bytes of
+    // /proc/self/cmdline (NUL-terminated UTF-8 strings).
+    static std::vector<std::wstring> argumentsOfCmdline(std::string_view cmdline);
 
 private:
     // Arguments after the program name, decoded from UTF-8.

@@ -1,7 +1,6 @@
-#include "database/frmDBAPwd.h"
-
 #include <gtest/gtest.h>
 
+#include "database/frmDBAPwd.h"
 #include "forms/HeadlessBackend.h"
 
 namespace t7 {

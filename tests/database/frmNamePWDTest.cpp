@@ -1,8 +1,7 @@
-#include "database/frmNamePWD.h"
-
 #include <gtest/gtest.h>
 
 #include "database/frmDBAPwd.h"
+#include "database/frmNamePWD.h"
 #include "forms/HeadlessBackend.h"
 
 namespace t7 {
@@ -65,14 +64,13 @@ TEST_F(frmNamePWDTest, TheAdministratorStepChangesTheHeaderTexts) {
 }
 
 TEST_F(frmNamePWDTest, TabOrderVisitsOnlyTheVisibleStep) {
-    EXPECT_EQ(tabOrder(), (Names{L"cboSQLServerList", L"txtSqlPwd", L"txtSqlUser", L"cmdOk",
-                                 L"cmdCancel"}));
+    EXPECT_EQ(tabOrder(), (Names{L"cboSQLServerList", L"txtSqlPwd", L"txtSqlUser", L"cmdOk", L"cmdCancel"}));
     page.ShowDBChoice();
     // The old-database list stays disabled until that choice is made.
     EXPECT_EQ(tabOrder(), (Names{L"optNewDB", L"optOldDB", L"cmdOk", L"cmdCancel"}));
     page.ShowAdminSetting();
-    EXPECT_EQ(tabOrder(), (Names{L"txtOstrelUser", L"txtOstrelPwd", L"txtOstrelPwdConfirm",
-                                 L"cmdOk", L"cmdCancel"}));
+    EXPECT_EQ(tabOrder(),
+              (Names{L"txtOstrelUser", L"txtOstrelPwd", L"txtOstrelPwdConfirm", L"cmdOk", L"cmdCancel"}));
 }
 
 TEST_F(frmNamePWDTest, TheServerBoxKeepsTheServerMember) {
@@ -99,17 +97,17 @@ TEST_P(NameFilterTest, OnlyLettersDigitsAfterTheFirstCharacterAndBackspacePass) 
     EXPECT_EQ(box.text(), GetParam().result);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, NameFilterTest,
-    ::testing::Values(Typing{L"", L"1", L""},                 // no leading digit
-                      Typing{L"", L"a1", L"a1"},              // a digit after a letter
-                      Typing{L"", L"Admin09", L"Admin09"},    //
-                      Typing{L"ab", L"_- 中.", L"ab"},        // punctuation, blanks, Chinese
-                      Typing{L"", L"\b", L""},                // Backspace on an empty box
-                      Typing{L"ab", L"\b", L"a"},             //
-                      Typing{L"a", L"\b1", L""},              // empty again: digits refused
-                      Typing{L"ab", L"\x16\x03\x18\t", L"ab"},  // Ctrl+V, Ctrl+C, Ctrl+X, Tab
-                      Typing{L"ab", L"\r", L"ab"}));          // Enter is not for the box
+INSTANTIATE_TEST_SUITE_P(Keys, NameFilterTest,
+                         ::testing::Values(Typing{L"", L"1", L""},               // no leading digit
+                                           Typing{L"", L"a1", L"a1"},            // a digit after a letter
+                                           Typing{L"", L"Admin09", L"Admin09"},  //
+                                           Typing{L"ab", L"_- 中.", L"ab"},  // punctuation, blanks, Chinese
+                                           Typing{L"", L"\b", L""},          // Backspace on an empty box
+                                           Typing{L"ab", L"\b", L"a"},       //
+                                           Typing{L"a", L"\b1", L""},        // empty again: digits refused
+                                           Typing{L"ab", L"\x16\x03\x18\t",
+                                                  L"ab"},                  // Ctrl+V, Ctrl+C, Ctrl+X, Tab
+                                           Typing{L"ab", L"\r", L"ab"}));  // Enter is not for the box
 
 TEST_F(frmNamePWDTest, CancelAnsweredNoLeavesEverythingAnsweredYesClosesThePage) {
     page.ShowAdminSetting();

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
-#include <openssl/md5.h>
+#include <openssl/evp.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <random>
 
 #include "base/AppError.h"
@@ -11,12 +12,12 @@
 #include "digest/MD5.h"
 #include "support/TestPaths.h"
 
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-
 namespace t7 {
 namespace {
 
-std::wstring hexOf(const unsigned char (&digest)[MD5_DIGEST_LENGTH]) {
+constexpr int DigestLength = 16;
+
+std::wstring hexOf(const unsigned char (&digest)[DigestLength]) {
     static constexpr wchar_t Hex[] = L"0123456789ABCDEF";
     std::wstring text;
     for (unsigned char b : digest) {
@@ -27,8 +28,8 @@ std::wstring hexOf(const unsigned char (&digest)[MD5_DIGEST_LENGTH]) {
 }
 
 std::wstring referenceDigest(const std::string& bytes) {
-    unsigned char digest[MD5_DIGEST_LENGTH];
-    ::MD5(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
+    unsigned char digest[DigestLength];
+    EVP_Digest(bytes.data(), bytes.size(), digest, nullptr, EVP_md5(), nullptr);
     return hexOf(digest);
 }
 
@@ -145,13 +146,13 @@ TEST(MD5Test, MessageLimitIsEnforcedByFinal) {
     std::string block(32767, '\0');
     MD5 md5;
     md5.MD5Init();
-    MD5_CTX reference;
-    MD5_Init(&reference);
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> reference(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    EVP_DigestInit_ex(reference.get(), EVP_md5(), nullptr);
     int64_t left = MD5::MaxMessageLength;
     while (left > 0) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(left, 32767));
         md5.MD5Update(n, bytesOf(block));
-        MD5_Update(&reference, block.data(), static_cast<size_t>(n));
+        EVP_DigestUpdate(reference.get(), block.data(), static_cast<size_t>(n));
         left -= n;
     }
     MD5 oneByteMore = md5;
@@ -159,8 +160,8 @@ TEST(MD5Test, MessageLimitIsEnforcedByFinal) {
     EXPECT_EQ(errorNumberOf([&] { oneByteMore.MD5Final(); }), errnum::Overflow);
 
     md5.MD5Final();
-    unsigned char digest[MD5_DIGEST_LENGTH];
-    MD5_Final(digest, &reference);
+    unsigned char digest[DigestLength];
+    EVP_DigestFinal_ex(reference.get(), digest, nullptr);
     EXPECT_EQ(md5.GetValues(), hexOf(digest));
 }
 

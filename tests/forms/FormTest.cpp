@@ -1,5 +1,3 @@
-#include "forms/Form.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "base/AppError.h"
+#include "forms/Form.h"
 #include "forms/FormsRuntime.h"
 #include "forms/HeadlessBackend.h"
 
@@ -30,15 +29,25 @@ FormLayout sampleLayout() {
             {
                 {.name = L"txtName", .kind = K::TextBox, .tabIndex = 2},
                 {.name = L"lblName", .kind = K::Label, .text = L"Name"},
-                {.name = L"cboList", .kind = K::ComboBox, .tabIndex = 1,
+                {.name = L"cboList",
+                 .kind = K::ComboBox,
+                 .tabIndex = 1,
                  .comboStyle = ComboStyle::DropDownList},
                 {.name = L"frameA", .kind = K::Frame},
-                {.name = L"optA1", .kind = K::OptionButton, .parent = L"frameA", .tabIndex = 3,
+                {.name = L"optA1",
+                 .kind = K::OptionButton,
+                 .parent = L"frameA",
+                 .tabIndex = 3,
                  .value = true},
                 {.name = L"optA2", .kind = K::OptionButton, .parent = L"frameA", .tabIndex = 4},
                 {.name = L"optForm", .kind = K::OptionButton, .tabIndex = 5, .value = true},
-                {.name = L"optArr", .kind = K::OptionButton, .text = L"arr", .left = 10, .top = 20,
-                 .tabIndex = 6, .isArray = true},
+                {.name = L"optArr",
+                 .kind = K::OptionButton,
+                 .text = L"arr",
+                 .left = 10,
+                 .top = 20,
+                 .tabIndex = 6,
+                 .isArray = true},
                 {.name = L"cmdOk", .kind = K::CommandButton, .tabIndex = 0, .isDefault = true},
             },
     };
@@ -166,8 +175,8 @@ TEST_F(FormTest, TabOrderSkipsHiddenFramesDisabledControlsAndLabels) {
         for (Control* c : form.tabOrder()) result.push_back(c->displayName());
         return result;
     };
-    EXPECT_EQ(names(), (std::vector<std::wstring>{L"cmdOk", L"cboList", L"txtName", L"optA1",
-                                                  L"optA2", L"optForm", L"optArr(0)"}));
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"cmdOk", L"cboList", L"txtName", L"optA1", L"optA2",
+                                                  L"optForm", L"optArr(0)"}));
     form[L"frameA"].setVisible(false);
     form[L"txtName"].setEnabled(false);
     EXPECT_EQ(names(), (std::vector<std::wstring>{L"cmdOk", L"cboList", L"optForm", L"optArr(0)"}));
@@ -229,8 +238,7 @@ TEST(FormsRuntimeTest, MessageBoxesAreRecordedWithTheirAnswerAndDefaultTitle) {
     FormsRuntime runtime(backend);
     EXPECT_EQ(runtime.msgBox(L"sure?", MsgButtons::YesNo, MsgIcon::None, L"", 2), MsgResult::No);
     backend.queueAnswer(MsgResult::Yes);
-    EXPECT_EQ(runtime.msgBox(L"again?", MsgButtons::YesNo, MsgIcon::Critical, L"取消"),
-              MsgResult::Yes);
+    EXPECT_EQ(runtime.msgBox(L"again?", MsgButtons::YesNo, MsgIcon::Critical, L"取消"), MsgResult::Yes);
     ASSERT_EQ(backend.messageBoxes().size(), 2u);
     EXPECT_EQ(backend.messageBoxes()[0].request.shownTitle(), L"T7Setup");
     EXPECT_TRUE(backend.messageBoxes()[0].byDefault);

@@ -1,17 +1,18 @@
-#include "forms/Script.h"
-
 #include <gtest/gtest.h>
 
 #include "base/Text.h"
 #include "forms/FormsRuntime.h"
 #include "forms/HeadlessBackend.h"
+#include "forms/Script.h"
 #include "forms/ScriptRecorder.h"
 #include "shell/Wizard.h"
 
 namespace t7 {
 namespace {
 
-std::vector<ScriptAction> parse(const std::string& text) { return parseScript(text, Wizard::layouts()); }
+std::vector<ScriptAction> parse(const std::string& text) {
+    return parseScript(text, Wizard::layouts());
+}
 
 TEST(ScriptTest, ReadsEveryActionAndFormatsItBack) {
     const std::string text =
@@ -33,9 +34,9 @@ TEST(ScriptTest, ReadsEveryActionAndFormatsItBack) {
     EXPECT_EQ(actions[5].answer, MsgResult::Yes);
     EXPECT_EQ(actions[6].text, L"密码 ");  // the text runs to the end of the line
     const std::vector<std::wstring> expected = {
-        L"set frmIIS.txtVirtualDIR=exam 2#x",  L"type frmNamePWD.txtOstrelUser=admin",
-        L"click frmSelectIP.optIP(2)",         L"select frmIIS.cboWEBIP=SERVER01",
-        L"select frmIIS.lstWebServer#0",       L"answer Yes",
+        L"set frmIIS.txtVirtualDIR=exam 2#x", L"type frmNamePWD.txtOstrelUser=admin",
+        L"click frmSelectIP.optIP(2)",        L"select frmIIS.cboWEBIP=SERVER01",
+        L"select frmIIS.lstWebServer#0",      L"answer Yes",
         L"type frmDBAPwd.inputPWD=密码 "};
     for (size_t i = 0; i < actions.size(); ++i) {
         EXPECT_EQ(formatAction(actions[i]), expected[i]);

@@ -18,6 +18,15 @@ TEST(PosixProcessServiceTest, UnquotedShellArgumentsKeepTheirBoundaries) {
               (std::vector<std::wstring>{L"", L"t7", L"/srv/my exam", L"", L"考试"}));
 }
 
+TEST(PosixProcessServiceTest, CmdlineBytesKeepEmptyArgumentsAndDropTheProgramName) {
+    using Args = std::vector<std::wstring>;
+    using namespace std::string_view_literals;
+    EXPECT_EQ(PosixProcessService::argumentsOfCmdline("t7setup\0"sv), Args{});
+    EXPECT_EQ(PosixProcessService::argumentsOfCmdline("t7setup\0t7\0\0"sv), (Args{L"t7", L""}));
+    EXPECT_EQ(PosixProcessService::argumentsOfCmdline("t7setup\0\0/srv/exam\0"sv), (Args{L"", L"/srv/exam"}));
+    EXPECT_EQ(PosixProcessService::argumentsOfCmdline("t7setup\0\xE8\x80\x83\0"sv), (Args{L"考"}));
+}
+
 TEST(PosixProcessServiceTest, ProgramFolderHoldsTheRunningProgram) {
     PosixProcessService process;
     const std::filesystem::path folder(toUtf8(process.programFolder()));

@@ -1,8 +1,7 @@
-#include "shell/SilentRun.h"
-
 #include <gtest/gtest.h>
 
 #include "base/Text.h"
+#include "shell/SilentRun.h"
 #include "shell/Switches.h"
 #include "support/FakeWizard.h"
 #include "support/TestPaths.h"
@@ -11,8 +10,8 @@ namespace t7 {
 namespace {
 
 TEST(SwitchesTest, AreTakenOutOfTheArgumentsInAnyLetterCase) {
-    std::vector<std::wstring> args = {L"t7", L"/S", L"/f1\"my answers.txt\"", L"D:\\Exam",
-                                      L"/F2setup.log", L"/r", L"/sx"};
+    std::vector<std::wstring> args = {L"t7", L"/S", L"/f1\"my answers.txt\"", L"D:\\Exam", L"/F2setup.log",
+                                      L"/r", L"/sx"};
     const SetupSwitches switches = extractSwitches(args);
     EXPECT_TRUE(switches.silent);
     EXPECT_TRUE(switches.record);
@@ -56,14 +55,14 @@ protected:
 };
 
 TEST_F(SilentRunTest, AFullRunEndsWithZero) {
-    const RunResult result = run(
-        "# the whole wizard\n"
-        "set frmIIS.txtVirtualDIR=exam\n"
-        "click frmIIS.cmdOK\n"
-        "answer OK\n"
-        "click frmNamePWD.cmdOk\n"
-        "type frmNamePWD.txtOstrelUser=9admin\n"
-        "click frmNamePWD.cmdOk\n");
+    const RunResult result =
+        run("# the whole wizard\n"
+            "set frmIIS.txtVirtualDIR=exam\n"
+            "click frmIIS.cmdOK\n"
+            "answer OK\n"
+            "click frmNamePWD.cmdOk\n"
+            "type frmNamePWD.txtOstrelUser=9admin\n"
+            "click frmNamePWD.cmdOk\n");
     EXPECT_EQ(result, RunResult::Completed);
     EXPECT_EQ(lastLine(), "ResultCode=0");
     EXPECT_EQ(machine.storedURLs, std::vector<std::wstring>{L"http://192.168.1.10/exam"});
@@ -97,8 +96,7 @@ TEST_F(SilentRunTest, RunningOutOfActionsEndsWithTwo) {
 }
 
 TEST_F(SilentRunTest, ABadAnswersFileRunsNothingAndEndsWithThree) {
-    EXPECT_EQ(run("click frmIIS.cmdCancel\nanswer Yes\nclick frmIIS.cmdNope\n"),
-              RunResult::BadAnswers);
+    EXPECT_EQ(run("click frmIIS.cmdCancel\nanswer Yes\nclick frmIIS.cmdNope\n"), RunResult::BadAnswers);
     EXPECT_NE(log().find("line 3: unknown control 'frmIIS.cmdNope'"), std::string::npos) << log();
     EXPECT_EQ(log().find("form frmIIS loaded"), std::string::npos);
     EXPECT_EQ(lastLine(), "ResultCode=3");

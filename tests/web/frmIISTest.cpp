@@ -1,8 +1,7 @@
-#include "web/frmIIS.h"
-
 #include <gtest/gtest.h>
 
 #include "support/FakeWizard.h"
+#include "web/frmIIS.h"
 
 namespace t7 {
 namespace {

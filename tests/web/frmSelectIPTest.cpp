@@ -1,8 +1,7 @@
-#include "web/frmSelectIP.h"
-
 #include <gtest/gtest.h>
 
 #include "forms/HeadlessBackend.h"
+#include "web/frmSelectIP.h"
 
 namespace t7 {
 namespace {
@@ -23,8 +22,7 @@ protected:
 };
 
 TEST_F(frmSelectIPTest, SevenEntriesStack400TwipsApartAndGrowButtonAndWindow) {
-    open({L"192.168.1.10", L"10.0.0.1", L"10.0.0.2", L"10.0.0.3", L"10.0.0.4", L"10.0.0.5",
-          L"SERVER01"});
+    open({L"192.168.1.10", L"10.0.0.1", L"10.0.0.2", L"10.0.0.3", L"10.0.0.4", L"10.0.0.5", L"SERVER01"});
     ASSERT_EQ(dialog.controlArray(L"optIP").size(), 7u);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(element(i).top(), 720 + 400 * i);
@@ -66,8 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Annotation{L"127.0.0.1", L"127.0.0.1(本机使用,不联接到网络)", true},
                       Annotation{L"SERVER01", L"SERVER01(使用本机机器名)", true},
                       Annotation{L"192.168.1.10", L"192.168.1.10", true},
-                      Annotation{L"1SERVER", L"1SERVER", true},
-                      Annotation{L"服务器", L"服务器", true},
+                      Annotation{L"1SERVER", L"1SERVER", true}, Annotation{L"服务器", L"服务器", true},
                       Annotation{L"@HOST", L"@HOST", true},
                       Annotation{L"AHOST", L"AHOST(使用本机机器名)", true}));
 
