@@ -127,6 +127,7 @@ private:
     long long m_rowcount = 0;
     BatchResult* m_result = nullptr;
     int m_execDepth = 0;
+    bool m_singleStatement = false;
 
     // connection and transactions
     void open(const std::string& database);
