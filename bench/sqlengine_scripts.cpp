@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 struct Scripts {
     std::vector<std::string> schema;  // T-SQL batches
     std::vector<std::string> data;
-    std::string sqlite;               // the same work in SQLite's dialect, one transaction
+    std::string sqlite;                      // the same work in SQLite's dialect, one transaction
     std::vector<std::string> sqliteBatches;  // and batch by batch, as the engine commits
     size_t schemaBytes = 0;
 };
@@ -42,17 +42,34 @@ Scripts generate() {
         for (int c = 0; c < 18; ++c) {
             std::string cn = "Field" + std::to_string(c);
             switch (c % 6) {
-                case 0: cols.push_back({cn, "[nvarchar] (50) COLLATE Chinese_PRC_CI_AS NULL", "TEXT COLLATE NOCASE"}); break;
-                case 1: cols.push_back({cn, c == 1 ? "[int] NOT NULL" : "[int] NULL", c == 1 ? "INTEGER NOT NULL" : "INTEGER"}); break;
-                case 2: cols.push_back({cn, "[datetime] NULL", "TEXT"}); break;
-                case 3: cols.push_back({cn, "[varchar] (200) COLLATE Chinese_PRC_CI_AS NULL", "TEXT COLLATE NOCASE"}); break;
-                case 4: cols.push_back({cn, c == 4 ? "[bit] NOT NULL" : "[bit] NULL", c == 4 ? "INTEGER NOT NULL" : "INTEGER"}); break;
-                default: cols.push_back({cn, "[decimal](18, 2) NULL", "NUMERIC"}); break;
+                case 0:
+                    cols.push_back(
+                        {cn, "[nvarchar] (50) COLLATE Chinese_PRC_CI_AS NULL", "TEXT COLLATE NOCASE"});
+                    break;
+                case 1:
+                    cols.push_back({cn, c == 1 ? "[int] NOT NULL" : "[int] NULL",
+                                    c == 1 ? "INTEGER NOT NULL" : "INTEGER"});
+                    break;
+                case 2:
+                    cols.push_back({cn, "[datetime] NULL", "TEXT"});
+                    break;
+                case 3:
+                    cols.push_back(
+                        {cn, "[varchar] (200) COLLATE Chinese_PRC_CI_AS NULL", "TEXT COLLATE NOCASE"});
+                    break;
+                case 4:
+                    cols.push_back({cn, c == 4 ? "[bit] NOT NULL" : "[bit] NULL",
+                                    c == 4 ? "INTEGER NOT NULL" : "INTEGER"});
+                    break;
+                default:
+                    cols.push_back({cn, "[decimal](18, 2) NULL", "NUMERIC"});
+                    break;
             }
         }
         if (t > 0) cols.push_back({"ParentID", "[int] NULL", "INTEGER"});
         s.schema.push_back("if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[" + name +
-                           "]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)\r\ndrop table [dbo].[" + name + "]\r\n");
+                           "]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)\r\ndrop table [dbo].[" + name +
+                           "]\r\n");
         std::string create = "CREATE TABLE [dbo].[" + name + "] (\r\n";
         std::string screate = "CREATE TABLE \"" + name + "\" (";
         for (size_t i = 0; i < cols.size(); ++i) {
@@ -69,16 +86,18 @@ Scripts generate() {
         s.schema.push_back("ALTER TABLE [dbo].[" + name + "] ADD \r\n\tCONSTRAINT [DF_" + name +
                            "_Field1] DEFAULT (0) FOR [Field1],\r\n\tCONSTRAINT [DF_" + name +
                            "_Field4] DEFAULT (0) FOR [Field4]\r\n");
-        s.schema.push_back(" CREATE  INDEX [IX_" + name + "_Field0] ON [dbo].[" + name + "]([Field0]) ON [PRIMARY]\r\n");
+        s.schema.push_back(" CREATE  INDEX [IX_" + name + "_Field0] ON [dbo].[" + name +
+                           "]([Field0]) ON [PRIMARY]\r\n");
         s.sqliteBatches.push_back("DROP TABLE IF EXISTS \"" + name + "\"");
         s.sqliteBatches.push_back(screate);
         s.sqliteBatches.push_back("CREATE UNIQUE INDEX \"PK_" + name + "\" ON \"" + name + "\"(ID)");
         s.sqliteBatches.push_back("CREATE INDEX \"IX_" + name + "_Field0\" ON \"" + name + "\"(Field0)");
-        sq += screate + "CREATE UNIQUE INDEX \"PK_" + name + "\" ON \"" + name + "\"(ID);CREATE INDEX \"IX_" + name +
-              "_Field0\" ON \"" + name + "\"(Field0);";
+        sq += screate + "CREATE UNIQUE INDEX \"PK_" + name + "\" ON \"" + name + "\"(ID);CREATE INDEX \"IX_" +
+              name + "_Field0\" ON \"" + name + "\"(Field0);";
         if (t > 0 && t % 3 == 0) {
             s.schema.push_back("ALTER TABLE [dbo].[" + name + "] ADD \r\n\tCONSTRAINT [FK_" + name +
-                               "_Table0] FOREIGN KEY \r\n\t(\r\n\t\t[ParentID]\r\n\t) REFERENCES [dbo].[Table0] (\r\n\t\t[ID]\r\n\t)\r\n");
+                               "_Table0] FOREIGN KEY \r\n\t(\r\n\t\t[ParentID]\r\n\t) REFERENCES "
+                               "[dbo].[Table0] (\r\n\t\t[ID]\r\n\t)\r\n");
         }
     }
     for (int p = 0; p < 12; ++p) {
@@ -88,8 +107,9 @@ Scripts generate() {
                            " WHERE ParentID = @id\r\nDELETE FROM " + t + " WHERE ID = @id\r\n");
         sq += "SELECT 1;";
     }
-    s.schema.push_back("CREATE TRIGGER tri_Table1_upd ON Table1 FOR UPDATE AS\r\nIF UPDATE(Field0)\r\n"
-                       "UPDATE Table1 SET Field1 = 1 WHERE ID IN (SELECT ID FROM inserted)\r\n");
+    s.schema.push_back(
+        "CREATE TRIGGER tri_Table1_upd ON Table1 FOR UPDATE AS\r\nIF UPDATE(Field0)\r\n"
+        "UPDATE Table1 SET Field1 = 1 WHERE ID IN (SELECT ID FROM inserted)\r\n");
     for (const std::string& b : s.schema) s.schemaBytes += b.size() + 4;
     // Data: default rows, each guarded by an existence test.
     for (int r = 1; r <= 150; ++r) {
@@ -98,10 +118,12 @@ Scripts generate() {
                         std::to_string(r % 9 + 1) + "', 'text " + std::to_string(r) + "', 1, " +
                         std::to_string(r) + ".5";
         s.data.push_back("if not exists (select * from " + t + " where Field0 = N'名称" + std::to_string(r) +
-                         "')\r\ninsert into " + t + " (Field0, Field1, Field2, Field3, Field4, Field5) values (" + v + ")");
+                         "')\r\ninsert into " + t +
+                         " (Field0, Field1, Field2, Field3, Field4, Field5) values (" + v + ")");
         std::string sv = v.substr(1);  // SQLite has no N'' literals
-        std::string ins = "INSERT INTO \"" + t + "\" (Field0, Field1, Field2, Field3, Field4, Field5) SELECT " + sv +
-                          " WHERE NOT EXISTS (SELECT 1 FROM \"" + t + "\" WHERE Field0 = '名称" + std::to_string(r) + "');";
+        std::string ins =
+            "INSERT INTO \"" + t + "\" (Field0, Field1, Field2, Field3, Field4, Field5) SELECT " + sv +
+            " WHERE NOT EXISTS (SELECT 1 FROM \"" + t + "\" WHERE Field0 = '名称" + std::to_string(r) + "');";
         sq += ins;
         s.sqliteBatches.push_back(ins);
     }
@@ -110,7 +132,9 @@ Scripts generate() {
     return s;
 }
 
-double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -129,7 +153,8 @@ int main() {
         auto server = sqlengine::Server::open(root / "sqlserver");
         auto session = server->connect("sa", "");
         auto t0 = std::chrono::steady_clock::now();
-        session->executeBatch("CREATE DATABASE T7 ON (NAME = T7, FILENAME = '" + (root / "sqlserver" / "T7.mdf").string() + "')");
+        session->executeBatch("CREATE DATABASE T7 ON (NAME = T7, FILENAME = '" +
+                              (root / "sqlserver" / "T7.mdf").string() + "')");
         session->useDatabase("T7");
         auto t1 = std::chrono::steady_clock::now();
         for (const std::string& b : s.schema) session->executeBatch(b);
@@ -174,15 +199,17 @@ int main() {
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
     double e = median(engine), d = median(direct);
-    std::printf("schema script: %zu bytes in %zu batches; data script: %zu batches\n", s.schemaBytes, s.schema.size(),
-                s.data.size());
+    std::printf("schema script: %zu bytes in %zu batches; data script: %zu batches\n", s.schemaBytes,
+                s.schema.size(), s.data.size());
     std::printf("engine, schema + data scripts: median %.3f s over %d runs (target < 1 s)\n", e, runs);
     std::printf("engine, CREATE DATABASE with its files: median %.3f s\n", median(create));
     std::printf("same statements straight to SQLite in one run: median %.3f s\n", d);
     double db = median(directBatches);
     std::printf("same statements straight to SQLite, one commit per batch: median %.3f s\n", db);
-    std::printf("ratio engine / SQLite in one run: %.2f; engine / SQLite batch by batch: %.2f (target <= 2)\n", e / d,
-                e / db);
-    std::printf("peak memory (max RSS): %.1f MB (target < 50 MB)\n", static_cast<double>(ru.ru_maxrss) / 1024.0);
+    std::printf(
+        "ratio engine / SQLite in one run: %.2f; engine / SQLite batch by batch: %.2f (target <= 2)\n", e / d,
+        e / db);
+    std::printf("peak memory (max RSS): %.1f MB (target < 50 MB)\n",
+                static_cast<double>(ru.ru_maxrss) / 1024.0);
     return 0;
 }

@@ -286,10 +286,14 @@ void SessionImpl::catalogChanged() {
     m_tables.clear();
 }
 
-void SessionImpl::bumpVersion() {
+void SessionImpl::bumpVersion(const TableInfo* changed) {
     Query(cached("UPDATE main._t7_meta SET value = value + 1 WHERE key = 'version'")).run();
     m_tables.clear();
-    m_catalogVersion = -1;
+    // The batch holds the write lock, so the new version is ours; the table
+    // just changed stays cached as the statement left it.
+    if (m_catalogVersion >= 0) ++m_catalogVersion;
+    if (changed && m_catalogVersion >= 0)
+        m_tables[toUpperAscii(changed->name)] = std::make_shared<TableInfo>(*changed);
 }
 
 std::string SessionImpl::userName() {
@@ -306,8 +310,9 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     BatchResult result;
     m_result = &result;
     m_vars.clear();
-    m_singleStatement = stmts.size() == 1 && stmts[0]->kind != StmtKind::Use && stmts[0]->kind != StmtKind::If &&
-                        stmts[0]->kind != StmtKind::While && stmts[0]->kind != StmtKind::Block;
+    m_singleStatement = stmts.size() == 1 && stmts[0]->kind != StmtKind::Use &&
+                        stmts[0]->kind != StmtKind::If && stmts[0]->kind != StmtKind::While &&
+                        stmts[0]->kind != StmtKind::Block;
     try {
         begin();
         refreshCatalog();
@@ -448,7 +453,8 @@ SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
     m_specs.clear();
     m_identities.clear();
     auto undo = [&] {
-        if (savepoint && m_db) sqlite3_exec(m_db, ("ROLLBACK TO " + sp + "; RELEASE " + sp).c_str(), nullptr, nullptr, nullptr);
+        if (savepoint && m_db)
+            sqlite3_exec(m_db, ("ROLLBACK TO " + sp + "; RELEASE " + sp).c_str(), nullptr, nullptr, nullptr);
         --m_execDepth;
         catalogChanged();
     };

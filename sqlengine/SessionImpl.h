@@ -168,7 +168,7 @@ private:
     long long findObject(const std::string& name, std::string* xtype = nullptr);
     long long addObject(const std::string& name, const std::string& xtype, long long parent,
                         const std::string& definition);
-    void bumpVersion();
+    void bumpVersion(const TableInfo* changed = nullptr);
 
     // DDL
     void runCreateTable(const CreateTableStmt& s);
