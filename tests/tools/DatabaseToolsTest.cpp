@@ -28,9 +28,13 @@ std::string quoted(const std::string& text) {
 class DatabaseToolsTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The build folder: $T7_BINARY_DIR, else the one this test program
+        // was built in (<build>/tests/test_tools).
         const char* binary = std::getenv("T7_BINARY_DIR");
-        ASSERT_NE(binary, nullptr) << "T7_BINARY_DIR names the build folder (ctest sets it)";
-        m_binary = binary;
+        m_binary = binary && *binary
+                       ? std::filesystem::path(binary)
+                       : std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
+        ASSERT_TRUE(std::filesystem::exists(m_binary / "tools" / "t7machine")) << m_binary;
         m_machine = m_dir.path() / "machine";
     }
 
