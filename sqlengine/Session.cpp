@@ -1027,8 +1027,12 @@ void SessionImpl::runSetIdentityInsert(const SetIdentityInsertStmt& s) {
 
 void SessionImpl::runExecString(const ExecStringStmt& s) {
     Value text = evaluate(*s.text);
-    if (text.isNull()) return;
-    std::vector<StmtPtr> stmts = parseBatch(text.s);
+    if (!text.isNull()) runText(text.toText());
+}
+
+void SessionImpl::runText(const std::string& sql) {
+    // Dynamic SQL is a batch of its own, with its own variables.
+    std::vector<StmtPtr> stmts = parseBatch(sql);
     auto saved = std::move(m_vars);
     m_vars.clear();
     try {
@@ -1045,6 +1049,14 @@ void SessionImpl::runExec(const ExecStmt& s) {
     std::string name = toLowerAscii(s.proc.last());
     if (name == "sp_addrolemember") return roleMember(s, true);
     if (name == "sp_droprolemember") return roleMember(s, false);
+    if (name == "sp_executesql") {
+        // Only the statement itself; parameterised calls are not supported.
+        if (s.args.size() != 1 || (!s.args[0].param.empty() && s.args[0].param != "@statement"))
+            throw SqlError(50000, "sp_executesql with parameters is not supported by this server.");
+        Value text = evaluate(*s.args[0].value);
+        if (!text.isNull()) runText(text.toText());
+        return;
+    }
     runProcedure(s.proc.last(), s);
 }
 

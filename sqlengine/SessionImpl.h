@@ -156,6 +156,7 @@ private:
     void runExec(const ExecStmt& s);
     void runProcedure(const std::string& name, const ExecStmt& s);
     void runExecString(const ExecStringStmt& s);
+    void runText(const std::string& sql);
     void runDeclare(const DeclareStmt& s);
     void runSetIdentityInsert(const SetIdentityInsertStmt& s);
     void finishIdentities();

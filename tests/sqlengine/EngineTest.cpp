@@ -361,6 +361,53 @@ const ScriptCase kControlFlow[] = {
 INSTANTIATE_TEST_SUITE_P(ControlFlow, ScriptTest, ::testing::ValuesIn(kControlFlow),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Scripts in the shape SQL Server's own scripting tools write them.
+TEST_F(EngineTest, GeneratedScriptShapesRun) {
+    const char* batches[] = {
+        "if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[FK_Y_X]') and "
+        "OBJECTPROPERTY(id, "
+        "N'IsForeignKey') = 1)\r\nALTER TABLE [dbo].[Y] DROP CONSTRAINT FK_Y_X",
+        "SET QUOTED_IDENTIFIER ON \r\n",
+        "CREATE TABLE [dbo].[X] (\r\n\t[ID] [int] IDENTITY (1, 1) NOT NULL ,\r\n\t[Name] [nvarchar] (50) "
+        "COLLATE "
+        "Chinese_PRC_CI_AS NOT NULL ,\r\n\t[Body] [ntext] COLLATE Chinese_PRC_CI_AS NULL ,\r\n\t[Pic] "
+        "[image] NULL "
+        ",\r\n\t[Price] [money] NULL ,\r\n\t[Made] [datetime] NOT NULL ,\r\n\t[Guid] [uniqueidentifier] NOT "
+        "NULL "
+        ",\r\n\t[Flag] [bit] NOT NULL \r\n) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]",
+        "ALTER TABLE [dbo].[X] WITH NOCHECK ADD \r\n\tCONSTRAINT [PK_X] PRIMARY KEY  CLUSTERED "
+        "\r\n\t(\r\n\t\t[ID]"
+        "\r\n\t)  ON [PRIMARY] ",
+        "ALTER TABLE [dbo].[X] ADD \r\n\tCONSTRAINT [DF_X_Made] DEFAULT (getdate()) FOR "
+        "[Made],\r\n\tCONSTRAINT "
+        "[DF_X_Guid] DEFAULT (newid()) FOR [Guid],\r\n\tCONSTRAINT [DF_X_Flag] DEFAULT (0) FOR [Flag],\r\n\t"
+        "CONSTRAINT [IX_X_Name] UNIQUE  NONCLUSTERED \r\n\t(\r\n\t\t[Name]\r\n\t)  ON [PRIMARY] ",
+        "IF NOT EXISTS (SELECT * FROM sys.objects WHERE object_id = OBJECT_ID(N'[dbo].[Y]') AND type in "
+        "(N'U'))\r\n"
+        "BEGIN\r\nCREATE TABLE [dbo].[Y](\r\n\t[ID] [int] IDENTITY(1,1) NOT NULL,\r\n\t[XID] [int] NOT "
+        "NULL,\r\n"
+        " CONSTRAINT [PK_Y] PRIMARY KEY CLUSTERED \r\n(\r\n\t[ID] ASC\r\n)WITH (PAD_INDEX  = OFF, "
+        "IGNORE_DUP_KEY = "
+        "OFF) ON [PRIMARY]\r\n) ON [PRIMARY]\r\nEND",
+        "ALTER TABLE [dbo].[Y]  WITH CHECK ADD  CONSTRAINT [FK_Y_X] FOREIGN KEY([XID])\r\nREFERENCES "
+        "[dbo].[X] ([ID])\r\n"
+        "ON DELETE CASCADE NOT FOR REPLICATION",
+        "ALTER TABLE [dbo].[Y] CHECK CONSTRAINT [FK_Y_X]",
+        " CREATE  INDEX [IX_Y_XID] ON [dbo].[Y]([XID]) WITH  FILLFACTOR = 90 ON [PRIMARY]",
+        "EXEC dbo.sp_executesql @statement = N'CREATE VIEW [dbo].[V] AS SELECT x.Name, count(y.ID) AS n FROM "
+        "X x LEFT "
+        "JOIN Y y ON y.XID = x.ID GROUP BY x.Name'",
+        "insert into X (Name, Price) values (N'名', 12.5)\r\ninsert into Y (XID) select ID from X",
+    };
+    for (const char* b : batches) run(b);
+    EXPECT_EQ(rows("SELECT Name, n FROM V"), Rows{"名|1"});
+    EXPECT_EQ(rows("SELECT Flag, len(Guid), CASE WHEN Made <= getdate() THEN 1 ELSE 0 END, Price FROM X"),
+              Rows{"0|36|1|12.5"});
+    EXPECT_EQ(errorOf("insert into X (Name) values (N'名')"), 2627);
+    run("DELETE FROM X");
+    EXPECT_EQ(rows("SELECT count(*) FROM Y"), Rows{"0"});  // cascaded
+}
+
 // ---- batches ---------------------------------------------------------
 
 TEST_F(EngineTest, SyntaxErrorAnywhereRunsNothingOfTheBatch) {
