@@ -441,6 +441,16 @@ TEST_F(EngineTest, ModuleMustStartItsBatchAndTakesTheRestAsBody) {
     EXPECT_EQ(rows("SELECT count(*) FROM sysobjects WHERE xtype IN ('V','P','TR')"), Rows{"0"});
 }
 
+TEST_F(EngineTest, TransactionsWithinABatch) {
+    run("CREATE TABLE t (a int)");
+    run("BEGIN TRAN; INSERT t VALUES (1); ROLLBACK TRAN; BEGIN TRANSACTION; INSERT t VALUES (2); COMMIT");
+    EXPECT_EQ(rows("SELECT a FROM t"), Rows{"2"});
+    EXPECT_EQ(errorOf("BEGIN TRAN; INSERT t VALUES (3)"), 266);
+    EXPECT_EQ(errorOf("BEGIN TRAN; INSERT t VALUES (4); INSERT t VALUES ('x')"), 245);
+    EXPECT_EQ(rows("SELECT a, @@TRANCOUNT FROM t"), Rows{"2|0"});
+    EXPECT_EQ(errorOf("COMMIT"), 3902);
+}
+
 TEST_F(EngineTest, PrintMessagesAreReturnedInOrder) {
     auto r = run("PRINT 'one'; PRINT N'二'");
     EXPECT_EQ(r.messages, (std::vector<std::string>{"one", "二"}));
