@@ -1,5 +1,6 @@
 // Running batches: connection handling, transactions, DML and control flow.
 #include <algorithm>
+#include <optional>
 
 #include "sqlengine/Functions.h"
 #include "sqlengine/Lexer.h"
@@ -263,8 +264,13 @@ void SessionImpl::checkRunning() {
         db = own.get();
         schema = "main";
     }
-    Query q(db, "SELECT value FROM " + schema + "._t7_server WHERE key = 'running'");
-    if (q.step() && q.text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
+    std::string sql = "SELECT value FROM " + schema + "._t7_server WHERE key = 'running'";
+    std::optional<Query> q;
+    if (own)
+        q.emplace(db, sql);
+    else
+        q.emplace(cached(sql));
+    if (q->step() && q->text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
 }
 
 void SessionImpl::refreshCatalog() {
@@ -280,10 +286,14 @@ void SessionImpl::catalogChanged() {
     m_tables.clear();
 }
 
-void SessionImpl::bumpVersion() {
+void SessionImpl::bumpVersion(const TableInfo* changed) {
     Query(cached("UPDATE main._t7_meta SET value = value + 1 WHERE key = 'version'")).run();
     m_tables.clear();
-    m_catalogVersion = -1;
+    // The batch holds the write lock, so the new version is ours; the table
+    // just changed stays cached as the statement left it.
+    if (m_catalogVersion >= 0) ++m_catalogVersion;
+    if (changed && m_catalogVersion >= 0)
+        m_tables[toUpperAscii(changed->name)] = std::make_shared<TableInfo>(*changed);
 }
 
 std::string SessionImpl::userName() {
@@ -300,16 +310,38 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     BatchResult result;
     m_result = &result;
     m_vars.clear();
+    m_singleStatement = stmts.size() == 1 && stmts[0]->kind != StmtKind::Use &&
+                        stmts[0]->kind != StmtKind::If && stmts[0]->kind != StmtKind::While &&
+                        stmts[0]->kind != StmtKind::Block;
     try {
         begin();
         refreshCatalog();
         for (const StmtPtr& s : stmts) {
             if (run(*s) == Flow::Return) break;
         }
+        if (m_tranCount > 0) {
+            // Transactions live within one batch here; one left open is undone.
+            m_tranCount = 0;
+            execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
+            commit();
+            throw SqlError(
+                266,
+                "Transaction count after the batch indicates a missing COMMIT or ROLLBACK TRANSACTION "
+                "statement; the open transaction was rolled back.");
+        }
         commit();
     } catch (...) {
         m_result = nullptr;
+        if (m_tranCount > 0 && m_db) {
+            // A failing statement ends the whole transaction, as with XACT_ABORT ON.
+            m_tranCount = 0;
+            sqlite3_exec(m_db, "ROLLBACK TO usertran; RELEASE usertran", nullptr, nullptr, nullptr);
+        }
         try {
+            if (m_singleStatement && m_inTransaction) {
+                m_inTransaction = false;
+                execSql(m_db, "ROLLBACK");
+            }
             commit();
         } catch (const SqliteError&) {
             if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -351,7 +383,12 @@ SessionImpl::Flow SessionImpl::run(const Stmt& s) {
         case StmtKind::Return:
             return Flow::Return;
         case StmtKind::Use:
+            if (m_tranCount > 0)
+                throw SqlError(50000, "USE cannot switch databases inside a transaction on this server.");
             switchDatabase(static_cast<const NameStmt&>(s).names[0]);
+            return Flow::Normal;
+        case StmtKind::Transaction:
+            runTransaction(static_cast<const TransactionStmt&>(s).action);
             return Flow::Normal;
         default:
             return runLeaf(s);
@@ -427,26 +464,30 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
 }
 
 SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
+    // A batch of one statement needs no savepoint: the batch's own
+    // transaction is rolled back when it fails.
+    bool savepoint = !(m_singleStatement && m_execDepth == 0);
     ++m_execDepth;
     std::string sp = "sp" + std::to_string(m_execDepth);
-    execSql(m_db, "SAVEPOINT " + sp);
+    if (savepoint) Query(cached("SAVEPOINT " + sp)).run();
     m_specs.clear();
     m_identities.clear();
-    try {
-        runStatement(s);
-        finishIdentities();
-        execSql(m_db, "RELEASE " + sp);
-    } catch (const SqliteError& e) {
-        SqlError mapped = mapError(e);
-        sqlite3_exec(m_db, ("ROLLBACK TO " + sp + "; RELEASE " + sp).c_str(), nullptr, nullptr, nullptr);
-        --m_execDepth;
-        catalogChanged();
-        throw mapped;
-    } catch (...) {
-        if (m_db)
+    auto undo = [&] {
+        if (savepoint && m_db)
             sqlite3_exec(m_db, ("ROLLBACK TO " + sp + "; RELEASE " + sp).c_str(), nullptr, nullptr, nullptr);
         --m_execDepth;
         catalogChanged();
+    };
+    try {
+        runStatement(s);
+        finishIdentities();
+        if (savepoint) Query(cached("RELEASE " + sp)).run();
+    } catch (const SqliteError& e) {
+        SqlError mapped = mapError(e);
+        undo();
+        throw mapped;
+    } catch (...) {
+        undo();
         throw;
     }
     --m_execDepth;
@@ -564,6 +605,23 @@ void SessionImpl::runStatement(const Stmt& s) {
                 50000, "Explicit transactions are not supported by this server; each statement is atomic.");
         default:
             throw SqlError(102, "Incorrect syntax.");
+    }
+}
+
+void SessionImpl::runTransaction(const std::string& action) {
+    if (action == "BEGIN") {
+        if (m_tranCount++ == 0) execSql(m_db, "SAVEPOINT usertran");
+    } else if (action == "COMMIT") {
+        if (m_tranCount == 0)
+            throw SqlError(3902, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+        if (--m_tranCount == 0) execSql(m_db, "RELEASE usertran");
+    } else {
+        if (m_tranCount == 0)
+            throw SqlError(3903, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+        m_tranCount = 0;
+        execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
+        catalogChanged();
+        m_catalogVersion = -1;
     }
 }
 
@@ -1006,8 +1064,12 @@ void SessionImpl::runSetIdentityInsert(const SetIdentityInsertStmt& s) {
 
 void SessionImpl::runExecString(const ExecStringStmt& s) {
     Value text = evaluate(*s.text);
-    if (text.isNull()) return;
-    std::vector<StmtPtr> stmts = parseBatch(text.s);
+    if (!text.isNull()) runText(text.toText());
+}
+
+void SessionImpl::runText(const std::string& sql) {
+    // Dynamic SQL is a batch of its own, with its own variables.
+    std::vector<StmtPtr> stmts = parseBatch(sql);
     auto saved = std::move(m_vars);
     m_vars.clear();
     try {
@@ -1024,6 +1086,14 @@ void SessionImpl::runExec(const ExecStmt& s) {
     std::string name = toLowerAscii(s.proc.last());
     if (name == "sp_addrolemember") return roleMember(s, true);
     if (name == "sp_droprolemember") return roleMember(s, false);
+    if (name == "sp_executesql") {
+        // Only the statement itself; parameterised calls are not supported.
+        if (s.args.size() != 1 || (!s.args[0].param.empty() && s.args[0].param != "@statement"))
+            throw SqlError(50000, "sp_executesql with parameters is not supported by this server.");
+        Value text = evaluate(*s.args[0].value);
+        if (!text.isNull()) runText(text.toText());
+        return;
+    }
     runProcedure(s.proc.last(), s);
 }
 

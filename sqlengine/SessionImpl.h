@@ -107,6 +107,11 @@ public:
 
 private:
     friend class Translator;
+
+public:
+    int tranCount() const { return m_tranCount; }
+
+private:
     enum class Flow { Normal, Break, Continue, Return };
 
     std::shared_ptr<ServerCore> m_core;
@@ -127,6 +132,8 @@ private:
     long long m_rowcount = 0;
     BatchResult* m_result = nullptr;
     int m_execDepth = 0;
+    bool m_singleStatement = false;
+    int m_tranCount = 0;
 
     // connection and transactions
     void open(const std::string& database);
@@ -155,6 +162,8 @@ private:
     void runExec(const ExecStmt& s);
     void runProcedure(const std::string& name, const ExecStmt& s);
     void runExecString(const ExecStringStmt& s);
+    void runText(const std::string& sql);
+    void runTransaction(const std::string& action);
     void runDeclare(const DeclareStmt& s);
     void runSetIdentityInsert(const SetIdentityInsertStmt& s);
     void finishIdentities();
@@ -167,7 +176,7 @@ private:
     long long findObject(const std::string& name, std::string* xtype = nullptr);
     long long addObject(const std::string& name, const std::string& xtype, long long parent,
                         const std::string& definition);
-    void bumpVersion();
+    void bumpVersion(const TableInfo* changed = nullptr);
 
     // DDL
     void runCreateTable(const CreateTableStmt& s);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,9 +9,9 @@
 #include "base/AppError.h"
 #include "base/Text.h"
 #include "platform/machine/MachineDatabaseComponent.h"
+#include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineFolder.h"
 #include "sqlengine/Engine.h"
-#include "support/ClientPaths.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -21,9 +23,9 @@ class MachineDatabaseComponentTest : public ::testing::Test {
 protected:
     MachineDatabaseComponentTest()
         : m_machine(m_dir.path()),
-          m_app(MachineDatabaseOptions{
-              m_machine.sqlServerFolder(), L"ExamSrv", [this] { return m_ipArray; },
-              [root = m_dir.path()](const std::wstring& p) { return test::mapClientPath(root, p); }}) {}
+          m_files(m_machine),
+          m_app(MachineDatabaseOptions{m_machine.sqlServerFolder(), L"ExamSrv", [this] { return m_ipArray; },
+                                       fileSystemPathMapper(m_files)}) {}
 
     // The service state as another process (net, t7machine) sets it.
     void setServiceRunning(bool running) {
@@ -42,6 +44,7 @@ protected:
 
     test::TempDir m_dir;
     MachineFolder m_machine;
+    MachineFileSystem m_files;
     std::vector<std::wstring> m_ipArray{L"192.168.1.10", L"10.1.2.3", L"ExamSrv"};
     MachineApplication m_app;
 };
@@ -121,6 +124,30 @@ TEST_F(MachineDatabaseComponentTest, DataFileOfAWindowsPathLandsInTheMachineFold
     server->ExecuteImmediate(L"CREATE DATABASE T7 ON (NAME =T7 ,FILENAME = 'D:\\exam\\DATA\\T7.mdf' )");
     EXPECT_TRUE(std::filesystem::exists(m_dir.path() / "drive_d" / "Exam" / "Data" / "T7.mdf"));
     EXPECT_TRUE(std::filesystem::exists(m_dir.path() / "drive_d" / "Exam" / "Data" / "T7_log.ldf"));
+}
+
+TEST_F(MachineDatabaseComponentTest, LoginWaitBoundsAnAttemptOnABusyServer) {
+    setServiceRunning(true);
+    // Another process holds the master catalog: the server cannot answer.
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open((m_machine.sqlServerFolder() / "master.mdf").c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+
+    auto server = m_app.NewSQLServer();
+    server->SetLoginTimeout(1);
+    auto start = std::chrono::steady_clock::now();
+    try {
+        server->Connect(L"(local)", L"sa", L"");
+        ADD_FAILURE() << "connected to a server that cannot answer";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.number(), kUnreachable);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(server->IsConnected());
+    sqlite3_exec(holder, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
 }
 
 }  // namespace
