@@ -200,8 +200,10 @@ void SessionImpl::open(const std::string& database) {
     }
     execSql(m_db, catalogViewsSql(m_mst));
     m_dbName = stored;
-    if (!m_sysadmin) {
-        Query q(m_db, "SELECT 1 FROM main._t7_users WHERE login = ? OR name = 'guest' AND 0");
+    // Every login reaches master through its guest user, as on the server;
+    // other databases need a user mapped to the login.
+    if (!m_sysadmin && !isMaster) {
+        Query q(m_db, "SELECT 1 FROM main._t7_users WHERE login = ?");
         q.bind(1, m_login);
         if (!q.step()) {
             std::string db = stored;

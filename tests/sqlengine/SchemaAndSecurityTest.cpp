@@ -169,7 +169,10 @@ TEST_F(EngineTest, OrdinaryLoginsCannotManageOtherLogins) {
     EXPECT_EQ(err("ALTER LOGIN v WITH PASSWORD = 'New#12345'"), 15151);
     EXPECT_EQ(err("ALTER LOGIN u WITH PASSWORD = 'New#12345'"), 15151);  // without its old password
     EXPECT_EQ(err("ALTER LOGIN u WITH PASSWORD = 'New#12345' OLD_PASSWORD = 'Abc#1234'"), 0);
-    EXPECT_EQ(err("USE master"), 916);
+    run("CREATE DATABASE Closed");
+    EXPECT_EQ(err("USE Closed"), 916);
+    EXPECT_EQ(err("USE master"), 0);
+    EXPECT_EQ(err("USE T7"), 0);
     EXPECT_EQ(s->currentDatabase(), "T7");
     run("ALTER LOGIN u DISABLE");
     EXPECT_THROW(m_server->connect("u", "New#12345"), SqlError);
