@@ -14,6 +14,9 @@ struct ProcessValues {
     std::wstring SelectedIP;
     // Key of ScrambleString, set first thing at start-up.
     std::wstring ScrambleKey;
+    // Set when the database page has written "ifDataSucceed": the run
+    // reached its end.
+    bool ifDataSucceedWritten = false;
 
     void reset() { *this = ProcessValues(); }
 };

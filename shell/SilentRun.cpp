@@ -1,0 +1,90 @@
+#include "shell/SilentRun.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "base/Text.h"
+#include "forms/HeadlessBackend.h"
+#include "forms/ScriptRunner.h"
+
+namespace t7 {
+
+namespace {
+
+class Log {
+public:
+    Log(const std::filesystem::path& file, std::function<void(const std::wstring&)> echo)
+        : m_out(file, std::ios::binary | std::ios::trunc), m_echo(std::move(echo)) {}
+    bool open() const { return m_out.is_open(); }
+    void operator()(const std::wstring& line) {
+        // Written line by line, so that a run that dies leaves its log.
+        m_out << toUtf8(line) << '\n' << std::flush;
+        if (m_echo) m_echo(line);
+    }
+
+private:
+    std::ofstream m_out;
+    std::function<void(const std::wstring&)> m_echo;
+};
+
+}  // namespace
+
+RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, WizardServices services) {
+    Log log(options.logFile, options.echo);
+    if (!log.open() && options.echo) {
+        options.echo(L"cannot write the log file " + fromUtf8(options.logFile.string()));
+    }
+    auto finish = [&](RunResult result) {
+        log(L"ResultCode=" + std::to_wstring(static_cast<int>(result)));
+        return result;
+    };
+    log(L"T7Setup 2.1.0025 silent run");
+
+    std::vector<ScriptAction> actions;
+    if (options.answersFile) {
+        std::ifstream in(*options.answersFile, std::ios::binary);
+        if (!in) {
+            log(L"cannot read the answers file " + fromUtf8(options.answersFile->string()));
+            return finish(RunResult::BadAnswers);
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        try {
+            actions = parseScript(text.str(), Wizard::layouts());
+        } catch (const ScriptError& e) {
+            log(fromUtf8(e.what()));
+            return finish(RunResult::BadAnswers);
+        }
+        log(L"answers file " + fromUtf8(options.answersFile->string()) + L": " +
+            std::to_wstring(actions.size()) + L" actions");
+    } else {
+        log(L"no answers file: every message box takes its default button");
+    }
+
+    HeadlessBackend backend;
+    FormsRuntime runtime(backend);
+    Wizard wizard(runtime, values, std::move(services));
+    ScriptRunner runner(runtime, backend, std::move(actions), [&](const std::wstring& l) { log(l); });
+
+    RunResult result = RunResult::EndedEarly;
+    try {
+        wizard.start();
+        if (!runtime.run()) {
+            result = RunResult::ActionsRanOut;
+        } else {
+            result = values.ifDataSucceedWritten ? RunResult::Completed : RunResult::EndedEarly;
+            if (runner.remaining() > 0) {
+                log(std::to_wstring(runner.remaining()) + L" actions left unused: the wizard has ended");
+            }
+        }
+    } catch (const RunStopped&) {
+        result = runner.actionFailed() ? RunResult::BadAnswers : RunResult::ActionsRanOut;
+    } catch (const std::exception& e) {
+        // An error no page trapped ends the program, as it would on screen.
+        log(L"the run ended on an unexpected error: " + fromUtf8(e.what()));
+        result = RunResult::EndedEarly;
+    }
+    return finish(result);
+}
+
+}  // namespace t7

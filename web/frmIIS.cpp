@@ -1,0 +1,119 @@
+#include "web/frmIIS.h"
+
+#include "base/AppError.h"
+#include "database/frmNamePWD.h"
+#include "web/frmSelectIP.h"
+
+namespace t7 {
+
+frmIIS::frmIIS(FormsRuntime& runtime, ProcessValues& values, frmIISServices services, frmSelectIP& selectIP,
+               frmNamePWD& namePWD)
+    : Form(runtime, layoutTable()),
+      m_values(values),
+      m_services(std::move(services)),
+      m_selectIP(selectIP),
+      m_namePWD(namePWD) {
+    onClick(L"cboWEBIP", [this] { composeWebURL(); });
+    onChange(L"txtVirtualDIR", [this] { composeWebURL(); });
+    onClick(L"lstWebServer", [this] {
+        if (m_bLoaded) composeWebURL();
+    });
+    onClick(L"cmdOK", [this] { cmdOk_Click(); });
+    onClick(L"cmdCancel", [this] { cmdCancel_Click(); });
+}
+
+void frmIIS::Form_Load() {
+    m_bLoaded = false;
+    try {
+        m_values.ScrambleKey = L"5820316";
+
+        if (m_services.LoadIPArray) m_services.LoadIPArray(m_values);
+        if (m_values.IPArray.empty()) {
+            throw AppError(errnum::SubscriptOutOfRange, L"Subscript out of range");
+        }
+        m_values.SelectedIP = m_values.IPArray[0];
+        m_values.IPArray.push_back(m_services.GetLocalComputerName ? m_services.GetLocalComputerName()
+                                                                   : std::wstring());
+
+        if (m_values.IPArray.size() > 3) m_selectIP.showModal();
+
+        const std::wstring& selected = m_values.SelectedIP;
+        if (selected == L"0.0.0.0" || selected.substr(0, 7) == L"169.254") {
+            m_values.SelectedIP = L"127.0.0.1";
+        }
+
+        if (m_services.listWebSites) m_services.listWebSites(*this, m_values.SelectedIP);
+        Control& ipBox = control(L"cboWEBIP");
+        for (const std::wstring& entry : m_values.IPArray) ipBox.addItem(entry);
+        ipBox.setListIndex(0);
+
+        const bool haveIIS = m_services.IsHaveIIS ? m_services.IsHaveIIS() : true;
+        if (!haveIIS) {
+            runtime().msgBox(L"当前操作系统中没有找到Internet 信息服务(IIS)，配置IIS服务失败!",
+                             MsgButtons::Ok, MsgIcon::Critical, L"InstallShield");
+            openDatabasePageAndClose();
+            return;
+        }
+
+        const std::vector<std::wstring> args =
+            m_services.SplitCommandLine ? m_services.SplitCommandLine() : std::vector<std::wstring>{L""};
+        if (args.size() >= 2) m_strVirtualDir = args[1];
+        if (args.size() >= 3) m_strWebPath = args[2] + L"\\WebRoot";
+        if (m_strVirtualDir.empty()) m_strVirtualDir = L"t7";
+        control(L"txtVirtualDIR").setText(m_strVirtualDir);
+
+        if (m_strWebPath.empty()) {
+            runtime().msgBox(L"程序运行缺少参数！请用命令行运行,格式:\"程序名 + 空格 + 页面物理路径\"",
+                             MsgButtons::Ok, MsgIcon::Critical, L"InstallShield");
+            unload();
+            return;
+        }
+
+        m_bLoaded = true;
+        composeWebURL();
+    } catch (const std::exception&) {
+        // Any failure of start-up skips the web server configuration
+        // silently and goes on with the database page.
+        openDatabasePageAndClose();
+    }
+}
+
+void frmIIS::openDatabasePageAndClose() {
+    m_namePWD.show();
+    unload();
+}
+
+void frmIIS::composeWebURL() {
+    if (m_services.composeWebURL) {
+        m_services.composeWebURL(*this);
+        return;
+    }
+    const std::wstring url =
+        L"http://" + control(L"cboWEBIP").text() + L"/" + control(L"txtVirtualDIR").text();
+    control(L"txtURL").setText(url);
+    WebLocation = control(L"txtURL").text();
+}
+
+void frmIIS::cmdOk_Click() {
+    const std::wstring site = control(L"lstWebServer").text();
+    const std::wstring directory = control(L"txtVirtualDIR").text();
+    const bool created =
+        m_services.createVirtualDirs &&
+        m_services.createVirtualDirs(m_values.SelectedIP, site, directory + L"," + m_strWebPath);
+    if (!created) {
+        runtime().msgBox(L"IIS配置有问题!");
+        return;
+    }
+    runtime().msgBox(L"IIS配置成功!\r" + WebLocation, MsgButtons::Ok, MsgIcon::Information, L"InstallShield");
+    if (m_services.storeWebURL) m_services.storeWebURL(WebLocation);
+    m_namePWD.show();
+    unload();
+}
+
+void frmIIS::cmdCancel_Click() {
+    if (runtime().msgBox(L"确定要取消吗？", MsgButtons::YesNo, MsgIcon::None, L"取消") == MsgResult::Yes) {
+        unload();
+    }
+}
+
+}  // namespace t7
