@@ -12,13 +12,13 @@
 namespace t7::machine {
 
 struct InitOptions {
-    bool webServer = true;                  // --no-iis leaves it out
-    std::optional<std::string> sqlPwd;      // --sql-pwd TEXT
-    std::vector<std::string> sites;         // --site "NAME:ip:port:host"
-    std::string saPassword;                 // --sa-password TEXT
-    bool serviceStopped = false;            // --service-stopped
-    bool passwordPolicy = true;             // --policy on|off
-    std::vector<std::string> databases;     // --database NAME[=SCRIPT]
+    bool webServer = true;               // --no-iis leaves it out
+    std::optional<std::string> sqlPwd;   // --sql-pwd TEXT
+    std::vector<std::string> sites;      // --site "NAME:ip:port:host"
+    std::string saPassword;              // --sa-password TEXT
+    bool serviceStopped = false;         // --service-stopped
+    bool passwordPolicy = true;          // --policy on|off
+    std::vector<std::string> databases;  // --database NAME[=SCRIPT]
 };
 
 // Raised for a bad command line or a failing step; main prints it and
@@ -35,7 +35,10 @@ void initDatabaseServer(const MachineFolder& machine, const InitOptions& options
 int printRegistry(const MachineFolder& machine, std::ostream& out);
 // t7machine sites DIR
 int printSites(const MachineFolder& machine, std::ostream& out);
-// t7machine sql DIR [DATABASE] "T-SQL"
+// t7machine sql DIR [-U LOGIN] [-P PASSWORD] [DATABASE] "T-SQL": runs the
+// batches (split at GO lines) as LOGIN (default sa, empty password); prints
+// result sets tab separated with a header line; on a server error prints
+// "Msg NUMBER: MESSAGE" to `err` and returns 1.
 int runSql(const MachineFolder& machine, const std::vector<std::string>& args, std::ostream& out,
            std::ostream& err);
 // t7machine service DIR start|stop|status

@@ -16,7 +16,7 @@ const char* kUsage =
     "                     [--database NAME[=SCRIPT]]...\n"
     "  t7machine reg DIR\n"
     "  t7machine sites DIR\n"
-    "  t7machine sql DIR [DATABASE] \"T-SQL\"\n"
+    "  t7machine sql DIR [-U LOGIN] [-P PASSWORD] [DATABASE] \"T-SQL\"\n"
     "  t7machine service DIR start|stop|status\n";
 
 using t7::machine::CommandError;

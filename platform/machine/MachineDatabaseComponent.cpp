@@ -1,0 +1,425 @@
+#include "platform/machine/MachineDatabaseComponent.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "base/AppError.h"
+#include "base/FileSystem.h"
+#include "base/Text.h"
+#include "sqlengine/Engine.h"
+
+namespace t7 {
+namespace {
+
+using dmo::servererror::DatabaseNotFound;
+using dmo::servererror::DoesNotExist;
+using dmo::servererror::LoginNotFound;
+
+constexpr int32_t kDefaultLoginTimeoutSeconds = 15;
+
+[[noreturn]] void raiseServerError(int32_t number, const std::wstring& message) {
+    throw AppError(databaseComponentError(number), message);
+}
+
+[[noreturn]] void raiseUnreachable() {
+    raiseServerError(DoesNotExist, L"SQL Server does not exist or access denied.");
+}
+
+// Runs `step`, turning engine failures into the component's errors.
+template <class Step>
+auto guarded(Step&& step) -> decltype(step()) {
+    try {
+        return step();
+    } catch (const AppError&) {
+        throw;
+    } catch (const sqlengine::SqlError& e) {
+        raiseServerError(e.number(), fromUtf8(e.message()));
+    } catch (const std::exception& e) {
+        raiseServerError(0, fromUtf8(e.what()));
+    }
+}
+
+std::wstring bracketed(const std::wstring& name) {
+    std::wstring out = L"[";
+    for (wchar_t c : name) {
+        out += c;
+        if (c == L']') out += L']';
+    }
+    return out + L"]";
+}
+
+std::wstring literal(const std::wstring& text) {
+    std::wstring out = L"N'";
+    for (wchar_t c : text) {
+        out += c;
+        if (c == L'\'') out += L'\'';
+    }
+    return out + L"'";
+}
+
+// An open engine connection: the server object and the login's session.
+// The session goes first when it is destroyed.
+struct Connection {
+    std::unique_ptr<sqlengine::Server> server;
+    std::unique_ptr<sqlengine::Session> session;
+
+    void reset() {
+        session.reset();
+        server.reset();
+    }
+};
+
+sqlengine::PathMapper engineMapper(const std::shared_ptr<const MachineDatabaseOptions>& options) {
+    if (!options->mapPath) return {};
+    return [options](const std::string& clientPath) { return options->mapPath(fromUtf8(clientPath)); };
+}
+
+// Opens the server folder, starts the service when asked, and logs in when
+// a login is given.
+Connection openConnection(const std::shared_ptr<const MachineDatabaseOptions>& options, bool start,
+                          bool login, const std::string& name, const std::string& password) {
+    Connection c;
+    c.server = sqlengine::Server::open(options->serverFolder, engineMapper(options));
+    if (start && !c.server->isRunning()) c.server->setRunning(true);
+    if (login) c.session = c.server->connect(name, password);
+    return c;
+}
+
+// The outcome of a connection attempt, shared with the thread that makes it
+// so that an attempt given up on can still finish and clean up by itself.
+struct Attempt {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    Connection connection;
+    std::exception_ptr error;
+};
+
+// Makes a connection attempt that takes at most `timeoutSeconds` (0: no
+// limit). An attempt that takes longer fails like an unreachable server; it
+// goes on in the background and releases what it opened when it ends.
+Connection connectWithin(int32_t timeoutSeconds, std::function<Connection()> open) {
+    if (timeoutSeconds == 0) return guarded(open);
+    auto attempt = std::make_shared<Attempt>();
+    std::thread([attempt, open = std::move(open)] {
+        Connection c;
+        std::exception_ptr error;
+        try {
+            c = open();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        std::lock_guard lock(attempt->mutex);
+        attempt->connection = std::move(c);
+        attempt->error = error;
+        attempt->finished = true;
+        attempt->done.notify_all();
+    }).detach();
+    std::unique_lock lock(attempt->mutex);
+    if (!attempt->done.wait_for(lock, std::chrono::seconds(timeoutSeconds),
+                                [&] { return attempt->finished; })) {
+        raiseUnreachable();
+    }
+    if (attempt->error) guarded([&]() -> void { std::rethrow_exception(attempt->error); });
+    return std::move(attempt->connection);
+}
+
+// The state of one server object, shared with the database and login
+// objects it hands out, which therefore follow it across Close and Connect.
+struct ServerState {
+    explicit ServerState(std::shared_ptr<const MachineDatabaseOptions> o) : options(std::move(o)) {}
+
+    std::shared_ptr<const MachineDatabaseOptions> options;
+    int32_t loginTimeout = -1;
+    Connection connection;
+    bool haveLastArguments = false;
+    std::wstring lastServer, lastLogin, lastPassword;
+    // Bumped by everything that may change the database list.
+    uint64_t generation = 0;
+    uint64_t namesGeneration = ~uint64_t{0};
+    std::vector<std::wstring> databaseNames;
+
+    // The open session; raises when the connection is closed, or is no
+    // longer served because the service stopped.
+    sqlengine::Session& session() {
+        if (!connection.session) dmo::raiseNotConnected();
+        if (!guarded([&] { return connection.server->isRunning(); })) {
+            connection.reset();
+            raiseUnreachable();
+        }
+        return *connection.session;
+    }
+
+    void runBatch(const std::wstring& batch) {
+        sqlengine::Session& s = session();
+        guarded([&] { s.executeBatch(toUtf8(batch)); });
+    }
+
+    void execute(const std::wstring& script, int32_t executionType) {
+        ++generation;
+        dmo::executeScript(script, executionType, [&](const std::wstring& batch) { runBatch(batch); });
+        ++generation;
+    }
+
+    const std::vector<std::wstring>& names() {
+        session();
+        if (namesGeneration != generation) {
+            std::vector<std::string> names = guarded([&] { return connection.server->databaseNames(); });
+            databaseNames.clear();
+            databaseNames.reserve(names.size());
+            for (const std::string& n : names) databaseNames.push_back(fromUtf8(n));
+            namesGeneration = generation;
+        }
+        return databaseNames;
+    }
+
+    void connect(bool start, bool login, const std::wstring& server, const std::wstring& loginName,
+                 const std::wstring& password) {
+        connection.reset();
+        ++generation;
+        if (!isLocalServerName(*options, server)) raiseUnreachable();
+        std::string name = toUtf8(loginName), secret = toUtf8(password);
+        int32_t timeout = loginTimeout < 0 ? kDefaultLoginTimeoutSeconds : loginTimeout;
+        connection = connectWithin(timeout, [opts = options, start, login, name, secret] {
+            return openConnection(opts, start, login, name, secret);
+        });
+        if (!login) connection.reset();
+    }
+};
+
+class MachineDatabase : public dmo::Database {
+public:
+    MachineDatabase(std::shared_ptr<ServerState> state, std::wstring name)
+        : m_state(std::move(state)), m_name(std::move(name)) {}
+
+    std::wstring Name() const override { return m_name; }
+
+    void ExecuteImmediate(const std::wstring& script, int32_t executionType) override {
+        sqlengine::Session& s = m_state->session();
+        std::string previous = s.currentDatabase();
+        guarded([&] { s.useDatabase(toUtf8(m_name)); });
+        try {
+            m_state->execute(script, executionType);
+        } catch (...) {
+            restore(previous);
+            throw;
+        }
+        restore(previous);
+    }
+
+private:
+    // Leaves the connection in the database it was in; a failure here (the
+    // script dropped that database, the service stopped) changes nothing
+    // for the caller.
+    void restore(const std::string& previous) {
+        try {
+            if (m_state->connection.session) m_state->connection.session->useDatabase(previous);
+        } catch (const std::exception&) {
+        }
+    }
+
+    std::shared_ptr<ServerState> m_state;
+    std::wstring m_name;
+};
+
+class MachineDatabases : public dmo::Databases {
+public:
+    explicit MachineDatabases(std::shared_ptr<ServerState> state) : m_state(std::move(state)) {}
+
+    int32_t Count() override { return static_cast<int32_t>(m_state->names().size()); }
+
+    std::shared_ptr<dmo::Database> Item(int32_t position) override {
+        const std::vector<std::wstring>& names = m_state->names();
+        if (position < 1 || position > static_cast<int32_t>(names.size())) {
+            throw AppError(errnum::SubscriptOutOfRange, L"Subscript out of range");
+        }
+        return std::make_shared<MachineDatabase>(m_state, names[static_cast<size_t>(position - 1)]);
+    }
+
+    std::shared_ptr<dmo::Database> Item(const std::wstring& name) override {
+        for (const std::wstring& n : m_state->names()) {
+            if (equalsIgnoreCase(n, name)) return std::make_shared<MachineDatabase>(m_state, n);
+        }
+        raiseServerError(
+            DatabaseNotFound,
+            L"Database '" + name + L"' does not exist. Make sure that the name is entered correctly.");
+    }
+
+private:
+    std::shared_ptr<ServerState> m_state;
+};
+
+class MachineLogin : public dmo::Login {
+public:
+    MachineLogin() = default;
+    MachineLogin(std::shared_ptr<ServerState> state, std::wstring name)
+        : m_state(std::move(state)), m_name(std::move(name)) {}
+
+    std::wstring Name() const override { return m_name; }
+
+    void SetName(const std::wstring& name) override {
+        if (m_state)
+            throw AppError(errnum::InvalidProcedureCall, L"A login on the server cannot be renamed.");
+        m_name = name;
+    }
+
+    void SetPassword(const std::wstring& oldPassword, const std::wstring& newPassword) override {
+        if (!m_state) {
+            m_pendingPassword = newPassword;
+            return;
+        }
+        // The administrator may set a password without knowing the old one;
+        // an old password given is checked by the server.
+        std::wstring statement =
+            L"ALTER LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " + literal(newPassword);
+        if (!oldPassword.empty()) statement += L" OLD_PASSWORD = " + literal(oldPassword);
+        m_state->runBatch(statement);
+    }
+
+    bool onServer() const { return m_state != nullptr; }
+
+    // Creates the login on the server of `state` and makes this object
+    // stand for it.
+    void addTo(const std::shared_ptr<ServerState>& state) {
+        state->runBatch(L"CREATE LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " +
+                        literal(m_pendingPassword));
+        m_state = state;
+        m_pendingPassword.clear();
+    }
+
+private:
+    std::shared_ptr<ServerState> m_state;
+    std::wstring m_name;
+    std::wstring m_pendingPassword;
+};
+
+class MachineLogins : public dmo::Logins {
+public:
+    explicit MachineLogins(std::shared_ptr<ServerState> state) : m_state(std::move(state)) {}
+
+    std::shared_ptr<dmo::Login> Item(const std::wstring& name) override {
+        m_state->session();
+        if (!guarded([&] { return m_state->connection.server->loginExists(toUtf8(name)); })) {
+            raiseServerError(LoginNotFound,
+                             L"Cannot find the login '" + name +
+                                 L"', because it does not exist or you do not have permission.");
+        }
+        return std::make_shared<MachineLogin>(m_state, name);
+    }
+
+    void Add(const std::shared_ptr<dmo::Login>& login) override {
+        auto ours = std::dynamic_pointer_cast<MachineLogin>(login);
+        if (!ours || ours->onServer()) {
+            throw AppError(errnum::InvalidProcedureCall, L"Only a new login object can be added.");
+        }
+        ours->addTo(m_state);
+    }
+
+private:
+    std::shared_ptr<ServerState> m_state;
+};
+
+class MachineSQLServer : public dmo::SQLServer {
+public:
+    explicit MachineSQLServer(std::shared_ptr<const MachineDatabaseOptions> options)
+        : m_state(std::make_shared<ServerState>(std::move(options))) {}
+
+    int32_t LoginTimeout() const override { return m_state->loginTimeout; }
+    void SetLoginTimeout(int32_t seconds) override { m_state->loginTimeout = seconds; }
+
+    void Connect(const std::wstring& server, const std::wstring& login,
+                 const std::wstring& password) override {
+        remember(server, login, password);
+        m_state->connect(false, true, server, login, password);
+    }
+
+    void Start(bool connectAfterStart, const std::wstring& server, const std::wstring& login,
+               const std::wstring& password) override {
+        remember(server, login, password);
+        m_state->connect(true, connectAfterStart, server, login, password);
+    }
+
+    void Close() override {
+        m_state->connection.reset();
+        ++m_state->generation;
+    }
+
+    void ReConnect() override {
+        if (!m_state->haveLastArguments) dmo::raiseNotConnected();
+        m_state->connect(false, true, m_state->lastServer, m_state->lastLogin, m_state->lastPassword);
+    }
+
+    bool IsConnected() override {
+        try {
+            m_state->session();
+            return true;
+        } catch (const AppError&) {
+            return false;
+        }
+    }
+
+    void ExecuteImmediate(const std::wstring& command, int32_t executionType) override {
+        m_state->execute(command, executionType);
+    }
+
+    bool LoginExists(const std::wstring& name) override {
+        m_state->session();
+        return guarded([&] { return m_state->connection.server->loginExists(toUtf8(name)); });
+    }
+
+    std::shared_ptr<dmo::Databases> Databases() override {
+        return std::make_shared<MachineDatabases>(m_state);
+    }
+    std::shared_ptr<dmo::Logins> Logins() override { return std::make_shared<MachineLogins>(m_state); }
+
+private:
+    void remember(const std::wstring& server, const std::wstring& login, const std::wstring& password) {
+        m_state->haveLastArguments = true;
+        m_state->lastServer = server;
+        m_state->lastLogin = login;
+        m_state->lastPassword = password;
+    }
+
+    std::shared_ptr<ServerState> m_state;
+};
+
+}  // namespace
+
+ClientPathMapper fileSystemPathMapper(const IFileSystem& fileSystem) {
+    return [&fileSystem](const std::wstring& clientPath) { return fileSystem.nativePath(clientPath); };
+}
+
+bool isLocalServerName(const MachineDatabaseOptions& options, const std::wstring& server) {
+    for (const wchar_t* fixed : {L".", L"(local)", L"localhost", L"127.0.0.1"}) {
+        if (equalsIgnoreCase(server, fixed)) return true;
+    }
+    if (!options.machineName.empty() && equalsIgnoreCase(server, options.machineName)) return true;
+    if (options.localNames) {
+        for (const std::wstring& name : options.localNames()) {
+            if (!name.empty() && equalsIgnoreCase(server, name)) return true;
+        }
+    }
+    return false;
+}
+
+MachineApplication::MachineApplication(MachineDatabaseOptions options)
+    : m_options(std::make_shared<const MachineDatabaseOptions>(std::move(options))) {}
+
+dmo::NameList MachineApplication::ListAvailableSQLServers() {
+    return dmo::NameList(
+        {m_options->machineName.empty() ? std::wstring(L"(local)") : m_options->machineName});
+}
+
+std::shared_ptr<dmo::SQLServer> MachineApplication::NewSQLServer() {
+    return std::make_shared<MachineSQLServer>(m_options);
+}
+
+std::shared_ptr<dmo::Login> MachineApplication::NewLogin() {
+    return std::make_shared<MachineLogin>();
+}
+
+}  // namespace t7
