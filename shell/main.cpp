@@ -9,6 +9,7 @@
 #include "base/Text.h"
 #include "forms/GuiBackend.h"
 #include "forms/ScriptRecorder.h"
+#include "platform/machine/ApplicationHostStore.h"
 #include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineFolder.h"
 #include "platform/machine/MachineRegistryHive.h"
@@ -20,6 +21,7 @@
 #include "shell/Switches.h"
 #include "shell/Wizard.h"
 #include "web/NetworkInfoService.h"
+#include "web/WebPageServices.h"
 #include "web/mdlIPArray.h"
 
 namespace {
@@ -61,6 +63,11 @@ int main(int argc, char** argv) {
     services.web.storeWebURL = [&](const std::wstring& url) {
         registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", url, t7::RegistryRoot::LocalMachine);
     };
+    // The local computer, for the web server store, is every address and the
+    // machine name that start-up puts into IPArray.
+    t7::ApplicationHostStore webStore(machine.applicationHostConfig(), fileSystem,
+                                      [&values] { return values.IPArray; });
+    t7::attachWebServerStore(services.web, webStore);
 
     if (switches.silent) {
         t7::SilentRunOptions options;

@@ -99,7 +99,7 @@ void frmIIS::cmdOk_Click() {
     const std::wstring directory = control(L"txtVirtualDIR").text();
     const bool created =
         m_services.createVirtualDirs &&
-        m_services.createVirtualDirs(m_values.SelectedIP, site, directory + L"," + m_strWebPath);
+        m_services.createVirtualDirs(*this, m_values.SelectedIP, site, directory + L"," + m_strWebPath);
     if (!created) {
         runtime().msgBox(L"IIS配置有问题!");
         return;

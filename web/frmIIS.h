@@ -37,8 +37,10 @@ struct frmIISServices {
     // Composes txtURL and WebLocation. Unset: "http://" host "/" name,
     // without a port.
     std::function<void(frmIIS&)> composeWebURL;
-    // Creates the virtual directories; `dirs` is "name,path". Unset: false.
-    std::function<bool(const std::wstring& ip, const std::wstring& site, const std::wstring& dirs)>
+    // Creates the virtual directories; `dirs` is "name,path". The page is
+    // passed for the messages and the URL recomposition on the way. Unset:
+    // false.
+    std::function<bool(frmIIS&, const std::wstring& ip, const std::wstring& site, const std::wstring& dirs)>
         createVirtualDirs;
     // Stores the page URL as the registry value "WebURL". Unset: nothing.
     std::function<void(const std::wstring& url)> storeWebURL;

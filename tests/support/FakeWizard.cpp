@@ -20,7 +20,7 @@ WizardServices FakeMachine::services() {
         ++commandLineReads;
         return SplitCommandLine(commandLine);
     };
-    s.web.createVirtualDirs = [this](const std::wstring& ip, const std::wstring& site,
+    s.web.createVirtualDirs = [this](frmIIS&, const std::wstring& ip, const std::wstring& site,
                                      const std::wstring& dirs) {
         createCalls.push_back(ip + L"|" + site + L"|" + dirs);
         return createSucceeds;
