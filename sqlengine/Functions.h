@@ -1,0 +1,25 @@
+#pragma once
+// The T-SQL built-in functions that SQLite lacks, registered on every
+// connection as _t7_* SQL functions. A failing function reports
+// "T7ERR|number|message", which the session turns back into SqlError.
+#include <sqlite3.h>
+
+#include <string>
+
+namespace sqlengine {
+
+class SessionImpl;
+
+void registerFunctions(sqlite3* db);
+// The functions that need the session: column writes and identity values.
+void registerSessionFunctions(sqlite3* db, SessionImpl* session);
+
+// Encodes an error for sqlite3_result_error and RAISE().
+std::string encodeError(int number, const std::string& message);
+// Decodes it; false for a plain SQLite message.
+bool decodeError(const std::string& text, int& number, std::string& message);
+
+// The object name inside a possibly qualified, bracketed name text.
+std::string objectNameFromText(const std::string& text);
+
+}  // namespace sqlengine

@@ -1,0 +1,260 @@
+// The server kept in a folder: the master catalog (databases, logins,
+// service state, password policy) and the connections to it.
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "sqlengine/Engine.h"
+#include "sqlengine/Functions.h"
+#include "sqlengine/SessionImpl.h"
+
+namespace sqlengine {
+
+namespace {
+
+// SHA-256, so that the master catalog keeps no password in clear.
+struct Sha256 {
+    std::array<uint32_t, 8> h{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                              0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    static uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+    void block(const unsigned char* p) {
+        static const uint32_t k[64] = {
+            0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+            0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+            0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+            0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+            0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+            0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+            0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+            0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+        uint32_t w[64];
+        for (int i = 0; i < 16; ++i)
+            w[i] = (uint32_t(p[4 * i]) << 24) | (uint32_t(p[4 * i + 1]) << 16) |
+                   (uint32_t(p[4 * i + 2]) << 8) | uint32_t(p[4 * i + 3]);
+        for (int i = 16; i < 64; ++i) {
+            uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
+        for (int i = 0; i < 64; ++i) {
+            uint32_t s1 = rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25);
+            uint32_t ch = (e & f) ^ (~e & g);
+            uint32_t t1 = hh + s1 + ch + k[i] + w[i];
+            uint32_t s0 = rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22);
+            uint32_t maj = (a & b) ^ (a & c) ^ (b & c);
+            uint32_t t2 = s0 + maj;
+            hh = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
+        }
+        h[0] += a;
+        h[1] += b;
+        h[2] += c;
+        h[3] += d;
+        h[4] += e;
+        h[5] += f;
+        h[6] += g;
+        h[7] += hh;
+    }
+    std::string digestHex(const std::string& data) {
+        std::string m = data;
+        uint64_t bits = uint64_t(data.size()) * 8;
+        m += static_cast<char>(0x80);
+        while (m.size() % 64 != 56) m += '\0';
+        for (int i = 7; i >= 0; --i) m += static_cast<char>((bits >> (8 * i)) & 0xFF);
+        for (size_t i = 0; i < m.size(); i += 64) block(reinterpret_cast<const unsigned char*>(m.data() + i));
+        static const char* hex = "0123456789abcdef";
+        std::string out;
+        for (uint32_t v : h)
+            for (int i = 28; i >= 0; i -= 4) out += hex[(v >> i) & 15];
+        return out;
+    }
+};
+
+std::string sha256Hex(const std::string& data) {
+    return Sha256().digestHex(data);
+}
+
+class ServerImpl : public Server {
+public:
+    ServerImpl(const std::filesystem::path& folder, PathMapper mapper) {
+        m_core = std::make_shared<ServerCore>();
+        m_core->folder = folder;
+        m_core->masterPath = folder / "master.mdf";
+        m_core->dataFolder = folder / "data";
+        m_core->mapper =
+            mapper ? std::move(mapper) : [](const std::string& p) { return std::filesystem::path(p); };
+        std::filesystem::create_directories(m_core->dataFolder);
+        bool fresh = !std::filesystem::exists(m_core->masterPath);
+        m_db = openConnection(m_core->masterPath, true);
+        if (fresh) {
+            try {
+                createMasterCatalog(m_db);
+            } catch (const SqliteError& e) {
+                throw SqlError(
+                    5123,
+                    std::string("CREATE FILE encountered an error while creating the master catalog: ") +
+                        e.what());
+            }
+            std::ofstream(folder / "mastlog.ldf", std::ios::app);
+        }
+    }
+    ~ServerImpl() override { sqlite3_close_v2(m_db); }
+
+    bool isRunning() const override { return setting("running") != "0"; }
+    void setRunning(bool running) override { put("running", running ? "1" : "0"); }
+    bool passwordPolicy() const override { return setting("policy") != "0"; }
+    void setPasswordPolicy(bool on) override { put("policy", on ? "1" : "0"); }
+
+    std::unique_ptr<Session> connect(const std::string& login, const std::string& password) override {
+        if (!isRunning()) throw SqlError(17, "SQL Server does not exist or access denied.");
+        Query q(m_db, "SELECT name, password, default_db, disabled FROM _t7_logins WHERE name = ?");
+        q.bind(1, login);
+        if (!q.step() || !checkPassword(q.text(1), password) || q.integer(3) != 0)
+            throw SqlError(18456, "Login failed for user '" + login + "'.");
+        std::string name = q.text(0);
+        std::string db = q.isNull(2) ? "master" : q.text(2);
+        Query d(m_db, "SELECT name FROM _t7_databases WHERE name = ?");
+        d.bind(1, db);
+        if (!d.step()) throw SqlError(4064, "Cannot open user default database. Login failed.");
+        return std::make_unique<SessionImpl>(m_core, name, d.text(0));
+    }
+
+    std::vector<std::string> databaseNames() const override {
+        std::vector<std::string> names;
+        Query q(m_db, "SELECT name FROM _t7_databases ORDER BY dbid");
+        while (q.step()) names.push_back(q.text(0));
+        return names;
+    }
+
+    bool loginExists(const std::string& name) const override {
+        Query q(m_db, "SELECT 1 FROM _t7_logins WHERE name = ?");
+        q.bind(1, name);
+        return q.step();
+    }
+
+private:
+    std::shared_ptr<ServerCore> m_core;
+    sqlite3* m_db = nullptr;
+
+    std::string setting(const std::string& key) const {
+        Query q(m_db, "SELECT value FROM _t7_server WHERE key = ?");
+        q.bind(1, key);
+        return q.step() ? q.text(0) : std::string();
+    }
+    void put(const std::string& key, const std::string& value) {
+        Query q(m_db, "INSERT OR REPLACE INTO _t7_server(key, value) VALUES (?, ?)");
+        q.bind(1, key).bind(2, value);
+        q.run();
+    }
+};
+
+}  // namespace
+
+std::string hashPassword(const std::string& password) {
+    static std::mt19937_64 rng{std::random_device{}()};
+    char salt[17];
+    std::snprintf(salt, sizeof salt, "%016llx", static_cast<unsigned long long>(rng()));
+    return std::string(salt) + ":" + sha256Hex(std::string(salt) + password);
+}
+
+bool checkPassword(const std::string& stored, const std::string& password) {
+    size_t colon = stored.find(':');
+    if (colon == std::string::npos) return false;
+    std::string salt = stored.substr(0, colon);
+    return stored.substr(colon + 1) == sha256Hex(salt + password);
+}
+
+void checkPasswordPolicy(const std::string& password) {
+    int upper = 0, lower = 0, digit = 0, other = 0;
+    size_t chars = 0;
+    for (unsigned char c : password) {
+        if ((c & 0xC0) == 0x80) continue;
+        ++chars;
+        if (c >= 'A' && c <= 'Z')
+            upper = 1;
+        else if (c >= 'a' && c <= 'z')
+            lower = 1;
+        else if (c >= '0' && c <= '9')
+            digit = 1;
+        else
+            other = 1;
+    }
+    if (chars < 6 || upper + lower + digit + other < 3)
+        throw SqlError(15118,
+                       "Password validation failed. The password does not meet Windows policy requirements "
+                       "because it is not complex enough.");
+}
+
+sqlite3* openConnection(const std::filesystem::path& file, bool create) {
+    if (create && !std::filesystem::exists(file)) {
+        // A journal left by an earlier file of the same name must not be
+        // replayed into the new one.
+        std::error_code ec;
+        std::filesystem::remove(file.string() + "-wal", ec);
+        std::filesystem::remove(file.string() + "-shm", ec);
+        std::filesystem::remove(file.string() + "-journal", ec);
+    }
+    sqlite3* db = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+    int rc = sqlite3_open_v2(file.string().c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close_v2(db);
+        throw SqliteError(rc, msg + " (" + file.string() + ")");
+    }
+    sqlite3_busy_timeout(db, 10000);
+    sqlite3_extended_result_codes(db, 1);
+    // WAL with NORMAL sync: a committed batch survives a crash of the
+    // process; the file can never be left half-written.
+    execSql(db,
+            "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF; "
+            "PRAGMA recursive_triggers=OFF; PRAGMA cache_size=-2000;");
+    registerFunctions(db);
+    return db;
+}
+
+void createMasterCatalog(sqlite3* db) {
+    execSql(db, "BEGIN");
+    createDatabaseCatalog(db);
+    execSql(db,
+            "CREATE TABLE _t7_databases(dbid INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE COLLATE NOCASE, "
+            "filename TEXT, logname TEXT, crdate TEXT);"
+            "CREATE TABLE _t7_logins(name TEXT PRIMARY KEY COLLATE NOCASE, password TEXT, default_db TEXT, "
+            "check_policy INTEGER, disabled INTEGER DEFAULT 0, sid INTEGER, createdate TEXT);"
+            "CREATE TABLE _t7_server(key TEXT PRIMARY KEY, value TEXT);"
+            "INSERT INTO _t7_server VALUES ('running', '1'), ('policy', '1');");
+    {
+        Query q(db,
+                "INSERT INTO _t7_databases(dbid, name, filename, logname, crdate) VALUES (1, 'master', ?, "
+                "'', ?)");
+        q.bind(1, std::string(sqlite3_db_filename(db, "main"))).bind(2, currentDateTime());
+        q.run();
+    }
+    {
+        Query q(db,
+                "INSERT INTO _t7_logins(name, password, default_db, check_policy, sid, createdate) "
+                "VALUES ('sa', ?, 'master', 1, 1, ?)");
+        q.bind(1, hashPassword("")).bind(2, currentDateTime());
+        q.run();
+    }
+    execSql(db, "COMMIT");
+}
+
+std::unique_ptr<Server> Server::open(const std::filesystem::path& folder, PathMapper mapper) {
+    try {
+        return std::make_unique<ServerImpl>(folder, std::move(mapper));
+    } catch (const SqliteError& e) {
+        throw SqlError(17, "SQL Server does not exist or access denied.");
+    }
+}
+
+}  // namespace sqlengine

@@ -1,0 +1,65 @@
+#pragma once
+// Small RAII helpers over the SQLite C API. Failures raise SqliteError with
+// SQLite's code and message; the session maps them to SQL Server errors.
+#include <sqlite3.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "sqlengine/Values.h"
+
+namespace sqlengine {
+
+class SqliteError : public std::runtime_error {
+public:
+    SqliteError(int code, const std::string& message) : std::runtime_error(message), m_code(code) {}
+    int code() const { return m_code; }
+
+private:
+    int m_code;
+};
+
+[[noreturn]] void throwSqlite(sqlite3* db, int rc);
+
+// Runs statements without results.
+void execSql(sqlite3* db, const std::string& sql);
+
+// A prepared statement, finalized on destruction unless borrowed from a cache.
+class Query {
+public:
+    Query(sqlite3* db, const std::string& sql);
+    explicit Query(sqlite3_stmt* cached);  // reset, not finalized
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+    ~Query();
+
+    Query& bind(int index, const Value& v);
+    Query& bind(int index, const std::string& s);
+    Query& bind(int index, long long v);
+    Query& bindNull(int index);
+    // True while a row is available.
+    bool step();
+    void run() {
+        while (step()) {
+        }
+    }
+    int columns() const { return sqlite3_column_count(m_stmt); }
+    bool isNull(int i) const { return sqlite3_column_type(m_stmt, i) == SQLITE_NULL; }
+    long long integer(int i) const { return sqlite3_column_int64(m_stmt, i); }
+    std::string text(int i) const;
+    Value value(int i) const;
+    sqlite3_stmt* handle() const { return m_stmt; }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+    bool m_owned = true;
+};
+
+Value valueOf(sqlite3_value* v);
+void resultValue(sqlite3_context* ctx, const Value& v);
+
+std::string quoteIdent(const std::string& name);
+std::string quoteString(const std::string& text);
+
+}  // namespace sqlengine

@@ -1,0 +1,958 @@
+// T-SQL expressions and queries rendered as SQLite SQL.
+#include <unordered_map>
+
+#include "sqlengine/Functions.h"
+#include "sqlengine/Lexer.h"
+#include "sqlengine/SessionImpl.h"
+
+namespace sqlengine {
+
+namespace {
+
+// Catalog views: T-SQL name (lower case, "sys." for the sys schema) to the
+// temporary view the session creates for it.
+const std::unordered_map<std::string, std::string>& catalogViews() {
+    static const std::unordered_map<std::string, std::string> views = {
+        {"sysobjects", "_t7v_sysobjects"},
+        {"sys.sysobjects", "_t7v_sysobjects"},
+        {"syscolumns", "_t7v_syscolumns"},
+        {"sys.syscolumns", "_t7v_syscolumns"},
+        {"sysindexes", "_t7v_sysindexes"},
+        {"sys.sysindexes", "_t7v_sysindexes"},
+        {"syscomments", "_t7v_syscomments"},
+        {"sys.syscomments", "_t7v_syscomments"},
+        {"sys.objects", "_t7v_sys_objects"},
+        {"sys.tables", "_t7v_sys_tables"},
+        {"sys.views", "_t7v_sys_views"},
+        {"sys.procedures", "_t7v_sys_procedures"},
+        {"sys.columns", "_t7v_sys_columns"},
+        {"sys.indexes", "_t7v_sys_indexes"},
+        {"sys.foreign_keys", "_t7v_sys_foreign_keys"},
+        {"sys.default_constraints", "_t7v_sys_default_constraints"},
+        {"sys.check_constraints", "_t7v_sys_check_constraints"},
+        {"sys.key_constraints", "_t7v_sys_key_constraints"},
+        {"sys.triggers", "_t7v_sys_triggers"},
+        {"syslogins", "_t7v_syslogins"},
+        {"sys.syslogins", "_t7v_syslogins"},
+        {"sys.sql_logins", "_t7v_syslogins"},
+        {"sys.server_principals", "_t7v_syslogins"},
+        {"sysusers", "_t7v_sysusers"},
+        {"sys.sysusers", "_t7v_sysusers"},
+        {"sys.database_principals", "_t7v_sysusers"},
+        {"sys.database_role_members", "_t7v_sys_database_role_members"},
+        {"sysdatabases", "_t7v_sysdatabases"},
+        {"sys.sysdatabases", "_t7v_sysdatabases"},
+        {"sys.databases", "_t7v_sys_databases"},
+        {"information_schema.tables", "_t7v_is_tables"},
+        {"information_schema.columns", "_t7v_is_columns"},
+        {"information_schema.views", "_t7v_is_views"},
+        {"information_schema.routines", "_t7v_is_routines"},
+    };
+    return views;
+}
+
+bool isHidden(const std::string& name) {
+    return name.size() >= 3 && equalsIgnoreCase(name.substr(0, 3), "_t7");
+}
+
+}  // namespace
+
+std::string Translator::param(const Value& v) {
+    params.push_back(v);
+    return "?" + std::to_string(params.size());
+}
+
+void Translator::bindAll(Query& q) const {
+    for (size_t i = 0; i < params.size(); ++i) q.bind(static_cast<int>(i + 1), params[i]);
+}
+
+std::string Translator::literalOrParam(const Value& v) {
+    if (!inlineOnly) return param(v);
+    switch (v.kind) {
+        case Value::Kind::Null:
+            return "NULL";
+        case Value::Kind::Int:
+            return std::to_string(v.i);
+        case Value::Kind::Real:
+            return v.toText();
+        default:
+            return quoteString(v.s);
+    }
+}
+
+std::string Translator::itemName(const SelectItem& item) {
+    if (item.hasAlias) return item.alias;
+    if (item.expr && item.expr->kind == ExprKind::Column) return item.expr->name.last();
+    return "";
+}
+
+std::string Translator::tableSql(const QualifiedName& name, TablePtr* info) {
+    const auto& parts = name.parts;
+    std::string key;
+    if (parts.size() >= 2 && !parts[parts.size() - 2].empty())
+        key = toLowerAscii(parts[parts.size() - 2]) + ".";
+    key += toLowerAscii(parts.back());
+    if (parts.size() >= 3 && !parts[parts.size() - 3].empty() &&
+        !equalsIgnoreCase(parts[parts.size() - 3], m_s.m_dbName) &&
+        !equalsIgnoreCase(parts[parts.size() - 3], "master"))
+        throw SqlError(208, "Invalid object name '" + parts.back() + "'.");
+    auto it = catalogViews().find(key);
+    if (it == catalogViews().end() && key.rfind("dbo.", 0) == 0) it = catalogViews().find(key.substr(4));
+    if (it != catalogViews().end()) return quoteIdent(it->second);
+    if (parts.size() >= 2 && !parts[parts.size() - 2].empty() &&
+        !equalsIgnoreCase(parts[parts.size() - 2], "dbo"))
+        throw SqlError(208, "Invalid object name '" + parts[parts.size() - 2] + "." + parts.back() + "'.");
+    if (isHidden(parts.back()) || parts.back().empty() || parts.back()[0] == '#')
+        throw SqlError(208, "Invalid object name '" + parts.back() + "'.");
+    if (info) *info = m_s.findTable(parts.back());
+    return quoteIdent(parts.back());
+}
+
+void Translator::pushTable(const std::string& alias, TablePtr t) {
+    m_scopes.push_back({{alias, std::move(t)}});
+}
+
+void Translator::addEntries(const TableRef& t, std::vector<Entry>& entries) {
+    if (t.join != JoinKind::None) {
+        addEntries(*t.left, entries);
+        addEntries(*t.right, entries);
+        return;
+    }
+    if (t.derived) {
+        entries.push_back({t.alias, nullptr});
+        return;
+    }
+    TablePtr info;
+    try {
+        tableSql(t.name, &info);
+    } catch (const SqlError&) {
+    }
+    entries.push_back({t.alias.empty() ? t.name.last() : t.alias, info});
+}
+
+void Translator::pushScope(const std::vector<TableRefPtr>& from) {
+    std::vector<Entry> entries;
+    for (const auto& t : from) addEntries(*t, entries);
+    m_scopes.push_back(std::move(entries));
+}
+
+const ColumnInfo* Translator::findColumn(const Expr& col) {
+    const std::string& name = col.name.last();
+    std::string qualifier = col.name.parts.size() >= 2 ? col.name.parts[col.name.parts.size() - 2] : "";
+    for (auto s = m_scopes.rbegin(); s != m_scopes.rend(); ++s) {
+        for (const Entry& e : *s) {
+            if (!qualifier.empty() && !equalsIgnoreCase(e.alias, qualifier)) continue;
+            if (!e.table) {
+                if (!qualifier.empty()) return nullptr;
+                continue;
+            }
+            int i = e.table->findColumn(name);
+            if (i >= 0) return &e.table->columns[static_cast<size_t>(i)];
+        }
+    }
+    return nullptr;
+}
+
+Translator::Kind Translator::kindOf(const Expr& e) {
+    switch (e.kind) {
+        case ExprKind::Number:
+            return Kind::Number;
+        case ExprKind::String:
+            return Kind::String;
+        case ExprKind::Variable: {
+            auto it = m_s.m_vars.find(e.text);
+            if (it == m_s.m_vars.end()) return Kind::Unknown;
+            TypeClass c = typeClass(it->second.type.name);
+            if (c == TypeClass::Char || c == TypeClass::Guid) return Kind::String;
+            if (c == TypeClass::Integer || c == TypeClass::Decimal || c == TypeClass::Float ||
+                c == TypeClass::Bit)
+                return Kind::Number;
+            return Kind::Unknown;
+        }
+        case ExprKind::Column: {
+            const ColumnInfo* c = findColumn(e);
+            if (!c) return Kind::Unknown;
+            TypeClass k = typeClass(c->type.name);
+            if (k == TypeClass::Char || k == TypeClass::Guid) return Kind::String;
+            if (k == TypeClass::Integer || k == TypeClass::Decimal || k == TypeClass::Float ||
+                k == TypeClass::Bit)
+                return Kind::Number;
+            return Kind::Unknown;
+        }
+        case ExprKind::Cast: {
+            TypeClass k = typeClass(e.type.name);
+            if (k == TypeClass::Char) return Kind::String;
+            if (k == TypeClass::Integer || k == TypeClass::Decimal || k == TypeClass::Float)
+                return Kind::Number;
+            return Kind::Unknown;
+        }
+        case ExprKind::Function: {
+            static const std::unordered_map<std::string, Kind> kinds = {
+                {"upper", Kind::String},       {"lower", Kind::String},         {"ltrim", Kind::String},
+                {"rtrim", Kind::String},       {"substring", Kind::String},     {"left", Kind::String},
+                {"right", Kind::String},       {"replace", Kind::String},       {"db_name", Kind::String},
+                {"user_name", Kind::String},   {"str", Kind::String},           {"space", Kind::String},
+                {"replicate", Kind::String},   {"char", Kind::String},          {"nchar", Kind::String},
+                {"suser_sname", Kind::String}, {"object_name", Kind::String},   {"reverse", Kind::String},
+                {"len", Kind::Number},         {"charindex", Kind::Number},     {"count", Kind::Number},
+                {"object_id", Kind::Number},   {"col_length", Kind::Number},    {"datalength", Kind::Number},
+                {"abs", Kind::Number},         {"year", Kind::Number},          {"month", Kind::Number},
+                {"day", Kind::Number},         {"datepart", Kind::Number},      {"datediff", Kind::Number},
+                {"ascii", Kind::Number},       {"unicode", Kind::Number},       {"round", Kind::Number},
+                {"floor", Kind::Number},       {"ceiling", Kind::Number},       {"sum", Kind::Number},
+                {"avg", Kind::Number},         {"scope_identity", Kind::Number}};
+            auto it = kinds.find(e.text);
+            if (it != kinds.end()) return it->second;
+            if ((e.text == "isnull" || e.text == "coalesce" || e.text == "max" || e.text == "min" ||
+                 e.text == "nullif") &&
+                !e.args.empty())
+                return kindOf(*e.args[0]);
+            return Kind::Unknown;
+        }
+        case ExprKind::BinaryOp: {
+            const std::string& op = e.text;
+            if (op == "+") {
+                Kind a = kindOf(*e.args[0]), b = kindOf(*e.args[1]);
+                if (a == Kind::String && b == Kind::String) return Kind::String;
+                if (a == Kind::Number || b == Kind::Number) return Kind::Number;
+                return Kind::Unknown;
+            }
+            if (op == "-" || op == "*" || op == "/" || op == "%" || op == "&" || op == "|" || op == "^")
+                return Kind::Number;
+            return Kind::Number;
+        }
+        case ExprKind::Case:
+            return e.args.size() > 1 ? kindOf(*e.args[e.caseHasOperand ? 2 : 1]) : Kind::Unknown;
+        case ExprKind::Unary:
+            return Kind::Number;
+        default:
+            return Kind::Unknown;
+    }
+}
+
+void Translator::expr(const Expr& e, std::string& out) {
+    switch (e.kind) {
+        case ExprKind::Null:
+            out += "NULL";
+            return;
+        case ExprKind::Number:
+            out += e.text;
+            if (e.text.back() == '.') out += '0';
+            return;
+        case ExprKind::String:
+            out += quoteString(e.text);
+            return;
+        case ExprKind::Binary: {
+            std::string hex = e.text;
+            if (hex.size() % 2) hex = "0" + hex;
+            out += "X'" + hex + "'";
+            return;
+        }
+        case ExprKind::Variable: {
+            const std::string& n = e.text;
+            Value v;
+            if (n.rfind("@@", 0) == 0) {
+                if (n == "@@rowcount")
+                    v = Value::integer(m_s.m_rowcount);
+                else if (n == "@@identity")
+                    v = m_s.m_lastIdentity;
+                else if (n == "@@error")
+                    v = Value::integer(0);
+                else if (n == "@@trancount")
+                    v = Value::integer(0);
+                else if (n == "@@spid")
+                    v = Value::integer(51);
+                else if (n == "@@servername")
+                    v = Value::text("(local)");
+                else if (n == "@@version")
+                    v = Value::text("Microsoft SQL Server 2005 - 9.00 (embedded T7 server on SQLite " +
+                                    std::string(sqlite3_libversion()) + ")");
+                else
+                    throw SqlError(137, "Must declare the scalar variable \"" + n + "\".");
+            } else {
+                auto it = m_s.m_vars.find(n);
+                if (it == m_s.m_vars.end())
+                    throw SqlError(137, "Must declare the scalar variable \"" + n + "\".");
+                if (inlineOnly) throw SqlError(137, "Must declare the scalar variable \"" + n + "\".");
+                v = it->second.value;
+            }
+            out += literalOrParam(v);
+            return;
+        }
+        case ExprKind::Column: {
+            const auto& p = e.name.parts;
+            if (p.size() >= 2 && !p[p.size() - 2].empty()) {
+                out += quoteIdent(p[p.size() - 2]) + "." + quoteIdent(p.back());
+            } else {
+                out += columnPrefix + quoteIdent(p.back());
+            }
+            return;
+        }
+        case ExprKind::Star:
+            if (!e.name.empty()) out += quoteIdent(e.name.last()) + ".";
+            out += "*";
+            return;
+        case ExprKind::Unary:
+            if (e.text == "NOT") {
+                out += "(NOT ";
+                expr(*e.args[0], out);
+                out += ")";
+            } else {
+                out += "(" + e.text;
+                expr(*e.args[0], out);
+                out += ")";
+            }
+            return;
+        case ExprKind::BinaryOp: {
+            const std::string& op = e.text;
+            if (op == "+") {
+                Kind a = kindOf(*e.args[0]), b = kindOf(*e.args[1]);
+                if (a == Kind::Number && b == Kind::Number) {
+                    out += "(";
+                    expr(*e.args[0], out);
+                    out += " + ";
+                    expr(*e.args[1], out);
+                    out += ")";
+                } else if (a == Kind::String && b == Kind::String) {
+                    out += "(";
+                    expr(*e.args[0], out);
+                    out += " || ";
+                    expr(*e.args[1], out);
+                    out += ")";
+                } else {
+                    out += "_t7_add(";
+                    expr(*e.args[0], out);
+                    out += ", ";
+                    expr(*e.args[1], out);
+                    out += ")";
+                }
+                return;
+            }
+            if (op == "^") {
+                out += "_t7_xor(";
+                expr(*e.args[0], out);
+                out += ", ";
+                expr(*e.args[1], out);
+                out += ")";
+                return;
+            }
+            if (op == "/") {
+                // Division by zero is an error in T-SQL, NULL in SQLite.
+                out += "(";
+                expr(*e.args[0], out);
+                out += " / _t7_nonzero(";
+                expr(*e.args[1], out);
+                out += "))";
+                return;
+            }
+            out += "(";
+            expr(*e.args[0], out);
+            out += " " + op + " ";
+            expr(*e.args[1], out);
+            out += ")";
+            return;
+        }
+        case ExprKind::Function:
+            function(e, out);
+            return;
+        case ExprKind::Case: {
+            out += "CASE";
+            size_t i = 0;
+            if (e.caseHasOperand) {
+                out += " ";
+                expr(*e.args[0], out);
+                i = 1;
+            }
+            size_t end = e.args.size() - (e.caseHasElse ? 1 : 0);
+            for (; i + 1 < end + 1 && i < end; i += 2) {
+                out += " WHEN ";
+                expr(*e.args[i], out);
+                out += " THEN ";
+                expr(*e.args[i + 1], out);
+            }
+            if (e.caseHasElse) {
+                out += " ELSE ";
+                expr(*e.args.back(), out);
+            }
+            out += " END";
+            return;
+        }
+        case ExprKind::Subquery:
+            out += "(" + select(*e.select) + ")";
+            return;
+        case ExprKind::Exists:
+            out += e.negated ? "(NOT EXISTS (" : "(EXISTS (";
+            out += select(*e.select) + "))";
+            return;
+        case ExprKind::InList:
+            out += "(";
+            expr(*e.args[0], out);
+            out += e.negated ? " NOT IN (" : " IN (";
+            for (size_t i = 1; i < e.args.size(); ++i) {
+                if (i > 1) out += ", ";
+                expr(*e.args[i], out);
+            }
+            out += "))";
+            return;
+        case ExprKind::InSelect:
+            out += "(";
+            expr(*e.args[0], out);
+            out += e.negated ? " NOT IN (" : " IN (";
+            out += select(*e.select) + "))";
+            return;
+        case ExprKind::Between:
+            out += "(";
+            expr(*e.args[0], out);
+            out += e.negated ? " NOT BETWEEN " : " BETWEEN ";
+            expr(*e.args[1], out);
+            out += " AND ";
+            expr(*e.args[2], out);
+            out += ")";
+            return;
+        case ExprKind::Like: {
+            const Expr& pattern = *e.args[1];
+            bool plain = pattern.kind == ExprKind::String && pattern.text.find('[') == std::string::npos;
+            if (plain) {
+                out += "(";
+                expr(*e.args[0], out);
+                out += e.negated ? " NOT LIKE " : " LIKE ";
+                expr(pattern, out);
+                if (e.args.size() > 2) {
+                    out += " ESCAPE ";
+                    expr(*e.args[2], out);
+                }
+                out += ")";
+            } else {
+                out += e.negated ? "(NOT _t7_like(" : "(_t7_like(";
+                expr(*e.args[0], out);
+                out += ", ";
+                expr(pattern, out);
+                if (e.args.size() > 2) {
+                    out += ", ";
+                    expr(*e.args[2], out);
+                }
+                out += "))";
+            }
+            return;
+        }
+        case ExprKind::IsNull:
+            out += "(";
+            expr(*e.args[0], out);
+            out += e.negated ? " IS NOT NULL)" : " IS NULL)";
+            return;
+        case ExprKind::Cast: {
+            TypeSpec t = e.type;
+            if (!isKnownType(t.name))
+                throw SqlError(243, "Type " + t.name + " is not a defined system type.");
+            t = normalizeType(t, true);
+            out += "_t7_cast(";
+            expr(*e.args[0], out);
+            out += ", '" + t.name + "', " + std::to_string(t.length) + ", " + std::to_string(t.precision) +
+                   ", " + std::to_string(t.scale) + ", ";
+            if (e.args.size() > 1)
+                expr(*e.args[1], out);
+            else
+                out += "NULL";
+            out += ")";
+            return;
+        }
+        case ExprKind::Default:
+            throw SqlError(102, "Incorrect syntax near the keyword 'DEFAULT'.");
+    }
+}
+
+void Translator::function(const Expr& e, std::string& out) {
+    const std::string& f = e.text;
+    auto argc = e.args.size();
+    auto need = [&](size_t lo, size_t hi) {
+        if (argc < lo || argc > hi)
+            throw SqlError(174, "The " + f + " function requires " + std::to_string(lo) + " argument(s).");
+    };
+    auto call = [&](const std::string& name) {
+        out += name + "(";
+        for (size_t i = 0; i < argc; ++i) {
+            if (i) out += ", ";
+            expr(*e.args[i], out);
+        }
+        out += ")";
+    };
+    if (e.name.parts.size() > 1) {
+        std::string xtype;
+        if (m_s.findObject(e.name.last(), &xtype) && (xtype == "FN" || xtype == "IF" || xtype == "TF"))
+            throw SqlError(50000,
+                           "User-defined function '" + e.name.last() + "' cannot be run by this server.");
+        throw SqlError(4121, "Cannot find either column \"" + e.name.parts[0] +
+                                 "\" or the user-defined function or aggregate \"" + e.name.parts[0] + "." +
+                                 e.name.last() + "\", or the name is ambiguous.");
+    }
+    if (e.over) {
+        if (f != "row_number" && f != "rank" && f != "dense_rank" && f != "count" && f != "sum" &&
+            f != "min" && f != "max" && f != "avg")
+            throw SqlError(195, "'" + f + "' is not a recognized built-in function name.");
+        if (argc == 1 && e.args[0]->kind == ExprKind::Star)
+            out += f + "(*)";
+        else
+            call(f);
+        out += " OVER (";
+        if (!e.over->partitionBy.empty()) {
+            out += "PARTITION BY ";
+            for (size_t i = 0; i < e.over->partitionBy.size(); ++i) {
+                if (i) out += ", ";
+                expr(*e.over->partitionBy[i], out);
+            }
+            out += " ";
+        }
+        if (!e.over->orderBy.empty()) {
+            out += "ORDER BY ";
+            for (size_t i = 0; i < e.over->orderBy.size(); ++i) {
+                if (i) out += ", ";
+                expr(*e.over->orderBy[i].first, out);
+                if (e.over->orderBy[i].second) out += " DESC";
+            }
+        }
+        out += ")";
+        return;
+    }
+    std::string objects = "main._t7_objects";
+    if (f == "count" || f == "count_big") {
+        need(1, 1);
+        if (e.args[0]->kind == ExprKind::Star) {
+            out += "count(*)";
+            return;
+        }
+        out += e.distinct ? "count(DISTINCT " : "count(";
+        expr(*e.args[0], out);
+        out += ")";
+        return;
+    }
+    if (f == "sum" || f == "avg" || f == "min" || f == "max") {
+        need(1, 1);
+        out += f + (e.distinct ? "(DISTINCT " : "(");
+        expr(*e.args[0], out);
+        out += ")";
+        return;
+    }
+    if (f == "getdate" || f == "sysdatetime") {
+        need(0, 0);
+        out += "_t7_getdate()";
+        return;
+    }
+    if (f == "getutcdate") {
+        need(0, 0);
+        out += "strftime('%Y-%m-%d %H:%M:%f', 'now')";
+        return;
+    }
+    if (f == "isnull") {
+        need(2, 2);
+        call("ifnull");
+        return;
+    }
+    if (f == "coalesce") {
+        if (argc < 2) need(2, 99);
+        call("coalesce");
+        return;
+    }
+    if (f == "nullif") {
+        need(2, 2);
+        call("nullif");
+        return;
+    }
+    if (f == "len") {
+        need(1, 1);
+        call("_t7_len");
+        return;
+    }
+    if (f == "datalength") {
+        need(1, 1);
+        call("_t7_datalength");
+        return;
+    }
+    if (f == "upper" || f == "lower") {
+        need(1, 1);
+        call(f);
+        return;
+    }
+    if (f == "ltrim" || f == "rtrim") {
+        need(1, 1);
+        out += f + "(";
+        expr(*e.args[0], out);
+        out += ", ' ')";
+        return;
+    }
+    if (f == "substring") {
+        need(3, 3);
+        call("_t7_substring");
+        return;
+    }
+    if (f == "left") {
+        need(2, 2);
+        call("_t7_left");
+        return;
+    }
+    if (f == "right") {
+        need(2, 2);
+        call("_t7_right");
+        return;
+    }
+    if (f == "replace") {
+        need(3, 3);
+        call("_t7_replace");
+        return;
+    }
+    if (f == "charindex") {
+        need(2, 3);
+        call("_t7_charindex");
+        return;
+    }
+    if (f == "newid") {
+        need(0, 0);
+        out += "_t7_newid()";
+        return;
+    }
+    if (f == "abs") {
+        need(1, 1);
+        call("abs");
+        return;
+    }
+    if (f == "round") {
+        need(2, 3);
+        out += "round(";
+        expr(*e.args[0], out);
+        out += ", ";
+        expr(*e.args[1], out);
+        out += ")";
+        return;
+    }
+    if (f == "floor" || f == "ceiling" || f == "sqrt" || f == "sign") {
+        need(1, 1);
+        call("_t7_" + f);
+        return;
+    }
+    if (f == "power") {
+        need(2, 2);
+        call("_t7_power");
+        return;
+    }
+    if (f == "str") {
+        need(1, 3);
+        call("_t7_str");
+        return;
+    }
+    if (f == "space") {
+        need(1, 1);
+        out += "_t7_replicate(' ', ";
+        expr(*e.args[0], out);
+        out += ")";
+        return;
+    }
+    if (f == "replicate") {
+        need(2, 2);
+        call("_t7_replicate");
+        return;
+    }
+    if (f == "reverse") {
+        need(1, 1);
+        call("_t7_reverse");
+        return;
+    }
+    if (f == "char" || f == "nchar") {
+        need(1, 1);
+        call("char");
+        return;
+    }
+    if (f == "ascii" || f == "unicode") {
+        need(1, 1);
+        call("unicode");
+        return;
+    }
+    if (f == "isnumeric") {
+        need(1, 1);
+        call("_t7_isnumeric");
+        return;
+    }
+    if (f == "isdate") {
+        need(1, 1);
+        call("_t7_isdate");
+        return;
+    }
+    if (f == "year" || f == "month" || f == "day") {
+        need(1, 1);
+        out += "_t7_datepart('" + f + "', ";
+        expr(*e.args[0], out);
+        out += ")";
+        return;
+    }
+    if (f == "datepart" || f == "dateadd" || f == "datediff") {
+        need(f == "datepart" ? 2 : 3, f == "datepart" ? 2 : 3);
+        if (e.args[0]->kind != ExprKind::Column || e.args[0]->name.parts.size() != 1)
+            throw SqlError(155, "'" + f + "' requires a date part name.");
+        out += "_t7_" + f + "('" + e.args[0]->name.last() + "'";
+        for (size_t i = 1; i < argc; ++i) {
+            out += ", ";
+            expr(*e.args[i], out);
+        }
+        out += ")";
+        return;
+    }
+    if (f == "object_id") {
+        need(1, 2);
+        out += "(SELECT id FROM " + objects + " WHERE name = _t7_objname(";
+        expr(*e.args[0], out);
+        out += ")";
+        if (argc > 1) {
+            out += " AND xtype = upper(trim(";
+            expr(*e.args[1], out);
+            out += "))";
+        }
+        out += " ORDER BY parent_obj LIMIT 1)";
+        return;
+    }
+    if (f == "object_name") {
+        need(1, 1);
+        out += "(SELECT name FROM " + objects + " WHERE id = ";
+        expr(*e.args[0], out);
+        out += ")";
+        return;
+    }
+    if (f == "objectproperty") {
+        need(2, 2);
+        if (e.args[1]->kind != ExprKind::String)
+            throw SqlError(102, "Incorrect syntax near 'OBJECTPROPERTY'.");
+        std::string p = toLowerAscii(e.args[1]->text);
+        std::string cond;
+        if (p == "isusertable" || p == "istable")
+            cond = "xtype = 'U'";
+        else if (p == "isview")
+            cond = "xtype = 'V'";
+        else if (p == "isprocedure")
+            cond = "xtype = 'P'";
+        else if (p == "istrigger")
+            cond = "xtype = 'TR'";
+        else if (p == "isprimarykey")
+            cond = "xtype = 'PK'";
+        else if (p == "isforeignkey")
+            cond = "xtype = 'F'";
+        else if (p == "ischeckcnst")
+            cond = "xtype = 'C'";
+        else if (p == "isdefaultcnst")
+            cond = "xtype = 'D'";
+        else if (p == "isuniquecnst")
+            cond = "xtype = 'UQ'";
+        else if (p == "isconstraint")
+            cond = "xtype IN ('PK','UQ','F','C','D')";
+        else if (p == "isscalarfunction")
+            cond = "xtype = 'FN'";
+        else if (p == "istablefunction")
+            cond = "xtype IN ('IF','TF')";
+        else if (p == "isinlinefunction")
+            cond = "xtype = 'IF'";
+        else if (p == "ismsshipped")
+            cond = "0";
+        else if (p == "ownerid")
+            cond = "1";
+        else
+            throw SqlError(102, "Incorrect syntax near '" + e.args[1]->text + "'.");
+        out += "(SELECT CASE WHEN " + cond + " THEN 1 ELSE 0 END FROM " + objects + " WHERE id = ";
+        expr(*e.args[0], out);
+        out += ")";
+        return;
+    }
+    if (f == "col_length" || f == "columnproperty") {
+        need(f == "col_length" ? 2 : 3, f == "col_length" ? 2 : 3);
+        std::string what = "c.max_length";
+        if (f == "columnproperty") {
+            if (e.args[2]->kind != ExprKind::String)
+                throw SqlError(102, "Incorrect syntax near 'COLUMNPROPERTY'.");
+            std::string p = toLowerAscii(e.args[2]->text);
+            if (p == "allowsnull")
+                what = "1 - c.not_null";
+            else if (p == "isidentity")
+                what = "c.is_identity";
+            else if (p == "precision")
+                what = "CASE WHEN c.prec > 0 THEN c.prec ELSE c.length END";
+            else if (p == "scale")
+                what = "c.scale";
+            else
+                throw SqlError(102, "Incorrect syntax near '" + e.args[2]->text + "'.");
+        }
+        out +=
+            "(SELECT " + what + " FROM main._t7_columns c JOIN " + objects + " o ON o.id = c.table_id WHERE ";
+        if (f == "col_length") {
+            out += "o.name = _t7_objname(";
+            expr(*e.args[0], out);
+            out += ")";
+        } else {
+            out += "o.id = ";
+            expr(*e.args[0], out);
+        }
+        out += " AND c.name = ";
+        expr(*e.args[1], out);
+        out += " AND o.xtype IN ('U','V'))";
+        return;
+    }
+    if (f == "ident_current") {
+        need(1, 1);
+        out += "(SELECT coalesce(c.ident_current, c.seed) FROM main._t7_columns c JOIN " + objects +
+               " o ON o.id = c.table_id WHERE o.name = _t7_objname(";
+        expr(*e.args[0], out);
+        out += ") AND c.is_identity = 1)";
+        return;
+    }
+    if (f == "scope_identity") {
+        need(0, 0);
+        out += literalOrParam(m_s.m_lastIdentity);
+        return;
+    }
+    if (f == "db_name") {
+        need(0, 1);
+        if (argc == 0) {
+            out += quoteString(m_s.m_dbName);
+        } else {
+            out += "(SELECT name FROM " + m_s.m_mst + "._t7_databases WHERE dbid = ";
+            expr(*e.args[0], out);
+            out += ")";
+        }
+        return;
+    }
+    if (f == "db_id") {
+        need(0, 1);
+        out += "(SELECT dbid FROM " + m_s.m_mst + "._t7_databases WHERE name = ";
+        if (argc == 0)
+            out += quoteString(m_s.m_dbName);
+        else
+            expr(*e.args[0], out);
+        out += ")";
+        return;
+    }
+    if (f == "user_name" || f == "current_user") {
+        need(0, 0);
+        out += quoteString(m_s.userName());
+        return;
+    }
+    if (f == "suser_sname" || f == "suser_name" || f == "system_user") {
+        need(0, 0);
+        out += quoteString(m_s.m_login);
+        return;
+    }
+    throw SqlError(195, "'" + f + "' is not a recognized built-in function name.");
+}
+
+void Translator::tableRef(const TableRef& t, std::string& out) {
+    if (t.join != JoinKind::None) {
+        out += "(";
+        tableRef(*t.left, out);
+        switch (t.join) {
+            case JoinKind::Inner:
+                out += " JOIN ";
+                break;
+            case JoinKind::Left:
+                out += " LEFT JOIN ";
+                break;
+            case JoinKind::Right:
+                out += " RIGHT JOIN ";
+                break;
+            case JoinKind::Full:
+                out += " FULL JOIN ";
+                break;
+            case JoinKind::Cross:
+                out += " CROSS JOIN ";
+                break;
+            case JoinKind::None:
+                break;
+        }
+        tableRef(*t.right, out);
+        if (t.on) {
+            out += " ON ";
+            expr(*t.on, out);
+        }
+        out += ")";
+        return;
+    }
+    if (t.derived) {
+        out += "(" + select(*t.derived) + ") AS " + quoteIdent(t.alias);
+        return;
+    }
+    out += tableSql(t.name, nullptr);
+    out += " AS " + quoteIdent(t.alias.empty() ? t.name.last() : t.alias);
+}
+
+std::string Translator::fromList(const std::vector<TableRefPtr>& from) {
+    std::string out;
+    for (size_t i = 0; i < from.size(); ++i) {
+        if (i) out += ", ";
+        tableRef(*from[i], out);
+    }
+    return out;
+}
+
+std::string Translator::select(const Select& s) {
+    auto core = [&](const Select& c, bool allowLimit) {
+        pushScope(c.from);
+        std::string out = "SELECT ";
+        if (c.distinct) out += "DISTINCT ";
+        for (size_t i = 0; i < c.items.size(); ++i) {
+            if (i) out += ", ";
+            const SelectItem& item = c.items[i];
+            expr(*item.expr, out);
+            if (item.expr->kind == ExprKind::Star) continue;
+            std::string name = itemName(item);
+            if (name.empty()) name = "_t7_anon" + std::to_string(i);
+            out += " AS " + quoteIdent(name);
+        }
+        if (!c.from.empty()) out += " FROM " + fromList(c.from);
+        if (c.where) {
+            out += " WHERE ";
+            expr(*c.where, out);
+        }
+        if (!c.groupBy.empty()) {
+            out += " GROUP BY ";
+            for (size_t i = 0; i < c.groupBy.size(); ++i) {
+                if (i) out += ", ";
+                expr(*c.groupBy[i], out);
+            }
+        }
+        if (c.having) {
+            out += " HAVING ";
+            expr(*c.having, out);
+        }
+        if (allowLimit && c.top) {
+            out += " LIMIT ";
+            expr(*c.top, out);
+        }
+        popScope();
+        return out;
+    };
+    if (s.topPercent) throw SqlError(102, "Incorrect syntax near 'PERCENT'.");
+    std::string out;
+    bool simple = s.compound.empty();
+    if (simple) {
+        out = core(s, false);
+    } else {
+        out = s.top ? "SELECT * FROM (" + core(s, true) + ")" : core(s, false);
+        for (const auto& [op, more] : s.compound) {
+            out += " " + op + " ";
+            if (more->top || !more->orderBy.empty())
+                out += "SELECT * FROM (" + select(*more) + ")";
+            else
+                out += core(*more, false);
+        }
+    }
+    if (!s.orderBy.empty()) {
+        // ORDER BY sees the select list's aliases and the FROM tables.
+        pushScope(s.from);
+        out += " ORDER BY ";
+        for (size_t i = 0; i < s.orderBy.size(); ++i) {
+            if (i) out += ", ";
+            expr(*s.orderBy[i].expr, out);
+            if (s.orderBy[i].descending) out += " DESC";
+        }
+        popScope();
+    }
+    if (simple && s.top) {
+        out += " LIMIT ";
+        expr(*s.top, out);
+    }
+    return out;
+}
+
+}  // namespace sqlengine
