@@ -3,6 +3,7 @@
 // ("D:\Exam\WebRoot"); an implementation maps them to its own file system.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace t7 {
@@ -26,5 +27,9 @@ public:
     // files themselves (XML documents, database files).
     virtual std::filesystem::path nativePath(const std::wstring& path) const = 0;
 };
+
+// The file system of the platform the program was built for: the real one
+// on Windows, the machine folder's elsewhere.
+std::unique_ptr<IFileSystem> makeFileSystem();
 
 }  // namespace t7

@@ -30,8 +30,8 @@ std::wstring errorBoxTitle(const ProgramVersion& version);
 
 class ErrorReporter {
 public:
-    // programFolder: the folder of the running program (native path), where
-    // the log lives.
+    // programFolder: the folder of the running program as a native path
+    // (IProcessService::programFolder()), where the log lives.
     ErrorReporter(std::filesystem::path programFolder, const IClock& clock, IMessageBoxService& messageBoxes,
                   ProgramVersion version = kProgramVersion)
         : m_programFolder(std::move(programFolder)),

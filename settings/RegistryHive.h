@@ -10,6 +10,7 @@
 // Every operation returns a Windows error code (reg::Success on success) and
 // never raises.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace t7 {
@@ -83,5 +84,9 @@ public:
     // nothing.
     virtual int32_t closeKey(RegKeyHandle key) = 0;
 };
+
+// The registry of the platform the program was built for: the system
+// registry on Windows, the machine folder's registry.reg elsewhere.
+std::unique_ptr<IRegistryHive> makeRegistryHive();
 
 }  // namespace t7

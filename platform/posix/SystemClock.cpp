@@ -19,4 +19,8 @@ std::wstring SystemClock::localDateTimeText() const {
     return text;
 }
 
+std::unique_ptr<IClock> makeClock() {
+    return std::make_unique<SystemClock>();
+}
+
 }  // namespace t7
