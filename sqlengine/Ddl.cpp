@@ -626,7 +626,7 @@ void SessionImpl::runCreateTable(const CreateTableStmt& s) {
         copy.forColumn = k.forColumn;
         addConstraint(*t, std::move(copy), true);
     }
-    bumpVersion();
+    bumpVersion(t.get());
 }
 
 void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& xtype,
@@ -646,6 +646,7 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
         Query q(cached("DELETE FROM main._t7_indexes WHERE table_id = ? AND constraint_id = ?"));
         q.bind(1, t.id).bind(2, id);
         q.run();
+        std::erase_if(t.indexes, [&](const IndexInfo& ix) { return ix.constraintId == id; });
     } else if (xtype == "F" || xtype == "C") {
         for (const char* suffix : {"_INSERT", "_UPDATE", "_cINSERT", "_cUPDATE", "_pDELETE", "_pUPDATE"})
             execSql(m_db, "DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
@@ -864,7 +865,7 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
             }
             return;
     }
-    bumpVersion();
+    bumpVersion(&t);
 }
 
 void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {

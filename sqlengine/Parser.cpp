@@ -814,7 +814,7 @@ private:
                 e->text = "user_name";
                 return e;
             }
-            if ((kw == "LEFT" || kw == "RIGHT" || kw == "NULLIF") && peekOp("(", 1)) {
+            if ((kw == "LEFT" || kw == "RIGHT" || kw == "NULLIF" || kw == "UPDATE") && peekOp("(", 1)) {
                 e->kind = ExprKind::Function;
                 e->text = toLowerAscii(next().text);
                 functionArgs(*e);

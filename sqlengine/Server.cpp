@@ -212,6 +212,9 @@ sqlite3* openConnection(const std::filesystem::path& file, bool create) {
         throw SqliteError(rc, msg + " (" + file.string() + ")");
     }
     sqlite3_busy_timeout(db, 10000);
+    // A double-quoted name is always a name, never a string literal.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_extended_result_codes(db, 1);
     // WAL with NORMAL sync: a committed batch survives a crash of the
     // process; the file can never be left half-written.

@@ -1,5 +1,6 @@
 // Running batches: connection handling, transactions, DML and control flow.
 #include <algorithm>
+#include <optional>
 
 #include "sqlengine/Functions.h"
 #include "sqlengine/Lexer.h"
@@ -263,8 +264,13 @@ void SessionImpl::checkRunning() {
         db = own.get();
         schema = "main";
     }
-    Query q(db, "SELECT value FROM " + schema + "._t7_server WHERE key = 'running'");
-    if (q.step() && q.text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
+    std::string sql = "SELECT value FROM " + schema + "._t7_server WHERE key = 'running'";
+    std::optional<Query> q;
+    if (own)
+        q.emplace(db, sql);
+    else
+        q.emplace(cached(sql));
+    if (q->step() && q->text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
 }
 
 void SessionImpl::refreshCatalog() {
@@ -280,10 +286,14 @@ void SessionImpl::catalogChanged() {
     m_tables.clear();
 }
 
-void SessionImpl::bumpVersion() {
+void SessionImpl::bumpVersion(const TableInfo* changed) {
     Query(cached("UPDATE main._t7_meta SET value = value + 1 WHERE key = 'version'")).run();
     m_tables.clear();
-    m_catalogVersion = -1;
+    // The batch holds the write lock, so the new version is ours; the table
+    // just changed stays cached as the statement left it.
+    if (m_catalogVersion >= 0) ++m_catalogVersion;
+    if (changed && m_catalogVersion >= 0)
+        m_tables[toUpperAscii(changed->name)] = std::make_shared<TableInfo>(*changed);
 }
 
 std::string SessionImpl::userName() {
@@ -300,6 +310,9 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     BatchResult result;
     m_result = &result;
     m_vars.clear();
+    m_singleStatement = stmts.size() == 1 && stmts[0]->kind != StmtKind::Use &&
+                        stmts[0]->kind != StmtKind::If && stmts[0]->kind != StmtKind::While &&
+                        stmts[0]->kind != StmtKind::Block;
     try {
         begin();
         refreshCatalog();
@@ -310,6 +323,10 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     } catch (...) {
         m_result = nullptr;
         try {
+            if (m_singleStatement && m_inTransaction) {
+                m_inTransaction = false;
+                execSql(m_db, "ROLLBACK");
+            }
             commit();
         } catch (const SqliteError&) {
             if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -427,26 +444,30 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
 }
 
 SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
+    // A batch of one statement needs no savepoint: the batch's own
+    // transaction is rolled back when it fails.
+    bool savepoint = !(m_singleStatement && m_execDepth == 0);
     ++m_execDepth;
     std::string sp = "sp" + std::to_string(m_execDepth);
-    execSql(m_db, "SAVEPOINT " + sp);
+    if (savepoint) Query(cached("SAVEPOINT " + sp)).run();
     m_specs.clear();
     m_identities.clear();
-    try {
-        runStatement(s);
-        finishIdentities();
-        execSql(m_db, "RELEASE " + sp);
-    } catch (const SqliteError& e) {
-        SqlError mapped = mapError(e);
-        sqlite3_exec(m_db, ("ROLLBACK TO " + sp + "; RELEASE " + sp).c_str(), nullptr, nullptr, nullptr);
-        --m_execDepth;
-        catalogChanged();
-        throw mapped;
-    } catch (...) {
-        if (m_db)
+    auto undo = [&] {
+        if (savepoint && m_db)
             sqlite3_exec(m_db, ("ROLLBACK TO " + sp + "; RELEASE " + sp).c_str(), nullptr, nullptr, nullptr);
         --m_execDepth;
         catalogChanged();
+    };
+    try {
+        runStatement(s);
+        finishIdentities();
+        if (savepoint) Query(cached("RELEASE " + sp)).run();
+    } catch (const SqliteError& e) {
+        SqlError mapped = mapError(e);
+        undo();
+        throw mapped;
+    } catch (...) {
+        undo();
         throw;
     }
     --m_execDepth;

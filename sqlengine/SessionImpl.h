@@ -127,6 +127,7 @@ private:
     long long m_rowcount = 0;
     BatchResult* m_result = nullptr;
     int m_execDepth = 0;
+    bool m_singleStatement = false;
 
     // connection and transactions
     void open(const std::string& database);
@@ -167,7 +168,7 @@ private:
     long long findObject(const std::string& name, std::string* xtype = nullptr);
     long long addObject(const std::string& name, const std::string& xtype, long long parent,
                         const std::string& definition);
-    void bumpVersion();
+    void bumpVersion(const TableInfo* changed = nullptr);
 
     // DDL
     void runCreateTable(const CreateTableStmt& s);

@@ -165,15 +165,16 @@ struct ServerState {
         ++generation;
     }
 
+    // The database names, read once per generation: a walk over Item(1) to
+    // Item(Count) costs one read of the catalog, not one per position.
     const std::vector<std::wstring>& names() {
+        if (connection.session && namesGeneration == generation) return databaseNames;
         session();
-        if (namesGeneration != generation) {
-            std::vector<std::string> names = guarded([&] { return connection.server->databaseNames(); });
-            databaseNames.clear();
-            databaseNames.reserve(names.size());
-            for (const std::string& n : names) databaseNames.push_back(fromUtf8(n));
-            namesGeneration = generation;
-        }
+        std::vector<std::string> names = guarded([&] { return connection.server->databaseNames(); });
+        databaseNames.clear();
+        databaseNames.reserve(names.size());
+        for (const std::string& n : names) databaseNames.push_back(fromUtf8(n));
+        namesGeneration = generation;
         return databaseNames;
     }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,13 +15,21 @@ namespace fs = std::filesystem;
 using sqlengine::Server;
 using sqlengine::Session;
 using sqlengine::SqlError;
+using Rows = std::vector<std::string>;
+
+fs::path freshFolder(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("t7engine_" + std::to_string(::getpid()) + "_" + name);
+    fs::remove_all(dir);
+    return dir;
+}
 
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("t7engine_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : name)
+            if (c == '/') c = '_';
+        m_dir = freshFolder(name);
         m_server = Server::open(m_dir / "sqlserver");
         m_session = m_server->connect("sa", "");
         m_session->executeBatch("CREATE DATABASE T7");
@@ -32,9 +42,9 @@ protected:
     }
     sqlengine::BatchResult run(const std::string& sql) { return m_session->executeBatch(sql); }
     // The rows of the last result set, cells joined by '|', NULL as "NULL".
-    std::vector<std::string> rows(const std::string& sql) {
+    Rows rows(const std::string& sql) {
         auto r = run(sql);
-        std::vector<std::string> out;
+        Rows out;
         if (r.resultSets.empty()) return out;
         for (const auto& row : r.resultSets.back().rows) {
             std::string line;
@@ -58,11 +68,491 @@ protected:
     std::string m_lastMessage;
 };
 
-TEST_F(EngineTest, IdentityValuesFollowSeedAndStep) {
-    run("CREATE TABLE t (id int IDENTITY(10, 5) NOT NULL PRIMARY KEY, name nvarchar(20))");
-    run("INSERT INTO t(name) VALUES ('a'), ('b'); INSERT t (name) SELECT 'c'");
-    EXPECT_EQ(rows("SELECT id, name FROM t ORDER BY id"), (std::vector<std::string>{"10|a", "15|b", "20|c"}));
-    EXPECT_EQ(rows("SELECT @@IDENTITY"), std::vector<std::string>{"20"});
+// ---- statement families, each case a script and its result or error ----
+
+struct ScriptCase {
+    const char* name;
+    const char* setup;  // run first, must succeed
+    const char* query;  // its last result set is compared, or its error
+    Rows expected;
+    int error = 0;
+};
+
+class ScriptTest : public EngineTest, public ::testing::WithParamInterface<ScriptCase> {};
+
+TEST_P(ScriptTest, GivesExpectedRowsOrError) {
+    const ScriptCase& c = GetParam();
+    if (*c.setup) run(c.setup);
+    if (c.error) {
+        EXPECT_EQ(errorOf(c.query), c.error) << m_lastMessage;
+    } else {
+        EXPECT_EQ(rows(c.query), c.expected);
+    }
+}
+
+const char* kPeople =
+    "CREATE TABLE dept (id int NOT NULL PRIMARY KEY, title nvarchar(20) NOT NULL)\n"
+    "CREATE TABLE person (id int IDENTITY(1,1) NOT NULL, name nvarchar(10) COLLATE Chinese_PRC_CI_AS NOT "
+    "NULL,\n"
+    "  dept int NULL, pay decimal(10,2) DEFAULT (0), CONSTRAINT PK_person PRIMARY KEY CLUSTERED (id))\n"
+    "INSERT INTO dept VALUES (1, N'一部'), (2, 'two')\n"
+    "INSERT INTO person (name, dept, pay) VALUES ('ann', 1, 10), ('bob', 1, 20), ('cid', 2, 5), ('dan', "
+    "NULL, 1)\n";
+
+const ScriptCase kQueries[] = {
+    {"Join",
+     kPeople,
+     "SELECT p.name, d.title FROM person p INNER JOIN dept d ON d.id = p.dept ORDER BY p.name",
+     {"ann|一部", "bob|一部", "cid|two"}},
+    {"LeftJoin",
+     kPeople,
+     "SELECT p.name FROM person p LEFT OUTER JOIN dept d ON d.id = p.dept WHERE d.id IS NULL",
+     {"dan"}},
+    {"Aggregates",
+     kPeople,
+     "SELECT dept, count(*), sum(pay), max(name) FROM person GROUP BY dept HAVING count(*) > 1",
+     {"1|2|30|bob"}},
+    {"Top", kPeople, "SELECT TOP 2 name FROM person ORDER BY pay DESC", {"bob", "ann"}},
+    {"TopParenthesised", kPeople, "SELECT TOP (1) name FROM person ORDER BY name", {"ann"}},
+    {"InSubquery",
+     kPeople,
+     "SELECT name FROM person WHERE dept IN (SELECT id FROM dept WHERE title = 'TWO')",
+     {"cid"}},
+    {"InList", kPeople, "select name from person where name not in ('ann','bob') order by 1", {"cid", "dan"}},
+    {"Exists",
+     kPeople,
+     "SELECT title FROM dept d WHERE NOT EXISTS (SELECT * FROM person p WHERE p.dept = d.id AND p.pay > 10)",
+     {"two"}},
+    {"ScalarSubquery", kPeople, "SELECT (SELECT count(*) FROM person) AS n", {"4"}},
+    {"CaseInsensitiveCollation", kPeople, "SELECT id FROM person WHERE name = 'ANN'", {"1"}},
+    {"StringConcatenation",
+     kPeople,
+     "SELECT name + '-' + title FROM person, dept WHERE dept.id = person.dept AND pay = 5",
+     {"cid-two"}},
+    {"DefaultApplied",
+     kPeople,
+     "INSERT person(name) VALUES ('eve'); SELECT pay, dept FROM person WHERE name = 'eve'",
+     {"0|NULL"}},
+    {"DistinctAndBetween",
+     kPeople,
+     "SELECT DISTINCT dept FROM person WHERE pay BETWEEN 5 AND 20 ORDER BY dept",
+     {"1", "2"}},
+    {"Like", kPeople, "SELECT name FROM person WHERE name LIKE 'B%' OR name LIKE '[c]i_'", {"bob", "cid"}},
+    {"UnionAll",
+     kPeople,
+     "SELECT name FROM person WHERE id = 1 UNION ALL SELECT title FROM dept WHERE id = 2",
+     {"ann", "two"}},
+    {"UpdateFrom",
+     kPeople,
+     "UPDATE p SET pay = p.pay + 1 FROM person p JOIN dept d ON d.id = p.dept WHERE d.title = 'two';"
+     "SELECT pay FROM person WHERE name = 'cid'",
+     {"6"}},
+    {"UpdateWithoutFrom",
+     kPeople,
+     "UPDATE person SET name = upper(name) WHERE dept = 1; SELECT name FROM person WHERE id <= 2",
+     {"ANN", "BOB"}},
+    {"DeleteJoin",
+     kPeople,
+     "DELETE person FROM person JOIN dept ON dept.id = person.dept WHERE dept.title = 'two';"
+     "SELECT count(*) FROM person",
+     {"3"}},
+    {"DeleteWhere", kPeople, "DELETE FROM person WHERE pay < 6; SELECT count(*) FROM person", {"2"}},
+    {"InsertSelect",
+     kPeople,
+     "CREATE TABLE names (n nvarchar(10)); INSERT INTO names SELECT name FROM person WHERE dept = 1;"
+     "SELECT n FROM names ORDER BY n",
+     {"ann", "bob"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Queries, ScriptTest, ::testing::ValuesIn(kQueries),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const ScriptCase kFunctions[] = {
+    {"Isnull", "", "SELECT isnull(NULL, 'x'), isnull('a', 'x')", {"x|a"}},
+    {"Len", "", "SELECT len('abc  '), len(N'中文')", {"3|2"}},
+    {"UpperLowerTrim",
+     "",
+     "SELECT upper('ab'), lower('AB'), ltrim('  a'), rtrim('a  ') + '|'",
+     {"AB|ab|a|a|"}},
+    {"Substring", "", "SELECT substring('abcdef', 2, 3), left('abc', 2), right('abc', 2)", {"bcd|ab|bc"}},
+    {"Replace", "", "SELECT replace('aXbxc', 'x', '-')", {"a-b-c"}},
+    {"ConvertAndCast",
+     "",
+     "SELECT convert(int, '42') + 1, cast(7 AS varchar(10)) + 'x', convert(varchar(10), '2006-03-04 "
+     "05:06:07.000', 120)",
+     {"43|7x|2006-03-04"}},
+    {"ConvertBadNumber", "", "SELECT convert(int, 'abc')", {}, 245},
+    {"NewidShape", "", "SELECT len(newid())", {"36"}},
+    {"DbAndUserName", "", "SELECT db_name(), user_name()", {"T7|dbo"}},
+    {"ObjectIdAndColLength",
+     "CREATE TABLE t (a nvarchar(50), b int)",
+     "SELECT CASE WHEN object_id('dbo.t') IS NOT NULL THEN 1 ELSE 0 END, col_length('t', 'a'), "
+     "col_length('[dbo].[t]', 'b'), object_id('nothing')",
+     {"1|100|4|NULL"}},
+    {"Getdate", "", "SELECT CASE WHEN getdate() > '2020-01-01' THEN 1 ELSE 0 END", {"1"}},
+    {"DateParts",
+     "",
+     "SELECT year('2006-03-04'), datepart(month, '2006-03-04'), datediff(day, '2006-03-01', '2006-03-04')",
+     {"2006|3|3"}},
+    {"UnknownFunction", "", "SELECT nosuchfn(1)", {}, 195},
+};
+
+INSTANTIATE_TEST_SUITE_P(Functions, ScriptTest, ::testing::ValuesIn(kFunctions),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const char* kSchema =
+    "CREATE TABLE parent (id int NOT NULL CONSTRAINT PK_parent PRIMARY KEY, code varchar(5) NULL)\n"
+    "CREATE TABLE child (id int IDENTITY NOT NULL PRIMARY KEY, pid int NULL CONSTRAINT FK_child_parent "
+    "REFERENCES parent(id), qty int NOT NULL CONSTRAINT CK_qty CHECK (qty >= 0), note nvarchar(5) NULL)\n"
+    "INSERT parent VALUES (1, 'a')\n";
+
+const ScriptCase kConstraints[] = {
+    {"DuplicatePrimaryKey", kSchema, "INSERT parent VALUES (1, 'b')", {}, 2627},
+    {"DuplicateUniqueIndex",
+     kSchema,
+     "CREATE UNIQUE INDEX IX_code ON parent(code); INSERT parent VALUES (2, 'A')",
+     {},
+     2601},
+    {"DuplicateUniqueConstraint",
+     kSchema,
+     "ALTER TABLE parent ADD CONSTRAINT UQ_code UNIQUE NONCLUSTERED (code); INSERT parent VALUES (2, 'a')",
+     {},
+     2627},
+    {"ForeignKeyInsert", kSchema, "INSERT child(pid, qty) VALUES (9, 1)", {}, 547},
+    {"ForeignKeyNullAllowed",
+     kSchema,
+     "INSERT child(pid, qty) VALUES (NULL, 1); SELECT count(*) FROM child",
+     {"1"}},
+    {"ForeignKeyDelete", kSchema, "INSERT child(pid, qty) VALUES (1, 1); DELETE FROM parent", {}, 547},
+    {"Check", kSchema, "INSERT child(pid, qty) VALUES (1, -1)", {}, 547},
+    {"CheckOnUpdate", kSchema, "INSERT child(pid, qty) VALUES (1, 1); UPDATE child SET qty = -5", {}, 547},
+    {"NotNull", kSchema, "INSERT child(pid) VALUES (1)", {}, 515},
+    {"NotNullOnUpdate",
+     kSchema,
+     "INSERT child(pid, qty) VALUES (1, 1); UPDATE child SET qty = NULL",
+     {},
+     515},
+    {"Truncation", kSchema, "INSERT child(qty, note) VALUES (1, N'123456')", {}, 8152},
+    {"TrailingBlanksFit",
+     kSchema,
+     "INSERT child(qty, note) VALUES (1, N'12345   '); SELECT len(note) FROM child",
+     {"5"}},
+    {"VarcharCountsBytes", kSchema, "INSERT parent VALUES (3, '中文中')", {}, 8152},
+    {"ConversionIntoInt", kSchema, "INSERT child(qty) VALUES ('x')", {}, 245},
+    {"ExplicitIdentityRefused", kSchema, "INSERT child(id, qty) VALUES (5, 1)", {}, 544},
+    {"IdentityInsertHonoured",
+     kSchema,
+     "SET IDENTITY_INSERT child ON; INSERT child(id, qty) VALUES (50, 1); SET IDENTITY_INSERT child OFF;"
+     "INSERT child(qty) VALUES (2); SELECT id FROM child ORDER BY id",
+     {"50", "51"}},
+    {"UpdateIdentityRefused", kSchema, "UPDATE child SET id = 3", {}, 8102},
+    {"DropReferencedTable", kSchema, "DROP TABLE parent", {}, 3726},
+    {"DropConstraintThenInsert",
+     kSchema,
+     "ALTER TABLE child DROP CONSTRAINT FK_child_parent; INSERT child(pid, qty) VALUES (9, 1); SELECT pid "
+     "FROM child",
+     {"9"}},
+    {"AddForeignKeyChecksRows",
+     kSchema,
+     "ALTER TABLE child DROP CONSTRAINT FK_child_parent; INSERT child(pid, qty) VALUES (9, 1);"
+     "ALTER TABLE child ADD CONSTRAINT FK2 FOREIGN KEY (pid) REFERENCES parent (id)",
+     {},
+     547},
+    {"AddColumnWithDefault",
+     kSchema,
+     "ALTER TABLE parent ADD flag bit NOT NULL CONSTRAINT DF_flag DEFAULT (1); SELECT flag FROM parent",
+     {"1"}},
+    {"AddNotNullColumnToFilledTable", kSchema, "ALTER TABLE parent ADD x int NOT NULL", {}, 4901},
+    {"AlterColumnWidens",
+     kSchema,
+     "ALTER TABLE child ALTER COLUMN note nvarchar(10) NULL; INSERT child(qty, note) VALUES (1, "
+     "N'1234567890');"
+     "SELECT note FROM child",
+     {"1234567890"}},
+    {"AlterColumnShrinkRefused",
+     kSchema,
+     "INSERT child(qty, note) VALUES (1, N'12345'); ALTER TABLE child ALTER COLUMN note nvarchar(2) NULL",
+     {},
+     8152},
+    {"DropColumn", kSchema, "ALTER TABLE child DROP COLUMN note; SELECT note FROM child", {}, 207},
+    {"CreateExistingTable", kSchema, "CREATE TABLE parent (a int)", {}, 2714},
+    {"DropMissingTable", "", "DROP TABLE nothing", {}, 3701},
+    {"MissingTable", "", "SELECT * FROM nothing", {}, 208},
+    {"MissingColumn", kSchema, "SELECT nothing FROM parent", {}, 207},
+    {"DropIndexOfConstraint", kSchema, "DROP INDEX parent.PK_parent", {}, 3723},
+    {"SecondClusteredIndex", kSchema, "CREATE CLUSTERED INDEX IX_c ON parent(code)", {}, 1902},
+    {"DefaultForColumn",
+     kSchema,
+     "ALTER TABLE parent ADD CONSTRAINT DF_code DEFAULT ('zz') FOR code; INSERT parent(id) VALUES (2);"
+     "SELECT code FROM parent WHERE id = 2",
+     {"zz"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Constraints, ScriptTest, ::testing::ValuesIn(kConstraints),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const ScriptCase kCatalog[] = {
+    {"SysobjectsTable",
+     "CREATE TABLE t (a int)",
+     "SELECT name, xtype FROM sysobjects WHERE id = object_id(N'[dbo].[t]') AND OBJECTPROPERTY(id, "
+     "N'IsUserTable') = 1",
+     {"t|U"}},
+    {"SysColumns",
+     "CREATE TABLE t (a int, b int)",
+     "SELECT name FROM syscolumns WHERE id = object_id('t') ORDER BY colid",
+     {"a", "b"}},
+    {"SysIndexes",
+     "CREATE TABLE t (a int); CREATE INDEX IX_a ON t(a)",
+     "SELECT name FROM sysindexes WHERE id = object_id('t')",
+     {"IX_a"}},
+    {"SysTablesAndColumns",
+     "CREATE TABLE t (a int)",
+     "SELECT t.name, c.name FROM sys.tables t JOIN sys.columns c ON c.object_id = t.object_id",
+     {"t|a"}},
+    {"SysObjectsProcedure",
+     "CREATE TABLE t (a int)",
+     "IF EXISTS (SELECT * FROM sys.objects WHERE name = 'T' AND type = 'U') SELECT 1 ELSE SELECT 0",
+     {"1"}},
+    {"Databases", "", "SELECT name FROM sys.databases ORDER BY database_id", {"master", "T7"}},
+    {"Sysdatabases", "", "SELECT count(*) FROM master..sysdatabases WHERE name = 't7'", {"1"}},
+    {"Logins", "", "select name from sys .syslogins", {"sa"}},
+    {"UsersIncludeDbo", "", "SELECT count(*) FROM sysusers WHERE name IN ('dbo', 'db_owner')", {"2"}},
+    {"HiddenTablesStayHidden", "", "SELECT * FROM _t7_objects", {}, 208},
+};
+
+INSTANTIATE_TEST_SUITE_P(Catalog, ScriptTest, ::testing::ValuesIn(kCatalog),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const ScriptCase kControlFlow[] = {
+    {"DeclareSetSelect",
+     "",
+     "DECLARE @a int, @s nvarchar(5); SET @a = 2; SET @a = @a * 3; SELECT @s = 'abcdefg'; SELECT @a, @s",
+     {"6|abcde"}},
+    {"IfElseBlocks",
+     "",
+     "DECLARE @n int\nSET @n = 1\nIF @n > 0\nBEGIN\n  SET @n = 10\n  SET @n = @n + 1\nEND\nELSE\n  SET @n = "
+     "0\nSELECT @n",
+     {"11"}},
+    {"IfNotExists",
+     "CREATE TABLE t (a int)",
+     "IF NOT EXISTS (SELECT * FROM t WHERE a = 1) INSERT INTO t VALUES (1) ELSE UPDATE t SET a = a + 1;"
+     "IF NOT EXISTS (SELECT * FROM t WHERE a = 1) INSERT INTO t VALUES (1) ELSE UPDATE t SET a = a + 1;"
+     "SELECT a FROM t",
+     {"2"}},
+    {"SelectAssignFromTable",
+     "CREATE TABLE t (a int); INSERT t VALUES (4); INSERT t VALUES (9)",
+     "DECLARE @m int; SELECT @m = max(a) FROM t; SELECT @m",
+     {"9"}},
+    {"UndeclaredVariable", "", "SET @x = 1", {}, 137},
+    {"While", "", "DECLARE @i int; SET @i = 0; WHILE @i < 5 SET @i = @i + 1; SELECT @i", {"5"}},
+    {"Options", "", "SET NOCOUNT ON; SET ANSI_NULLS ON; SET QUOTED_IDENTIFIER OFF; SELECT 1", {"1"}},
+    {"ProcedureRuns",
+     "CREATE TABLE t (a int)",
+     "EXEC('CREATE PROCEDURE addone @v int AS INSERT INTO t VALUES (@v + 1)'); EXEC addone 4; EXEC addone @v "
+     "= 6;"
+     "SELECT a FROM t ORDER BY a",
+     {"5", "7"}},
+    {"CommentsBracketsStrings",
+     "",
+     "/* a /* nested */ comment */ SELECT [a b] = N'it''s', 'x' -- trailing\n;",
+     {"it's|x"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(ControlFlow, ScriptTest, ::testing::ValuesIn(kControlFlow),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- batches ---------------------------------------------------------
+
+TEST_F(EngineTest, SyntaxErrorAnywhereRunsNothingOfTheBatch) {
+    run("CREATE TABLE t (a int)");
+    EXPECT_EQ(errorOf("INSERT INTO t VALUES (1)\nSELECT a FROM t WHERE"), 102);
+    EXPECT_EQ(m_lastMessage, "Incorrect syntax near 'WHERE'.");
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), Rows{"0"});
+    EXPECT_EQ(errorOf("INSERT INTO t VALUES (1) GRANT SELECT ON t TO public"), 102);
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), Rows{"0"});
+}
+
+TEST_F(EngineTest, BatchStopsAtFirstFailureAndKeepsEarlierStatements) {
+    run("CREATE TABLE t (a int PRIMARY KEY)");
+    EXPECT_EQ(errorOf("INSERT t VALUES (1); INSERT t VALUES (2), (1); INSERT t VALUES (3)"), 2627);
+    // The failing statement is undone as a whole; the later one never ran.
+    EXPECT_EQ(rows("SELECT a FROM t"), Rows{"1"});
+}
+
+TEST_F(EngineTest, ModuleMustStartItsBatchAndTakesTheRestAsBody) {
+    EXPECT_EQ(errorOf("SELECT 1\nCREATE VIEW v AS SELECT 1 AS x"), 111);
+    run("CREATE TABLE t (a int, b nvarchar(5))");
+    run("INSERT t VALUES (1, 'x'), (2, 'y')");
+    run("CREATE VIEW v AS SELECT a, b FROM t WHERE a > 1");
+    EXPECT_EQ(rows("SELECT b FROM dbo.v"), Rows{"y"});
+    run("CREATE PROCEDURE p @x int AS\nSELECT @x\nSELECT @x + 1");
+    run("CREATE TRIGGER tr ON t FOR INSERT AS\nUPDATE t SET b = 'z' WHERE a IN (SELECT a FROM inserted)");
+    EXPECT_EQ(rows("SELECT name, xtype FROM sysobjects WHERE xtype IN ('V','P','TR') ORDER BY name"),
+              (Rows{"p|P", "tr|TR", "v|V"}));
+    EXPECT_EQ(errorOf("CREATE PROCEDURE p AS SELECT 1"), 2714);
+    run("DROP PROCEDURE p; DROP VIEW v; DROP TRIGGER tr");
+    EXPECT_EQ(rows("SELECT count(*) FROM sysobjects WHERE xtype IN ('V','P','TR')"), Rows{"0"});
+}
+
+TEST_F(EngineTest, PrintMessagesAreReturnedInOrder) {
+    auto r = run("PRINT 'one'; PRINT N'二'");
+    EXPECT_EQ(r.messages, (std::vector<std::string>{"one", "二"}));
+}
+
+// ---- databases -------------------------------------------------------
+
+TEST_F(EngineTest, CreateDatabaseWithFileClauseMakesDataAndLogFiles) {
+    fs::path data = m_dir / "Data";
+    fs::create_directories(data);
+    std::string file = (data / "Exam.mdf").string();
+    run("CREATE DATABASE Exam ON (NAME =Exam ,FILENAME = '" + file + "' )");
+    EXPECT_TRUE(fs::exists(data / "Exam.mdf"));
+    EXPECT_TRUE(fs::exists(data / "Exam_log.ldf"));
+    EXPECT_EQ(m_server->databaseNames(), (std::vector<std::string>{"master", "T7", "Exam"}));
+    EXPECT_EQ(errorOf("CREATE DATABASE exam"), 1801);
+    EXPECT_EQ(errorOf("CREATE DATABASE Other ON (NAME = Other, FILENAME = '" + file + "')"), 5170);
+    run("USE master; DROP DATABASE Exam");
+    EXPECT_FALSE(fs::exists(data / "Exam.mdf"));
+}
+
+TEST_F(EngineTest, UseOfMissingDatabaseFails) {
+    EXPECT_THROW(
+        try { m_session->useDatabase("Nothing"); } catch (const SqlError& e) {
+            EXPECT_EQ(e.number(), 911);
+            throw;
+        },
+        SqlError);
+    EXPECT_EQ(m_session->currentDatabase(), "T7");
+    EXPECT_EQ(errorOf("USE Nothing"), 911);
+}
+
+TEST_F(EngineTest, DataSurvivesReopeningTheServer) {
+    run("CREATE TABLE t (id int IDENTITY, a nvarchar(10)); INSERT t(a) VALUES (N'中')");
+    m_session.reset();
+    m_server = Server::open(m_dir / "sqlserver");
+    m_session = m_server->connect("sa", "");
+    m_session->useDatabase("t7");
+    run("INSERT t(a) VALUES ('b')");
+    EXPECT_EQ(rows("SELECT id, a FROM t ORDER BY id"), (Rows{"1|中", "2|b"}));
+}
+
+// ---- logins, users and the service -----------------------------------
+
+TEST_F(EngineTest, PasswordPolicyRejectsWeakPasswords) {
+    EXPECT_EQ(errorOf("CREATE LOGIN u1 WITH PASSWORD = 'abc'"), 15118);
+    EXPECT_EQ(m_lastMessage,
+              "Password validation failed. The password does not meet Windows policy requirements because it "
+              "is not "
+              "complex enough.");
+    EXPECT_EQ(errorOf("CREATE LOGIN u1 WITH PASSWORD = 'abcdefgh'"), 15118);
+    EXPECT_EQ(errorOf("CREATE LOGIN u1 WITH PASSWORD = 'Ab1'"), 15118);
+    run("CREATE LOGIN u1 WITH PASSWORD = 'Abc123', DEFAULT_DATABASE = T7");
+    run("CREATE LOGIN u2 WITH PASSWORD = 'abc', CHECK_POLICY = OFF");
+    m_server->setPasswordPolicy(false);
+    run("CREATE LOGIN u3 WITH PASSWORD = ''");
+    EXPECT_TRUE(m_server->loginExists("U3"));
+}
+
+TEST_F(EngineTest, LoginLifecycle) {
+    run("CREATE LOGIN admin WITH PASSWORD = 'Pass#word1', DEFAULT_DATABASE = T7");
+    EXPECT_EQ(errorOf("CREATE LOGIN Admin WITH PASSWORD = 'Pass#word1'"), 15025);
+    EXPECT_EQ(errorOf("ALTER LOGIN admin WITH PASSWORD = 'New#pass2' OLD_PASSWORD = 'wrong'"), 15151);
+    run("ALTER LOGIN admin WITH PASSWORD = 'New#pass2' OLD_PASSWORD = 'Pass#word1'");
+    EXPECT_THROW(m_server->connect("admin", "Pass#word1"), SqlError);
+    // Without a user in its default database the login cannot open it.
+    try {
+        m_server->connect("admin", "New#pass2");
+        FAIL() << "connected without a database user";
+    } catch (const SqlError& e) {
+        EXPECT_EQ(e.number(), 916);
+    }
+    run("CREATE USER admin FOR LOGIN admin WITH DEFAULT_SCHEMA = dbo; EXEC sp_addrolemember 'db_owner', "
+        "'admin'");
+    EXPECT_EQ(errorOf("CREATE USER admin FOR LOGIN admin"), 15023);
+    auto s = m_server->connect("admin", "New#pass2");
+    EXPECT_EQ(s->currentDatabase(), "T7");
+    auto r = s->executeBatch("SELECT user_name()");
+    EXPECT_EQ(*r.resultSets[0].rows[0][0], "admin");
+    EXPECT_EQ(
+        rows(
+            "SELECT u.name FROM sys.database_role_members m JOIN sysusers u ON u.uid = m.member_principal_id "
+            "JOIN sysusers r ON r.uid = m.role_principal_id WHERE r.name = 'db_owner' ORDER BY 1"),
+        (Rows{"admin", "dbo"}));
+    run("EXEC sp_droprolemember 'db_owner', 'admin'; DROP USER admin");
+    EXPECT_EQ(errorOf("DROP USER admin"), 15151);
+    EXPECT_EQ(errorOf("EXEC sp_addrolemember 'db_nothing', 'dbo'"), 15014);
+    s.reset();
+    run("DROP LOGIN admin");
+    EXPECT_FALSE(m_server->loginExists("admin"));
+    EXPECT_EQ(errorOf("DROP LOGIN admin"), 15151);
+}
+
+TEST_F(EngineTest, LoginFailuresAndStoppedService) {
+    try {
+        m_server->connect("sa", "wrong");
+        FAIL();
+    } catch (const SqlError& e) {
+        EXPECT_EQ(e.number(), 18456);
+        EXPECT_EQ(e.message(), "Login failed for user 'sa'.");
+    }
+    EXPECT_THROW(m_server->connect("nobody", ""), SqlError);
+    m_server->setRunning(false);
+    EXPECT_FALSE(m_server->isRunning());
+    try {
+        m_server->connect("sa", "");
+        FAIL();
+    } catch (const SqlError& e) {
+        EXPECT_EQ(e.number(), 17);
+        EXPECT_EQ(e.message(), "SQL Server does not exist or access denied.");
+    }
+    // An open session is cut off as well, and works again once started.
+    EXPECT_EQ(errorOf("SELECT 1"), 17);
+    auto other = Server::open(m_dir / "sqlserver");
+    other->setRunning(true);
+    EXPECT_TRUE(m_server->isRunning());
+    EXPECT_EQ(rows("SELECT 1"), Rows{"1"});
+}
+
+// The statements the wizard sends, written out as it writes them.
+TEST_F(EngineTest, AccountProvisioningStatementsRunAsWritten) {
+    run("CREATE TABLE USERINFO (USERID int IDENTITY (1, 1) NOT NULL, NAME nvarchar (50) COLLATE "
+        "Chinese_PRC_CI_AS "
+        "NOT NULL, Password nvarchar (100) COLLATE Chinese_PRC_CI_AS NULL, PWD nvarchar (50) NULL, ROLE int "
+        "NOT "
+        "NULL, UserCode nvarchar (100) NULL, CHINESENAME nvarchar (50) NULL, LASTUPDATED datetime NOT NULL)");
+    run("CREATE TABLE UserRole (UserID int NOT NULL, RoleID int NOT NULL)");
+    run("CREATE TABLE CoursesUsers (UserID int NOT NULL, CourseID int NOT NULL)");
+    run("CREATE LOGIN admin WITH PASSWORD = 'Secret#1', DEFAULT_DATABASE = T7");
+    std::string provision =
+        "if (not exists(select * from sys.syslogins where name='admin'))\r\nbegin\r\n"
+        "    create login admin with password='admin', default_database=T7\r\nEnd\r\n"
+        "if exists (select * from sys .sysusers where name='admin' )\r\nbegin\r\n    drop user "
+        "admin\r\nEnd\r\n"
+        "create user admin for login admin with default_schema=dbo\r\n"
+        "exec sp_addrolemember 'db_owner','admin'\r\n";
+    run(provision);
+    run(provision);
+    const std::string m = "0123456789abcdef0123456789abcdef";
+    std::string s1 =
+        " if not exists (select * from userinfo where name='admin')\r\n"
+        " insert into userinfo(name,password,pwd,role,UserCode,ChineseName,lastupdated)  values('admin','" +
+        m + "','616263',0,'admin','admin',getdate())\r\n else\r\n update userinfo set password='" + m +
+        "', pwd='616263',role=0,lastupdated=getdate() where name='admin'\r\n";
+    std::string s2 =
+        "if not exists(select * from userrole ur,userinfo u where ur.userid=u.userid and roleid=0 and "
+        "u.name='admin')\r\n insert into userrole(userid,roleid) select userid,0 from userinfo where "
+        "name='admin'\r\n";
+    std::string s3 = "delete from CoursesUsers where UserID=(select userid from userinfo where name='admin')";
+    std::string s4 =
+        " insert into CoursesUsers(userid,courseid) select userid,-1 from userinfo where name='admin'";
+    for (int round = 0; round < 2; ++round)
+        for (const std::string& s : {s1, s2, s3, s4}) run(s);
+    EXPECT_EQ(rows("SELECT USERID, NAME, Password, ROLE, UserCode FROM USERINFO"),
+              Rows{"1|admin|" + m + "|0|admin"});
+    EXPECT_EQ(rows("SELECT UserID, RoleID FROM UserRole"), Rows{"1|0"});
+    EXPECT_EQ(rows("SELECT UserID, CourseID FROM CoursesUsers"), Rows{"1|-1"});
+    // A PWD form longer than the column is refused.
+    EXPECT_EQ(errorOf("update userinfo set pwd='" + std::string(52, 'A') + "' where name='ADMIN'"), 8152);
 }
 
 }  // namespace
