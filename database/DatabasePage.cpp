@@ -57,6 +57,13 @@ frmNamePWDHooks DatabasePage::hooks(const std::shared_ptr<DatabasePage>& page) {
 // ---------------------------------------------------------------- load step
 
 void DatabasePage::Form_Load(frmNamePWD& page) {
+    // The old-database list is usable only while its option is chosen.
+    auto listFollowsChoice = [&page] {
+        page.control(L"lstOldDB").setEnabled(page.control(L"optOldDB").value());
+    };
+    page.onClick(L"optNewDB", listFollowsChoice);
+    page.onClick(L"optOldDB", listFollowsChoice);
+
     ListSQLServers(page);
     if (const Form* iis = page.runtime().findForm(L"frmIIS")) {
         page.setLeft(iis->left());
