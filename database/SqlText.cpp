@@ -54,15 +54,29 @@ std::wstring loginScript(const std::wstring& name, const std::wstring& dbName) {
         L"exec sp_addrolemember 'db_owner','@name'",
     };
     // Inside quotes the name is a literal, elsewhere an identifier. For a
-    // plain name both forms are the name itself.
+    // plain name both forms are the name itself. The template is read once,
+    // so a name that itself contains "@dbname" stays as typed.
     const std::wstring literal = L"'" + literalBody(name) + L"'";
     const std::wstring id = identifier(name);
+    const std::wstring db = identifier(dbName);
     std::wstring script;
     for (const wchar_t* line : kTemplate) {
-        std::wstring text = replaceAll(line, L"'@name'", literal);
-        text = replaceAll(text, L"@name", id);
-        text = replaceAll(text, L"@dbname", identifier(dbName));
-        script += text + L"\r\n";
+        const std::wstring_view text(line);
+        for (size_t i = 0; i < text.size();) {
+            if (text.substr(i).starts_with(L"'@name'")) {
+                script += literal;
+                i += 7;
+            } else if (text.substr(i).starts_with(L"@name")) {
+                script += id;
+                i += 5;
+            } else if (text.substr(i).starts_with(L"@dbname")) {
+                script += db;
+                i += 7;
+            } else {
+                script += text[i++];
+            }
+        }
+        script += L"\r\n";
     }
     return script;
 }

@@ -51,6 +51,8 @@ TEST(SqlTextTest, OtherNamesAreEscapedForWhereTheyStand) {
               std::wstring::npos);
     EXPECT_NE(script.find(L"create user [o'b x] for login [o'b x] with default_schema=dbo"), std::wstring::npos);
     EXPECT_NE(script.find(L"exec sp_addrolemember 'db_owner','o''b x'"), std::wstring::npos);
+    // A name holding a placeholder is written as typed.
+    EXPECT_NE(loginScript(L"a@dbname", L"T7").find(L"drop user [a@dbname]"), std::wstring::npos);
 
     auto statements = accountStatements(L"x'; drop table userinfo --", L"m", L"h");
     for (const auto& s : statements) {
