@@ -25,6 +25,7 @@
 #include "settings/CRegistry.h"
 #include "shell/ScrambleString.h"
 #include "sqlengine/Engine.h"
+#include "support/FakeWizard.h"
 #include "support/MachineTool.h"
 #include "support/SpyDatabaseComponent.h"
 #include "support/TestPaths.h"
@@ -257,10 +258,22 @@ TEST_F(DatabasePageTest, ANewServerGetsBothDatabasesTheLoginTheAccountTheSetting
     EXPECT_EQ(page->m_strServer, L"192.168.1.10");
     EXPECT_EQ(page->m_strDataPath, L"D:\\Exam\\Data");
     EXPECT_EQ(runner.commands, Texts{L"net start mssqlserver"});
+    EXPECT_EQ(at(L"cboSQLServerList").list(), Texts{L"SERVER01"});
     EXPECT_EQ(page->mousePointer(), MousePointer::Default);
 
+    // The hourglass shows while the examination database is made and filled.
+    std::vector<MousePointer> pointers;
+    spy->failWhen = [&](const test::SpyCall& call) -> std::optional<AppError> {
+        if (call.operation == L"Execute" || call.operation == L"ExecuteIn") pointers.push_back(page->mousePointer());
+        return std::nullopt;
+    };
     ok();
     ASSERT_TRUE(showing(L"frameOstrel")) << (boxTexts().empty() ? "" : toUtf8(boxTexts().back()));
+    EXPECT_EQ(pointers, (std::vector<MousePointer>{MousePointer::Default, MousePointer::Hourglass,
+                                                   MousePointer::Hourglass, MousePointer::Hourglass,
+                                                   MousePointer::Hourglass}));
+    EXPECT_EQ(page->mousePointer(), MousePointer::Default);
+    spy->failWhen = nullptr;
     EXPECT_EQ(spy->texts(L"Execute"),
               (Texts{L"CREATE DATABASE OstrelLog ON (NAME =OstrelLog ,FILENAME = 'D:\\Exam\\Data\\OstrelLog.mdf' )",
                      L"CREATE DATABASE T7 ON (NAME =T7 ,FILENAME = 'D:\\Exam\\Data\\T7.mdf' )"}));
@@ -293,6 +306,22 @@ TEST_F(DatabasePageTest, ANewServerGetsBothDatabasesTheLoginTheAccountTheSetting
     EXPECT_NE(config.find("<?xml version=\"1.0\" encoding=\"utf-8\"?>"), std::string::npos);
     EXPECT_NE(config.find("<!-- the examination system -->"), std::string::npos);
     EXPECT_NE(config.find("name=\"Other\" connectionString=\"x\""), std::string::npos);
+}
+
+TEST_F(DatabasePageTest, ThePageOpensWhereTheWebServerPageWas) {
+    makeMachine({"--sql-pwd", "Sa2026pwd", "--sa-password", "Sa2026pwd"});
+    test::FakeMachine web;
+    test::FakeWizard run(web, DatabasePage::hooks(steps));
+    run.wizard->start();
+    run.wizard->iis().setLeft(2400);
+    run.wizard->iis().setTop(1800);
+    run.backend.queueAnswer(MsgResult::Ok);
+    run.wizard->iis().control(L"cmdOK").click();
+    const frmNamePWD& shown = run.wizard->namePWD();
+    ASSERT_TRUE(shown.isLoaded());
+    EXPECT_EQ(shown.left(), 2400);
+    EXPECT_EQ(shown.top(), 1800);
+    EXPECT_EQ(shown.m_strInstallPath, L"D:\\Exam");
 }
 
 TEST_F(DatabasePageTest, AServerWithOnlyTheLogDatabaseOffersTheChoiceAndANewDatabaseIsCreated) {
@@ -427,6 +456,18 @@ TEST_F(DatabasePageTest, AnEmptySaPasswordCanBeKeptAfterTheWarningIsConfirmed) {
     EXPECT_EQ(query("master", "select 1"), Rows{"1"});
     ASSERT_GE(backend.messageBoxes().size(), 2u);
     EXPECT_EQ(backend.messageBoxes()[1].request.shownTitle(), L"服务器设置");
+}
+
+TEST_F(DatabasePageTest, AnEmptySaPasswordThePolicyRejectsKeepsTheServerStep) {
+    saPassword = "";
+    openPage({});
+    backend.whenModal([](Form& form) { form.control(L"cmdOk").click(); });
+    backend.queueAnswer(MsgResult::Yes);
+    ok();
+    EXPECT_TRUE(showing(L"frameSQL"));
+    EXPECT_EQ(boxTexts().back(), kComplexity);
+    EXPECT_EQ(at(L"txtSqlPwd").text(), L"");
+    EXPECT_EQ(query("master", "select 1"), Rows{"1"});
 }
 
 TEST_F(DatabasePageTest, APasswordThePolicyRejectsIsReportedWithoutLogAndLeavesTheRegistryUntouched) {
