@@ -1,6 +1,7 @@
 #include "shell/SilentRun.h"
 
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "base/Text.h"
@@ -31,8 +32,9 @@ private:
 
 RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, WizardServices services) {
     Log log(options.logFile, options.echo);
-    if (!log.open() && options.echo) {
-        options.echo(L"cannot write the log file " + fromUtf8(options.logFile.string()));
+    if (!log.open()) {
+        // The run still goes on; its result stays in the exit status.
+        std::cerr << "T7Setup: cannot write the log file " << options.logFile.string() << "\n";
     }
     auto finish = [&](RunResult result) {
         log(L"ResultCode=" + std::to_wstring(static_cast<int>(result)));

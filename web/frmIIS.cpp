@@ -1,5 +1,7 @@
 #include "web/frmIIS.h"
 
+#include <stdexcept>
+
 #include "base/AppError.h"
 #include "database/frmNamePWD.h"
 #include "web/frmSelectIP.h"
@@ -71,6 +73,10 @@ void frmIIS::Form_Load() {
 
         m_bLoaded = true;
         composeWebURL();
+    } catch (const std::logic_error&) {
+        // A programming fault (an unknown control name) is no failure of
+        // the machine: it must not hide behind the fallback.
+        throw;
     } catch (const std::exception&) {
         // Any failure of start-up skips the web server configuration
         // silently and goes on with the database page.

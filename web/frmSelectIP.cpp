@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "base/AppError.h"
 #include "base/Text.h"
 
 namespace t7 {
@@ -27,10 +26,10 @@ std::wstring frmSelectIP::captionFor(const std::wstring& entry, bool& enabled) {
         return entry + L"(该设备没有被指定一个固定IP)";
     }
     if (entry == L"127.0.0.1") return entry + L"(本机使用,不联接到网络)";
-    if (entry.empty()) {
-        // The character code of nothing: the classic runtime refuses it.
-        throw AppError(errnum::InvalidProcedureCall, L"Invalid procedure call or argument");
-    }
+    // An empty entry (a machine without a name) has no first character: it
+    // is shown bare rather than failing the whole start-up, and confirming
+    // it asks for a choice, as an empty result does.
+    if (entry.empty()) return entry;
     // The code page 936 code of the first character, read as a signed
     // 16-bit number: letters are above 64, digits below, and a double-byte
     // character reads as negative.

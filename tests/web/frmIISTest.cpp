@@ -90,6 +90,14 @@ TEST_F(frmIISTest, AnyUnhandledFailureFallsBackSilentlyToTheDatabasePage) {
     EXPECT_EQ(machine.commandLineReads, 0);
 }
 
+TEST_F(frmIISTest, AWrongControlNameFailsLoudlyInsteadOfFallingBack) {
+    run = std::make_unique<test::FakeWizard>(machine);
+    run->wizard->iis().services().listWebSites = [](frmIIS& page, const std::wstring&) {
+        page.control(L"lstWebServers").addItem(L"Default Web Site");
+    };
+    EXPECT_THROW(run->wizard->start(), std::out_of_range);
+}
+
 TEST_F(frmIISTest, MoreThanThreeCandidatesOpenTheIPDialogModally) {
     machine.addresses = {L"192.168.1.10", L"10.0.0.5"};
     start();

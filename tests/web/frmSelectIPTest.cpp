@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Annotation{L"192.168.1.10", L"192.168.1.10", true},
                       Annotation{L"1SERVER", L"1SERVER", true}, Annotation{L"服务器", L"服务器", true},
                       Annotation{L"@HOST", L"@HOST", true},
-                      Annotation{L"AHOST", L"AHOST(使用本机机器名)", true}));
+                      Annotation{L"AHOST", L"AHOST(使用本机机器名)", true}, Annotation{L"", L"", true}));
 
 TEST_F(frmSelectIPTest, AnUnusableFirstEntryIsShownDisabledButSelected) {
     open({L"0.0.0.0", L"10.0.0.1", L"10.0.0.2", L"SERVER01"});
@@ -89,6 +89,15 @@ TEST_F(frmSelectIPTest, ConfirmingTakesTheBareEntryOfTheChosenElement) {
     dialog[L"cmdOK"].click();
     EXPECT_EQ(values.SelectedIP, L"SERVER01");
     EXPECT_TRUE(backend.messageBoxes().empty());
+}
+
+TEST_F(frmSelectIPTest, AnEmptyMachineNameCannotBeConfirmed) {
+    open({L"192.168.1.10", L"10.0.0.1", L"10.0.0.2", L""});
+    element(3).click();
+    dialog[L"cmdOK"].click();
+    EXPECT_EQ(values.SelectedIP, L"192.168.1.10");
+    ASSERT_EQ(backend.messageBoxes().size(), 1u);
+    EXPECT_EQ(backend.messageBoxes()[0].request.text, L"请选择一个IP");
 }
 
 TEST_F(frmSelectIPTest, TheDefaultIsTheElementOfSelectedIP) {
