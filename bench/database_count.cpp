@@ -70,7 +70,7 @@ int main() {
             }
             admin->ExecuteImmediate(script);
             double create = seconds(Clock::now() - start);
-            double time = walk(app, base + target, 5);
+            double time = walk(app, base + target, 21);
             std::printf("%10d %12.2f %12.3f %10s\n", target, create, time * 1000,
                         previous > 0 ? std::to_string(time / previous).substr(0, 4).c_str() : "-");
             previous = time;

@@ -1,6 +1,7 @@
 #pragma once
 // The command runner service: starts an operating system command in the
 // background, as the database page does with "net start mssqlserver".
+#include <memory>
 #include <string>
 
 namespace t7 {
@@ -15,5 +16,8 @@ public:
     // or started.
     virtual void start(const std::wstring& commandLine) = 0;
 };
+
+// The platform's command runner.
+std::unique_ptr<ICommandRunner> makeCommandRunner();
 
 }  // namespace t7

@@ -143,6 +143,13 @@ public:
     virtual std::shared_ptr<Login> NewLogin() = 0;
 };
 
+// The platform's component. Its server answers to this machine's names:
+// `localNames()` (read at each connection attempt; the process's IPArray)
+// and `machineName`, which is also the server it lists, besides the usual
+// local names. Without Windows, the server is that of the machine folder.
+std::shared_ptr<Application> makeApplication(std::function<std::vector<std::wstring>()> localNames,
+                                             std::wstring machineName);
+
 // Number of the component's own failure "not connected".
 int32_t notConnectedError();
 // Raises the "not connected" failure.

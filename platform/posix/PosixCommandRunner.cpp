@@ -99,4 +99,8 @@ void PosixCommandRunner::start(const std::wstring& commandLine) {
     }).detach();
 }
 
+std::unique_ptr<ICommandRunner> makeCommandRunner() {
+    return std::make_unique<PosixCommandRunner>(PosixCommandRunner::forRunningProgram());
+}
+
 }  // namespace t7

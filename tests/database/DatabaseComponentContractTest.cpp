@@ -12,7 +12,6 @@
 #include "database/DatabaseComponent.h"
 #include "platform/machine/MachineDatabaseComponent.h"
 #include "platform/machine/MachineFolder.h"
-#include "support/ClientPaths.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -22,12 +21,12 @@ namespace {
 class MachineComponentEnvironment {
 public:
     MachineComponentEnvironment()
-        : m_app(MachineDatabaseOptions{
-              MachineFolder(m_dir.path()).sqlServerFolder(), L"EXAMSRV",
-              [] {
-                  return std::vector<std::wstring>{L"192.168.1.10", L"EXAMSRV"};
-              },
-              [root = m_dir.path()](const std::wstring& p) { return test::mapClientPath(root, p); }}) {}
+        : m_app(MachineDatabaseOptions{MachineFolder(m_dir.path()).sqlServerFolder(),
+                                       L"EXAMSRV",
+                                       [] {
+                                           return std::vector<std::wstring>{L"192.168.1.10", L"EXAMSRV"};
+                                       },
+                                       {}}) {}
 
     dmo::Application& application() { return m_app; }
     std::wstring serverName() const { return L"192.168.1.10"; }

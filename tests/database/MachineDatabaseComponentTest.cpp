@@ -7,9 +7,9 @@
 #include "base/AppError.h"
 #include "base/Text.h"
 #include "platform/machine/MachineDatabaseComponent.h"
+#include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineFolder.h"
 #include "sqlengine/Engine.h"
-#include "support/ClientPaths.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -21,9 +21,9 @@ class MachineDatabaseComponentTest : public ::testing::Test {
 protected:
     MachineDatabaseComponentTest()
         : m_machine(m_dir.path()),
-          m_app(MachineDatabaseOptions{
-              m_machine.sqlServerFolder(), L"ExamSrv", [this] { return m_ipArray; },
-              [root = m_dir.path()](const std::wstring& p) { return test::mapClientPath(root, p); }}) {}
+          m_files(m_machine),
+          m_app(MachineDatabaseOptions{m_machine.sqlServerFolder(), L"ExamSrv", [this] { return m_ipArray; },
+                                       fileSystemPathMapper(m_files)}) {}
 
     // The service state as another process (net, t7machine) sets it.
     void setServiceRunning(bool running) {
@@ -42,6 +42,7 @@ protected:
 
     test::TempDir m_dir;
     MachineFolder m_machine;
+    MachineFileSystem m_files;
     std::vector<std::wstring> m_ipArray{L"192.168.1.10", L"10.1.2.3", L"ExamSrv"};
     MachineApplication m_app;
 };

@@ -27,13 +27,6 @@ std::string quoted(const std::string& text) {
 
 class DatabaseToolsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* binary = std::getenv("T7_BINARY_DIR");
-        ASSERT_NE(binary, nullptr) << "T7_BINARY_DIR names the build folder (ctest sets it)";
-        m_binary = binary;
-        m_machine = m_dir.path() / "machine";
-    }
-
     Outcome run(const std::string& commandLine) {
         std::string errFile = (m_dir.path() / "stderr").string();
         std::string line =
@@ -49,21 +42,16 @@ protected:
         return outcome;
     }
 
-    Outcome t7machine(const std::string& args) {
-        return run(quoted((m_binary / "tools" / "t7machine").string()) + " " + args);
-    }
+    Outcome t7machine(const std::string& args) { return run(quoted(T7MACHINE_PATH) + " " + args); }
     // t7machine sql with raw `options`, then `tsql` as one argument.
     Outcome sql(const std::string& options, const std::string& tsql) {
         return t7machine("sql " + quoted(m_machine.string()) + " " + options + " " + quoted(tsql));
     }
-    Outcome net(const std::string& args) {
-        return run(quoted((m_binary / "shell" / "net").string()) + " " + args);
-    }
+    Outcome net(const std::string& args) { return run(quoted(NET_PATH) + " " + args); }
     std::string serviceStatus() { return t7machine("service " + quoted(m_machine.string()) + " status").out; }
 
     test::TempDir m_dir;
-    std::filesystem::path m_binary;
-    std::filesystem::path m_machine;
+    std::filesystem::path m_machine = m_dir.path() / "machine";
 };
 
 TEST_F(DatabaseToolsTest, InitCreatesDatabasesFromScriptsAndSqlPrintsTheirRows) {
@@ -131,7 +119,8 @@ TEST_F(DatabaseToolsTest, StoppedServiceRefusesUntilNetStartRuns) {
 TEST_F(DatabaseToolsTest, CommandRunnerStartsNetBesideTheProgram) {
     ASSERT_EQ(t7machine("init " + quoted(m_machine.string()) + " --service-stopped").status, 0);
     ::setenv("T7SETUP_MACHINE", m_machine.c_str(), 1);
-    pid_t pid = PosixCommandRunner({m_binary / "shell"}).spawn(L"net start mssqlserver");
+    pid_t pid =
+        PosixCommandRunner({std::filesystem::path(NET_PATH).parent_path()}).spawn(L"net start mssqlserver");
     ::unsetenv("T7SETUP_MACHINE");
     int status = 0;
     ::waitpid(pid, &status, 0);

@@ -2,7 +2,6 @@
 // `service`. These talk to the embedded server directly, as an
 // administrator's tool would; scripts go through the same batch splitter as
 // the wizard's.
-#include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -11,43 +10,19 @@
 
 #include "base/Text.h"
 #include "database/BatchSplitter.h"
+#include "platform/machine/MachineFileSystem.h"
 #include "sqlengine/Engine.h"
 #include "tools/t7machine/Commands.h"
 
 namespace t7::machine {
 namespace {
 
-// FILENAME clauses name Windows paths; drive X: lies in <machine>/drive_x,
-// and a folder that does not exist as written is looked up ignoring case.
-std::filesystem::path mapClientPath(const MachineFolder& machine, const std::string& clientPath) {
-    std::wstring path = fromUtf8(clientPath);
-    if (path.size() < 2 || path[1] != L':' || !std::iswalpha(path[0])) return clientPath;
-    std::filesystem::path native = machine.driveFolder(static_cast<char>(path[0]));
-    size_t pos = 2;
-    while (pos <= path.size()) {
-        size_t end = path.find_first_of(L"\\/", pos);
-        if (end == std::wstring::npos) end = path.size();
-        std::wstring part = path.substr(pos, end - pos);
-        pos = end + 1;
-        if (part.empty() || part == L".") continue;
-        std::filesystem::path next = native / toUtf8(part);
-        std::error_code ec;
-        if (!std::filesystem::exists(next, ec) && std::filesystem::is_directory(native, ec)) {
-            for (const auto& entry : std::filesystem::directory_iterator(native, ec)) {
-                if (equalsIgnoreCase(fromUtf8(entry.path().filename().string()), part)) {
-                    next = entry.path();
-                    break;
-                }
-            }
-        }
-        native = next;
-    }
-    return native;
-}
-
+// FILENAME clauses name Windows paths; they lie in the machine folder as
+// the wizard's own files do.
 std::unique_ptr<sqlengine::Server> openServer(const MachineFolder& machine) {
+    auto files = std::make_shared<MachineFileSystem>(machine);
     return sqlengine::Server::open(machine.sqlServerFolder(),
-                                   [machine](const std::string& p) { return mapClientPath(machine, p); });
+                                   [files](const std::string& p) { return files->nativePath(fromUtf8(p)); });
 }
 
 std::string sqlError(const sqlengine::SqlError& e) {
