@@ -12,8 +12,9 @@ ResourceTable& ResourceTable::instance() {
         std::size_t count = 0;
         const EmbeddedResource* embedded = embeddedResources(count);
         for (std::size_t i = 0; i < count; ++i) {
-            table.addStatic(embedded[i].name, embedded[i].type,
-                            std::string_view(reinterpret_cast<const char*>(embedded[i].bytes), embedded[i].size));
+            table.addStatic(
+                embedded[i].name, embedded[i].type,
+                std::string_view(reinterpret_cast<const char*>(embedded[i].bytes), embedded[i].size));
         }
         return true;
     }();
@@ -21,7 +22,8 @@ ResourceTable& ResourceTable::instance() {
     return table;
 }
 
-std::list<ResourceTable::Entry>::iterator ResourceTable::locate(std::wstring_view name, std::wstring_view type) {
+std::list<ResourceTable::Entry>::iterator ResourceTable::locate(std::wstring_view name,
+                                                                std::wstring_view type) {
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
         if (equalsIgnoreCase(it->name, name) && equalsIgnoreCase(it->type, type)) return it;
     }

@@ -1,78 +1,8 @@
 /*
  * Vessa考试系统 考试数据库升级到 2.1
  * 在已有的考试数据库上执行，之后执行 T7DATA。每个对象先检查是否存在，
- * 已是当前结构的数据库上再执行一次也不会改变什么。
+ * 已是当前结构的数据库上再执行一次也不会改变什么。先建没有的表，再补旧表缺少的列。
  */
-
-/*==============================================================*/
-/* 加宽的列                                                      */
-/*==============================================================*/
-if exists (select * from syscolumns where id = object_id('PROBLEM') and name = 'Title')
-	ALTER TABLE PROBLEM ALTER COLUMN Title nvarchar(200) COLLATE Chinese_PRC_CI_AS NOT NULL
-GO
-
-if exists (select * from syscolumns where id = object_id('USERINFO') and name = 'Password')
-	ALTER TABLE USERINFO ALTER COLUMN Password nvarchar(100) COLLATE Chinese_PRC_CI_AS NULL
-GO
-
-/*==============================================================*/
-/* 新增的列                                                      */
-/*==============================================================*/
-if not exists (select * from syscolumns where id = object_id('ANSWERSHEET_DELETE') and name = 'DeletedBy')
-	ALTER TABLE ANSWERSHEET_DELETE ADD DeletedBy int NULL
-GO
-
-if not exists (select * from syscolumns where id = object_id('GroupInfo') and name = 'SortOrder')
-	ALTER TABLE GroupInfo ADD SortOrder int NOT NULL CONSTRAINT DF_GroupInfo_SortOrder DEFAULT (0)
-GO
-
-if not exists (select * from syscolumns where id = object_id('PaperAnalyze') and name = 'Discrimination')
-	ALTER TABLE PaperAnalyze ADD Discrimination decimal(4,3) NULL
-GO
-
-if not exists (select * from syscolumns where id = object_id('ROLEADMIN') and name = 'IsSystem')
-	ALTER TABLE ROLEADMIN ADD IsSystem bit NOT NULL CONSTRAINT DF_ROLEADMIN_IsSystem DEFAULT (0)
-GO
-
-if not exists (select * from syscolumns where id = object_id('COURSE') and name = 'Status')
-	ALTER TABLE COURSE ADD Status tinyint NOT NULL CONSTRAINT DF_COURSE_Status DEFAULT (0)
-GO
-
-if not exists (select * from syscolumns where id = object_id('FEATURE') and name = 'SubjectSensitive')
-	ALTER TABLE FEATURE ADD SubjectSensitive bit NOT NULL CONSTRAINT DF_FEATURE_SubjectSensitive DEFAULT (0)
-GO
-
-if not exists (select * from syscolumns where id = object_id('PROBLEM') and name = 'UseCount')
-	ALTER TABLE PROBLEM ADD UseCount int NOT NULL CONSTRAINT DF_PROBLEM_UseCount DEFAULT (0)
-GO
-
-if not exists (select * from syscolumns where id = object_id('USERINFO') and name = 'UserCode')
-	ALTER TABLE USERINFO ADD UserCode nvarchar(100) COLLATE Chinese_PRC_CI_AS NULL
-GO
-
-if not exists (select * from syscolumns where id = object_id('PAPER') and name = 'PassScore')
-	ALTER TABLE PAPER ADD PassScore decimal(6,2) NOT NULL CONSTRAINT DF_PAPER_PassScore DEFAULT (60)
-GO
-
-if not exists (select * from syscolumns where id = object_id('RESULT') and name = 'IsPassed')
-	ALTER TABLE RESULT ADD IsPassed bit NOT NULL CONSTRAINT DF_RESULT_IsPassed DEFAULT (0)
-GO
-
-if not exists (select * from syscolumns where id = object_id('ANSWERSHEET') and name = 'MarkerID')
-	ALTER TABLE ANSWERSHEET ADD MarkerID int NULL
-GO
-
-if not exists (select * from syscolumns where id = object_id('SYLLABUS') and name = 'Version')
-	ALTER TABLE SYLLABUS ADD Version nvarchar(20) COLLATE Chinese_PRC_CI_AS NULL
-GO
-
-if not exists (select * from syscolumns where id = object_id('TESTARRANGE') and name = 'Place')
-	ALTER TABLE TESTARRANGE ADD Place nvarchar(100) COLLATE Chinese_PRC_CI_AS NULL
-GO
-
-if not exists (select * from syscolumns where id = object_id('TestSetting') and name = 'LimitIP')
-	ALTER TABLE TestSetting ADD LimitIP varchar(200) COLLATE Chinese_PRC_CI_AS NULL
-GO
 
 /*==============================================================*/
 /* 表：没有的按当前结构新建                                        */
@@ -796,6 +726,76 @@ CREATE TABLE ExamMessage (
 	IsRead bit NOT NULL CONSTRAINT DF_ExamMessage_IsRead DEFAULT (0) ,
 	CONSTRAINT PK_ExamMessage PRIMARY KEY CLUSTERED (MessageID)
 )
+GO
+
+/*==============================================================*/
+/* 加宽的列                                                      */
+/*==============================================================*/
+if exists (select * from syscolumns where id = object_id('PROBLEM') and name = 'Title')
+	ALTER TABLE PROBLEM ALTER COLUMN Title nvarchar(200) COLLATE Chinese_PRC_CI_AS NOT NULL
+GO
+
+if exists (select * from syscolumns where id = object_id('USERINFO') and name = 'Password')
+	ALTER TABLE USERINFO ALTER COLUMN Password nvarchar(100) COLLATE Chinese_PRC_CI_AS NULL
+GO
+
+/*==============================================================*/
+/* 新增的列                                                      */
+/*==============================================================*/
+if not exists (select * from syscolumns where id = object_id('ANSWERSHEET_DELETE') and name = 'DeletedBy')
+	ALTER TABLE ANSWERSHEET_DELETE ADD DeletedBy int NULL
+GO
+
+if not exists (select * from syscolumns where id = object_id('GroupInfo') and name = 'SortOrder')
+	ALTER TABLE GroupInfo ADD SortOrder int NOT NULL CONSTRAINT DF_GroupInfo_SortOrder DEFAULT (0)
+GO
+
+if not exists (select * from syscolumns where id = object_id('PaperAnalyze') and name = 'Discrimination')
+	ALTER TABLE PaperAnalyze ADD Discrimination decimal(4,3) NULL
+GO
+
+if not exists (select * from syscolumns where id = object_id('ROLEADMIN') and name = 'IsSystem')
+	ALTER TABLE ROLEADMIN ADD IsSystem bit NOT NULL CONSTRAINT DF_ROLEADMIN_IsSystem DEFAULT (0)
+GO
+
+if not exists (select * from syscolumns where id = object_id('COURSE') and name = 'Status')
+	ALTER TABLE COURSE ADD Status tinyint NOT NULL CONSTRAINT DF_COURSE_Status DEFAULT (0)
+GO
+
+if not exists (select * from syscolumns where id = object_id('FEATURE') and name = 'SubjectSensitive')
+	ALTER TABLE FEATURE ADD SubjectSensitive bit NOT NULL CONSTRAINT DF_FEATURE_SubjectSensitive DEFAULT (0)
+GO
+
+if not exists (select * from syscolumns where id = object_id('PROBLEM') and name = 'UseCount')
+	ALTER TABLE PROBLEM ADD UseCount int NOT NULL CONSTRAINT DF_PROBLEM_UseCount DEFAULT (0)
+GO
+
+if not exists (select * from syscolumns where id = object_id('USERINFO') and name = 'UserCode')
+	ALTER TABLE USERINFO ADD UserCode nvarchar(100) COLLATE Chinese_PRC_CI_AS NULL
+GO
+
+if not exists (select * from syscolumns where id = object_id('PAPER') and name = 'PassScore')
+	ALTER TABLE PAPER ADD PassScore decimal(6,2) NOT NULL CONSTRAINT DF_PAPER_PassScore DEFAULT (60)
+GO
+
+if not exists (select * from syscolumns where id = object_id('RESULT') and name = 'IsPassed')
+	ALTER TABLE RESULT ADD IsPassed bit NOT NULL CONSTRAINT DF_RESULT_IsPassed DEFAULT (0)
+GO
+
+if not exists (select * from syscolumns where id = object_id('ANSWERSHEET') and name = 'MarkerID')
+	ALTER TABLE ANSWERSHEET ADD MarkerID int NULL
+GO
+
+if not exists (select * from syscolumns where id = object_id('SYLLABUS') and name = 'Version')
+	ALTER TABLE SYLLABUS ADD Version nvarchar(20) COLLATE Chinese_PRC_CI_AS NULL
+GO
+
+if not exists (select * from syscolumns where id = object_id('TESTARRANGE') and name = 'Place')
+	ALTER TABLE TESTARRANGE ADD Place nvarchar(100) COLLATE Chinese_PRC_CI_AS NULL
+GO
+
+if not exists (select * from syscolumns where id = object_id('TestSetting') and name = 'LimitIP')
+	ALTER TABLE TestSetting ADD LimitIP varchar(200) COLLATE Chinese_PRC_CI_AS NULL
 GO
 
 /*==============================================================*/

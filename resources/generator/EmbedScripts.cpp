@@ -116,15 +116,15 @@ int main(int argc, char** argv) {
             << "const unsigned char kScript" << k << "[] = {";
         const std::string& bytes = scripts[k].stored;
         for (size_t i = 0; i < bytes.size(); ++i) {
-            out << (i % 20 == 0 ? "\n    " : " ") << static_cast<unsigned>(static_cast<unsigned char>(bytes[i]))
-                << ",";
+            out << (i % 20 == 0 ? "\n    " : " ")
+                << static_cast<unsigned>(static_cast<unsigned char>(bytes[i])) << ",";
         }
         out << "\n};\n\n";
     }
     out << "const EmbeddedResource kResources[] = {\n";
     for (size_t k = 0; k < scripts.size(); ++k) {
-        out << "    {" << wideLiteral(scripts[k].name) << ", L\"CUSTOM\", kScript" << k << ", sizeof kScript" << k
-            << "},\n";
+        out << "    {" << wideLiteral(scripts[k].name) << ", L\"CUSTOM\", kScript" << k << ", sizeof kScript"
+            << k << "},\n";
     }
     out << "};\n\n}  // namespace\n\n"
         << "const EmbeddedResource* embeddedResources(std::size_t& count) {\n"

@@ -1,10 +1,9 @@
-#include "resources/ScriptResources.h"
-
 #include <gtest/gtest.h>
 
 #include "ScriptTestSupport.h"
 #include "base/AppError.h"
 #include "base/Text.h"
+#include "resources/ScriptResources.h"
 
 namespace t7 {
 namespace {
@@ -106,8 +105,11 @@ TEST(ScriptResourcesTest, OnlyFfFeSelectsUtf16) {
     table.add(L"BOMONLY", L"CUSTOM", "\xFF\xFE");
     EXPECT_EQ(LoadScriptText(table, L"BOMONLY"), L"");
     // Big-endian mark and plain code page 936 text are read through 936.
-    table.add(L"BE", L"CUSTOM", "\xFE\xFF" "a");
-    EXPECT_EQ(LoadScriptText(table, L"BE"), fromCp936("\xFE\xFF" "a"));
+    table.add(L"BE", L"CUSTOM",
+              "\xFE\xFF"
+              "a");
+    EXPECT_EQ(LoadScriptText(table, L"BE"), fromCp936("\xFE\xFF"
+                                                      "a"));
     table.add(L"GBK", L"CUSTOM", std::string("\xBF\xBC\xCA\xD4\0\0", 6));
     EXPECT_EQ(LoadScriptText(table, L"gbk"), std::wstring(L"考试\0\0", 4));
 }

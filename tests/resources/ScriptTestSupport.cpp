@@ -19,7 +19,8 @@ std::wstring sourceFile(const std::string& relativePath) {
     // ctest names the source tree; a test run by hand finds it from here.
     const char* root = std::getenv("T7_SOURCE_DIR");
     std::filesystem::path base =
-        root ? std::filesystem::path(root) : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+        root ? std::filesystem::path(root)
+             : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
     std::filesystem::path path = base / relativePath;
     if (!std::filesystem::exists(path)) throw std::runtime_error("missing source file " + path.string());
     return fromUtf8(readFileBytes(path));
