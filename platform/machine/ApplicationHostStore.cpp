@@ -185,7 +185,8 @@ public:
         m_physicalPath = fromUtf8(m_context->fileSystem.nativePath(physicalPath).string());
     }
 
-    void setAppFriendlyName(const std::wstring& name) override { m_friendlyName = name; }
+    // IIS 7 names an application by its path; there is nowhere to save this.
+    void setAppFriendlyName(const std::wstring&) override {}
 
     void AppCreate2(int32_t mode) override {
         if (mode < 0 || mode > 2) {
@@ -277,7 +278,6 @@ private:
     std::optional<bool> m_accessRead;
     std::optional<bool> m_accessScript;
     std::optional<std::wstring> m_physicalPath;
-    std::wstring m_friendlyName;
     bool m_makeApplication = false;
 };
 

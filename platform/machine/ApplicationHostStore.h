@@ -18,8 +18,8 @@
 //                           service's nativePath names it
 //   AccessRead/AccessScript a location "Site/name" with the
 //                           system.webServer/handlers accessPolicy
-//   AppFriendlyName         kept on the directory object only: IIS 7 names an
-//                           application by its path and has no attribute for it
+//   AppFriendlyName         accepted and not saved: IIS 7 names an application
+//                           by its path and has no attribute for a display name
 // Only the local computer can be bound. Each change is applied to the file
 // as it is at that moment and saved atomically.
 #include <filesystem>
