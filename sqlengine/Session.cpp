@@ -319,9 +319,24 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
         for (const StmtPtr& s : stmts) {
             if (run(*s) == Flow::Return) break;
         }
+        if (m_tranCount > 0) {
+            // Transactions live within one batch here; one left open is undone.
+            m_tranCount = 0;
+            execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
+            commit();
+            throw SqlError(
+                266,
+                "Transaction count after the batch indicates a missing COMMIT or ROLLBACK TRANSACTION "
+                "statement; the open transaction was rolled back.");
+        }
         commit();
     } catch (...) {
         m_result = nullptr;
+        if (m_tranCount > 0 && m_db) {
+            // A failing statement ends the whole transaction, as with XACT_ABORT ON.
+            m_tranCount = 0;
+            sqlite3_exec(m_db, "ROLLBACK TO usertran; RELEASE usertran", nullptr, nullptr, nullptr);
+        }
         try {
             if (m_singleStatement && m_inTransaction) {
                 m_inTransaction = false;
@@ -368,7 +383,12 @@ SessionImpl::Flow SessionImpl::run(const Stmt& s) {
         case StmtKind::Return:
             return Flow::Return;
         case StmtKind::Use:
+            if (m_tranCount > 0)
+                throw SqlError(50000, "USE cannot switch databases inside a transaction on this server.");
             switchDatabase(static_cast<const NameStmt&>(s).names[0]);
+            return Flow::Normal;
+        case StmtKind::Transaction:
+            runTransaction(static_cast<const TransactionStmt&>(s).action);
             return Flow::Normal;
         default:
             return runLeaf(s);
@@ -585,6 +605,23 @@ void SessionImpl::runStatement(const Stmt& s) {
                 50000, "Explicit transactions are not supported by this server; each statement is atomic.");
         default:
             throw SqlError(102, "Incorrect syntax.");
+    }
+}
+
+void SessionImpl::runTransaction(const std::string& action) {
+    if (action == "BEGIN") {
+        if (m_tranCount++ == 0) execSql(m_db, "SAVEPOINT usertran");
+    } else if (action == "COMMIT") {
+        if (m_tranCount == 0)
+            throw SqlError(3902, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+        if (--m_tranCount == 0) execSql(m_db, "RELEASE usertran");
+    } else {
+        if (m_tranCount == 0)
+            throw SqlError(3903, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+        m_tranCount = 0;
+        execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
+        catalogChanged();
+        m_catalogVersion = -1;
     }
 }
 
@@ -1027,8 +1064,12 @@ void SessionImpl::runSetIdentityInsert(const SetIdentityInsertStmt& s) {
 
 void SessionImpl::runExecString(const ExecStringStmt& s) {
     Value text = evaluate(*s.text);
-    if (text.isNull()) return;
-    std::vector<StmtPtr> stmts = parseBatch(text.s);
+    if (!text.isNull()) runText(text.toText());
+}
+
+void SessionImpl::runText(const std::string& sql) {
+    // Dynamic SQL is a batch of its own, with its own variables.
+    std::vector<StmtPtr> stmts = parseBatch(sql);
     auto saved = std::move(m_vars);
     m_vars.clear();
     try {
@@ -1045,6 +1086,14 @@ void SessionImpl::runExec(const ExecStmt& s) {
     std::string name = toLowerAscii(s.proc.last());
     if (name == "sp_addrolemember") return roleMember(s, true);
     if (name == "sp_droprolemember") return roleMember(s, false);
+    if (name == "sp_executesql") {
+        // Only the statement itself; parameterised calls are not supported.
+        if (s.args.size() != 1 || (!s.args[0].param.empty() && s.args[0].param != "@statement"))
+            throw SqlError(50000, "sp_executesql with parameters is not supported by this server.");
+        Value text = evaluate(*s.args[0].value);
+        if (!text.isNull()) runText(text.toText());
+        return;
+    }
     runProcedure(s.proc.last(), s);
 }
 

@@ -107,6 +107,11 @@ public:
 
 private:
     friend class Translator;
+
+public:
+    int tranCount() const { return m_tranCount; }
+
+private:
     enum class Flow { Normal, Break, Continue, Return };
 
     std::shared_ptr<ServerCore> m_core;
@@ -128,6 +133,7 @@ private:
     BatchResult* m_result = nullptr;
     int m_execDepth = 0;
     bool m_singleStatement = false;
+    int m_tranCount = 0;
 
     // connection and transactions
     void open(const std::string& database);
@@ -156,6 +162,8 @@ private:
     void runExec(const ExecStmt& s);
     void runProcedure(const std::string& name, const ExecStmt& s);
     void runExecString(const ExecStringStmt& s);
+    void runText(const std::string& sql);
+    void runTransaction(const std::string& action);
     void runDeclare(const DeclareStmt& s);
     void runSetIdentityInsert(const SetIdentityInsertStmt& s);
     void finishIdentities();

@@ -195,6 +195,28 @@ const ScriptCase kFunctions[] = {
      "SELECT year('2006-03-04'), datepart(month, '2006-03-04'), datediff(day, '2006-03-01', '2006-03-04')",
      {"2006|3|3"}},
     {"UnknownFunction", "", "SELECT nosuchfn(1)", {}, 195},
+    {"Charindex",
+     "",
+     "SELECT charindex('c', 'abcabc'), charindex('C', 'abcabc', 4), charindex('z', 'abc')",
+     {"3|6|0"}},
+    {"CoalesceNullif", "", "SELECT coalesce(NULL, NULL, 3), nullif(1, 1), nullif(1, 2)", {"3|NULL|1"}},
+    {"DateaddMonthEnd",
+     "",
+     "SELECT dateadd(month, 1, '2006-01-31'), dateadd(day, -1, '2006-03-01')",
+     {"2006-02-28 00:00:00.000|2006-02-28 00:00:00.000"}},
+    {"StrReplicateSpace",
+     "",
+     "SELECT str(3.14159, 6, 2), replicate('ab', 3), '[' + space(2) + ']'",
+     {"  3.14|ababab|[  ]"}},
+    {"Isnumeric", "", "SELECT isnumeric('12.5'), isnumeric('x1'), isdate('2006-02-30')", {"1|0|0"}},
+    {"DivideByZero", "", "SELECT 1 / 0", {}, 8134},
+    {"IntegerDivision", "", "SELECT 7 / 2, 7 % 2, -7 / 2", {"3|1|-3"}},
+    {"NullConcatenation", "", "SELECT 'a' + NULL", {"NULL"}},
+    {"NumberPlusNumericText", "", "DECLARE @s varchar(5); SET @s = '5'; SELECT @s + 1", {"6"}},
+    {"CaseSimpleAndSearched",
+     "",
+     "SELECT CASE 2 WHEN 1 THEN 'one' WHEN 2 THEN 'two' END, CASE WHEN 1 > 2 THEN 'x' ELSE 'y' END",
+     {"two|y"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Functions, ScriptTest, ::testing::ValuesIn(kFunctions),
@@ -361,6 +383,53 @@ const ScriptCase kControlFlow[] = {
 INSTANTIATE_TEST_SUITE_P(ControlFlow, ScriptTest, ::testing::ValuesIn(kControlFlow),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Scripts in the shape SQL Server's own scripting tools write them.
+TEST_F(EngineTest, GeneratedScriptShapesRun) {
+    const char* batches[] = {
+        "if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[FK_Y_X]') and "
+        "OBJECTPROPERTY(id, "
+        "N'IsForeignKey') = 1)\r\nALTER TABLE [dbo].[Y] DROP CONSTRAINT FK_Y_X",
+        "SET QUOTED_IDENTIFIER ON \r\n",
+        "CREATE TABLE [dbo].[X] (\r\n\t[ID] [int] IDENTITY (1, 1) NOT NULL ,\r\n\t[Name] [nvarchar] (50) "
+        "COLLATE "
+        "Chinese_PRC_CI_AS NOT NULL ,\r\n\t[Body] [ntext] COLLATE Chinese_PRC_CI_AS NULL ,\r\n\t[Pic] "
+        "[image] NULL "
+        ",\r\n\t[Price] [money] NULL ,\r\n\t[Made] [datetime] NOT NULL ,\r\n\t[Guid] [uniqueidentifier] NOT "
+        "NULL "
+        ",\r\n\t[Flag] [bit] NOT NULL \r\n) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]",
+        "ALTER TABLE [dbo].[X] WITH NOCHECK ADD \r\n\tCONSTRAINT [PK_X] PRIMARY KEY  CLUSTERED "
+        "\r\n\t(\r\n\t\t[ID]"
+        "\r\n\t)  ON [PRIMARY] ",
+        "ALTER TABLE [dbo].[X] ADD \r\n\tCONSTRAINT [DF_X_Made] DEFAULT (getdate()) FOR "
+        "[Made],\r\n\tCONSTRAINT "
+        "[DF_X_Guid] DEFAULT (newid()) FOR [Guid],\r\n\tCONSTRAINT [DF_X_Flag] DEFAULT (0) FOR [Flag],\r\n\t"
+        "CONSTRAINT [IX_X_Name] UNIQUE  NONCLUSTERED \r\n\t(\r\n\t\t[Name]\r\n\t)  ON [PRIMARY] ",
+        "IF NOT EXISTS (SELECT * FROM sys.objects WHERE object_id = OBJECT_ID(N'[dbo].[Y]') AND type in "
+        "(N'U'))\r\n"
+        "BEGIN\r\nCREATE TABLE [dbo].[Y](\r\n\t[ID] [int] IDENTITY(1,1) NOT NULL,\r\n\t[XID] [int] NOT "
+        "NULL,\r\n"
+        " CONSTRAINT [PK_Y] PRIMARY KEY CLUSTERED \r\n(\r\n\t[ID] ASC\r\n)WITH (PAD_INDEX  = OFF, "
+        "IGNORE_DUP_KEY = "
+        "OFF) ON [PRIMARY]\r\n) ON [PRIMARY]\r\nEND",
+        "ALTER TABLE [dbo].[Y]  WITH CHECK ADD  CONSTRAINT [FK_Y_X] FOREIGN KEY([XID])\r\nREFERENCES "
+        "[dbo].[X] ([ID])\r\n"
+        "ON DELETE CASCADE NOT FOR REPLICATION",
+        "ALTER TABLE [dbo].[Y] CHECK CONSTRAINT [FK_Y_X]",
+        " CREATE  INDEX [IX_Y_XID] ON [dbo].[Y]([XID]) WITH  FILLFACTOR = 90 ON [PRIMARY]",
+        "EXEC dbo.sp_executesql @statement = N'CREATE VIEW [dbo].[V] AS SELECT x.Name, count(y.ID) AS n FROM "
+        "X x LEFT "
+        "JOIN Y y ON y.XID = x.ID GROUP BY x.Name'",
+        "insert into X (Name, Price) values (N'名', 12.5)\r\ninsert into Y (XID) select ID from X",
+    };
+    for (const char* b : batches) run(b);
+    EXPECT_EQ(rows("SELECT Name, n FROM V"), Rows{"名|1"});
+    EXPECT_EQ(rows("SELECT Flag, len(Guid), CASE WHEN Made <= getdate() THEN 1 ELSE 0 END, Price FROM X"),
+              Rows{"0|36|1|12.5"});
+    EXPECT_EQ(errorOf("insert into X (Name) values (N'名')"), 2627);
+    run("DELETE FROM X");
+    EXPECT_EQ(rows("SELECT count(*) FROM Y"), Rows{"0"});  // cascaded
+}
+
 // ---- batches ---------------------------------------------------------
 
 TEST_F(EngineTest, SyntaxErrorAnywhereRunsNothingOfTheBatch) {
@@ -392,6 +461,87 @@ TEST_F(EngineTest, ModuleMustStartItsBatchAndTakesTheRestAsBody) {
     EXPECT_EQ(errorOf("CREATE PROCEDURE p AS SELECT 1"), 2714);
     run("DROP PROCEDURE p; DROP VIEW v; DROP TRIGGER tr");
     EXPECT_EQ(rows("SELECT count(*) FROM sysobjects WHERE xtype IN ('V','P','TR')"), Rows{"0"});
+}
+
+TEST_F(EngineTest, TransactionsWithinABatch) {
+    run("CREATE TABLE t (a int)");
+    run("BEGIN TRAN; INSERT t VALUES (1); ROLLBACK TRAN; BEGIN TRANSACTION; INSERT t VALUES (2); COMMIT");
+    EXPECT_EQ(rows("SELECT a FROM t"), Rows{"2"});
+    EXPECT_EQ(errorOf("BEGIN TRAN; INSERT t VALUES (3)"), 266);
+    EXPECT_EQ(errorOf("BEGIN TRAN; INSERT t VALUES (4); INSERT t VALUES ('x')"), 245);
+    EXPECT_EQ(rows("SELECT a, @@TRANCOUNT FROM t"), Rows{"2|0"});
+    EXPECT_EQ(errorOf("COMMIT"), 3902);
+}
+
+TEST_F(EngineTest, UseInsideABatchSwitchesTheDatabase) {
+    run("CREATE DATABASE Second");
+    auto r = run("USE Second\nCREATE TABLE t (a int)\nSELECT db_name()");
+    EXPECT_EQ(*r.resultSets[0].rows[0][0], "Second");
+    EXPECT_EQ(m_session->currentDatabase(), "Second");
+    m_session->useDatabase("T7");
+    EXPECT_EQ(errorOf("SELECT * FROM t"), 208);
+    EXPECT_EQ(errorOf("DROP DATABASE T7"), 3702);
+    run("DROP DATABASE Second");
+    EXPECT_EQ(m_server->databaseNames(), (std::vector<std::string>{"master", "T7"}));
+    EXPECT_EQ(errorOf("DROP DATABASE Second"), 3701);
+}
+
+TEST_F(EngineTest, DatabaseWithoutFileClauseGoesToTheDefaultFolder) {
+    run("CREATE DATABASE Plain");
+    EXPECT_TRUE(fs::exists(m_dir / "sqlserver" / "data" / "Plain.mdf"));
+    EXPECT_TRUE(fs::exists(m_dir / "sqlserver" / "data" / "Plain_log.ldf"));
+    EXPECT_EQ(rows("SELECT count(*) FROM sysdatabases WHERE name = 'plain' AND filename LIKE '%Plain.mdf'"),
+              Rows{"1"});
+}
+
+TEST_F(EngineTest, ClientPathsGoThroughThePathMapper) {
+    m_session.reset();
+    m_server.reset();
+    fs::path mapped = m_dir / "mapped";
+    fs::create_directories(mapped);
+    m_server = Server::open(m_dir / "sqlserver", [&](const std::string& p) {
+        std::string name = p.substr(p.find_last_of('\\') + 1);
+        return mapped / name;
+    });
+    m_session = m_server->connect("sa", "");
+    run("CREATE DATABASE T8 ON (NAME =T8 ,FILENAME = 'D:\\Exam\\Data\\T8.mdf' )");
+    EXPECT_TRUE(fs::exists(mapped / "T8.mdf"));
+    EXPECT_TRUE(fs::exists(mapped / "T8_log.ldf"));
+    EXPECT_EQ(errorOf("CREATE DATABASE T9 ON (NAME = T9, FILENAME = 'D:\\Exam\\Data\\T8.mdf')"), 5170);
+    EXPECT_NE(m_lastMessage.find("D:\\Exam\\Data\\T8.mdf"), std::string::npos) << m_lastMessage;
+}
+
+TEST_F(EngineTest, ServiceStateAndPolicyPersist) {
+    m_server->setRunning(false);
+    m_server->setPasswordPolicy(false);
+    m_session.reset();
+    m_server = Server::open(m_dir / "sqlserver");
+    EXPECT_FALSE(m_server->isRunning());
+    EXPECT_FALSE(m_server->passwordPolicy());
+    m_server->setRunning(true);
+    m_server->setPasswordPolicy(true);
+    EXPECT_TRUE(m_server->isRunning());
+    EXPECT_TRUE(m_server->passwordPolicy());
+}
+
+TEST_F(EngineTest, LoginWhoseDefaultDatabaseIsGoneCannotConnect) {
+    run("CREATE DATABASE Gone; CREATE LOGIN u WITH PASSWORD = 'Abc#123', DEFAULT_DATABASE = Gone");
+    run("DROP DATABASE Gone");
+    try {
+        m_server->connect("u", "Abc#123");
+        FAIL();
+    } catch (const SqlError& e) {
+        EXPECT_EQ(e.number(), 4064);
+    }
+    EXPECT_EQ(errorOf("CREATE LOGIN v WITH PASSWORD = 'Abc#123', DEFAULT_DATABASE = Nothing"), 15010);
+}
+
+TEST_F(EngineTest, SaChangesItsOwnPasswordUnderThePolicy) {
+    EXPECT_EQ(errorOf("ALTER LOGIN sa WITH PASSWORD = ''"), 15118);
+    run("ALTER LOGIN sa WITH PASSWORD = 'Sa#12345' OLD_PASSWORD = ''");
+    EXPECT_THROW(m_server->connect("sa", ""), SqlError);
+    EXPECT_NO_THROW(m_server->connect("SA", "Sa#12345"));
+    EXPECT_EQ(errorOf("ALTER LOGIN nobody WITH PASSWORD = 'Sa#12345'"), 15151);
 }
 
 TEST_F(EngineTest, PrintMessagesAreReturnedInOrder) {
