@@ -143,12 +143,12 @@ int main(int argc, char** argv) {
             const fs::path log = work / "setup.log";
             const Outcome o =
                 run(t7setup,
-                    {"t7", exam.string(), "/s", "/f1" + (work / (upgrade ? "upgrade.txt" : "new.txt")).string(),
-                     "/f2" + log.string()},
+                    {"t7", exam.string(), "/s",
+                     "/f1" + (work / (upgrade ? "upgrade.txt" : "new.txt")).string(), "/f2" + log.string()},
                     machine, output);
             if (o.status != 0) {
-                std::fprintf(stderr, "%s run %d ended with %d; see %s\n", upgrade ? "upgrade" : "new", i, o.status,
-                             log.c_str());
+                std::fprintf(stderr, "%s run %d ended with %d; see %s\n", upgrade ? "upgrade" : "new", i,
+                             o.status, log.c_str());
                 return 1;
             }
             (upgrade ? upgradeTimes : newTimes).push_back(o.seconds);

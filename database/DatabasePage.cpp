@@ -41,7 +41,8 @@ std::wstring scriptText(std::wstring_view resourceName) {
 
 DatabasePage::DatabasePage(DatabasePageServices services) : m_services(std::move(services)) {
     if (!m_services.component || !m_services.registry || !m_services.fileSystem) {
-        throw std::invalid_argument("DatabasePage needs the database component, the registry and the file system");
+        throw std::invalid_argument(
+            "DatabasePage needs the database component, the registry and the file system");
     }
 }
 
@@ -186,7 +187,8 @@ void DatabasePage::serverStep(frmNamePWD& page) {
         Control& password = page.control(L"txtSqlPwd");
         if (!ConnectServer(page.m_strServer, user.text(), password.text())) {
             page.runtime().msgBox(
-                L"SQL SERVER数据库连接失败！\r\n请确认SQL Server服务已经开启！\r\n并确认您输入的管理员密码正确！",
+                L"SQL SERVER数据库连接失败！\r\n请确认SQL "
+                L"Server服务已经开启！\r\n并确认您输入的管理员密码正确！",
                 MsgButtons::Ok, MsgIcon::Exclamation, L"InstallShield");
             return;
         }
@@ -259,8 +261,8 @@ bool DatabasePage::isLocalServer(const std::wstring& server, const std::vector<s
     return false;
 }
 
-std::pair<std::shared_ptr<dmo::Database>, std::wstring> DatabasePage::CreateDatabase(frmNamePWD& page,
-                                                                                     const std::wstring& name) {
+std::pair<std::shared_ptr<dmo::Database>, std::wstring> DatabasePage::CreateDatabase(
+    frmNamePWD& page, const std::wstring& name) {
     std::wstring candidate = name;
     // The server compares database names without regard to case, so a
     // name taken in another case is taken.
@@ -401,8 +403,8 @@ void DatabasePage::adminStep(frmNamePWD& page) {
             database->ExecuteImmediate(statement, dmo::ExecDefault);
         }
 
-        updateConnectionString(*m_services.fileSystem, page.m_strInstallPath, page.m_strServer, name, password,
-                               page.m_strDBName);
+        updateConnectionString(*m_services.fileSystem, page.m_strInstallPath, page.m_strServer, name,
+                               password, page.m_strDBName);
 
         runtime.msgBox(L"Vessa考试系统管理员配置成功！", MsgButtons::Ok, MsgIcon::None, L"InstallShield");
         page.unload();

@@ -30,9 +30,13 @@ std::wstring identifier(const std::wstring& name) {
     return L"[" + replaceAll(name, L"]", L"]]") + L"]";
 }
 
-std::wstring literalBody(const std::wstring& text) { return replaceAll(text, L"'", L"''"); }
+std::wstring literalBody(const std::wstring& text) {
+    return replaceAll(text, L"'", L"''");
+}
 
-std::wstring createDatabase(const std::wstring& name) { return L"CREATE DATABASE " + identifier(name); }
+std::wstring createDatabase(const std::wstring& name) {
+    return L"CREATE DATABASE " + identifier(name);
+}
 
 std::wstring createDatabaseWithFile(const std::wstring& name, const std::wstring& dataPath) {
     const std::wstring id = identifier(name);
@@ -93,13 +97,14 @@ std::vector<std::wstring> accountStatements(const std::wstring& name, const std:
                          L"',getdate())\r\n" + L" else\r\n" + L" update userinfo set password='" + m +
                          L"', pwd='" + h + L"',role=0,lastupdated=getdate() where name='" + n + L"'\r\n");
     statements.push_back(
-        L"if not exists(select * from userrole ur,userinfo u where ur.userid=u.userid and roleid=0 and u.name='" +
-        n + L"')\r\n" + L" insert into userrole(userid,roleid) select userid,0 from userinfo where name='" + n +
-        L"'\r\n");
-    statements.push_back(L"delete from CoursesUsers where UserID=(select userid from userinfo where name='" + n +
-                         L"')");
-    statements.push_back(L" insert into CoursesUsers(userid,courseid) select userid,-1 from userinfo where name='" +
-                         n + L"'");
+        L"if not exists(select * from userrole ur,userinfo u where ur.userid=u.userid and roleid=0 and "
+        L"u.name='" +
+        n + L"')\r\n" + L" insert into userrole(userid,roleid) select userid,0 from userinfo where name='" +
+        n + L"'\r\n");
+    statements.push_back(L"delete from CoursesUsers where UserID=(select userid from userinfo where name='" +
+                         n + L"')");
+    statements.push_back(
+        L" insert into CoursesUsers(userid,courseid) select userid,-1 from userinfo where name='" + n + L"'");
     return statements;
 }
 

@@ -75,22 +75,22 @@ int main(int argc, char** argv) {
 
     // The database page works on the machine's embedded database server,
     // which answers to the names start-up puts into IPArray.
-    t7::MachineApplication databaseServer(t7::MachineDatabaseOptions{
-        .serverFolder = machine.sqlServerFolder(),
-        .machineName = t7::mdlIPArray::GetLocalComputerName(*network),
-        .localNames = [&values] { return values.IPArray; },
-        .mapPath = t7::fileSystemPathMapper(fileSystem)});
+    t7::MachineApplication databaseServer(
+        t7::MachineDatabaseOptions{.serverFolder = machine.sqlServerFolder(),
+                                   .machineName = t7::mdlIPArray::GetLocalComputerName(*network),
+                                   .localNames = [&values] { return values.IPArray; },
+                                   .mapPath = t7::fileSystemPathMapper(fileSystem)});
     t7::PosixCommandRunner commandRunner = t7::PosixCommandRunner::forRunningProgram();
     const t7::SystemClock clock;
-    services.database = t7::DatabasePage::hooks(std::make_shared<t7::DatabasePage>(t7::DatabasePageServices{
-        .component = &databaseServer,
-        .registry = &registry,
-        .fileSystem = &fileSystem,
-        .commandRunner = &commandRunner,
-        .SplitCommandLine = [&] { return t7::SplitCommandLine(process); },
-        .programFolder = std::filesystem::path(t7::toUtf8(process.programFolder())),
-        .clock = &clock,
-        .timeStamp = {}}));
+    services.database = t7::DatabasePage::hooks(std::make_shared<t7::DatabasePage>(
+        t7::DatabasePageServices{.component = &databaseServer,
+                                 .registry = &registry,
+                                 .fileSystem = &fileSystem,
+                                 .commandRunner = &commandRunner,
+                                 .SplitCommandLine = [&] { return t7::SplitCommandLine(process); },
+                                 .programFolder = std::filesystem::path(t7::toUtf8(process.programFolder())),
+                                 .clock = &clock,
+                                 .timeStamp = {}}));
 
     if (switches.silent) {
         t7::SilentRunOptions options;

@@ -2,8 +2,6 @@
 // driven headlessly through the page's own controls. The database component
 // is the machine folder's, seen through a spy that writes down the
 // statements and can inject a failure.
-#include "database/DatabasePage.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +11,7 @@
 
 #include "base/Text.h"
 #include "database/CommandRunner.h"
+#include "database/DatabasePage.h"
 #include "database/SqlText.h"
 #include "database/frmDBAPwd.h"
 #include "errorlog/Clock.h"
@@ -67,14 +66,17 @@ struct RecordingHive : IRegistryHive {
     explicit RecordingHive(IRegistryHive& real) : real(real) {}
     IRegistryHive& real;
     std::vector<std::string> setNames;
-    int32_t openKey(RegKeyHandle p, const std::string& s, RegKeyHandle& r) override { return real.openKey(p, s, r); }
+    int32_t openKey(RegKeyHandle p, const std::string& s, RegKeyHandle& r) override {
+        return real.openKey(p, s, r);
+    }
     int32_t queryValue(RegKeyHandle k, const std::string& n, uint32_t* t, uint8_t* d, uint32_t* s) override {
         return real.queryValue(k, n, t, d, s);
     }
     int32_t createKey(RegKeyHandle p, const std::string& s, RegKeyHandle& r) override {
         return real.createKey(p, s, r);
     }
-    int32_t setValue(RegKeyHandle k, const std::string& n, uint32_t t, const uint8_t* d, uint32_t s) override {
+    int32_t setValue(RegKeyHandle k, const std::string& n, uint32_t t, const uint8_t* d,
+                     uint32_t s) override {
         setNames.push_back(n);
         return real.setValue(k, n, t, d, s);
     }
@@ -131,15 +133,18 @@ protected:
                                    .localNames = [this] { return values.IPArray; },
                                    .mapPath = fileSystemPathMapper(*fileSystem)});
         spy = std::make_unique<test::SpyDatabaseComponent>(*component);
-        steps = std::make_shared<DatabasePage>(DatabasePageServices{
-            .component = spy.get(),
-            .registry = registry.get(),
-            .fileSystem = fileSystem.get(),
-            .commandRunner = &runner,
-            .SplitCommandLine = [] { return Texts{L"", L"t7", L"D:\\Exam"}; },
-            .programFolder = programFolder,
-            .clock = &clock,
-            .timeStamp = [] { return std::wstring(kStamp); }});
+        steps = std::make_shared<DatabasePage>(
+            DatabasePageServices{.component = spy.get(),
+                                 .registry = registry.get(),
+                                 .fileSystem = fileSystem.get(),
+                                 .commandRunner = &runner,
+                                 .SplitCommandLine =
+                                     [] {
+                                         return Texts{L"", L"t7", L"D:\\Exam"};
+                                     },
+                                 .programFolder = programFolder,
+                                 .clock = &clock,
+                                 .timeStamp = [] { return std::wstring(kStamp); }});
         dialog = std::make_unique<frmDBAPwd>(runtime);
         page = std::make_unique<frmNamePWD>(runtime, values, *dialog, DatabasePage::hooks(steps));
     }
@@ -211,23 +216,29 @@ protected:
         const std::string md5 = toUtf8(DatabasePage::GetMD5Lower(name + L":" + password));
         const std::string hex = toUtf8(sqltext::StrToHex(password));
         const std::string plain = toUtf8(name);
-        EXPECT_EQ(query(database, "select NAME, Password, PWD, ROLE, UserCode, CHINESENAME from USERINFO where NAME = N'" +
-                                      n + "'"),
-                  Rows{plain + "|" + md5 + "|" + hex + "|0|" + (kept.empty() ? plain + "|" + plain : kept)});
-        EXPECT_EQ(query(database, "select r.RoleID from UserRole r join USERINFO u on u.USERID = r.UserID where u.NAME = N'" +
-                                      n + "'"),
-                  Rows{"0"});
-        EXPECT_EQ(query(database, "select c.CourseID from CoursesUsers c join USERINFO u on u.USERID = c.UserID "
-                                  "where u.NAME = N'" + n + "'"),
+        EXPECT_EQ(
+            query(database,
+                  "select NAME, Password, PWD, ROLE, UserCode, CHINESENAME from USERINFO where NAME = N'" +
+                      n + "'"),
+            Rows{plain + "|" + md5 + "|" + hex + "|0|" + (kept.empty() ? plain + "|" + plain : kept)});
+        EXPECT_EQ(
+            query(database,
+                  "select r.RoleID from UserRole r join USERINFO u on u.USERID = r.UserID where u.NAME = N'" +
+                      n + "'"),
+            Rows{"0"});
+        EXPECT_EQ(query(database,
+                        "select c.CourseID from CoursesUsers c join USERINFO u on u.USERID = c.UserID "
+                        "where u.NAME = N'" +
+                            n + "'"),
                   Rows{"-1"});
     }
 
     // The seven values, the two credentials scrambled with the key.
     void expectSettings(const std::wstring& database, const std::wstring& name, const std::wstring& password,
                         const wchar_t* oldData) {
-        EXPECT_EQ(recordingHive->setNames, (std::vector<std::string>{"SystemDBHost", "SystemDBName", "DBUser",
-                                                                     "DBUserPassword", "IfOldData", "OnLineStatus",
-                                                                     "ifDataSucceed"}));
+        EXPECT_EQ(recordingHive->setNames,
+                  (std::vector<std::string>{"SystemDBHost", "SystemDBName", "DBUser", "DBUserPassword",
+                                            "IfOldData", "OnLineStatus", "ifDataSucceed"}));
         EXPECT_EQ(setting(L"DB", L"SystemDBHost"), L"192.168.1.10");
         EXPECT_EQ(setting(L"DB", L"SystemDBName"), database);
         for (auto [key, plain] : {std::pair{L"DBUser", name}, std::pair{L"DBUserPassword", password}}) {
@@ -264,7 +275,8 @@ TEST_F(DatabasePageTest, ANewServerGetsBothDatabasesTheLoginTheAccountTheSetting
     // The hourglass shows while the examination database is made and filled.
     std::vector<MousePointer> pointers;
     spy->failWhen = [&](const test::SpyCall& call) -> std::optional<AppError> {
-        if (call.operation == L"Execute" || call.operation == L"ExecuteIn") pointers.push_back(page->mousePointer());
+        if (call.operation == L"Execute" || call.operation == L"ExecuteIn")
+            pointers.push_back(page->mousePointer());
         return std::nullopt;
     };
     ok();
@@ -274,9 +286,10 @@ TEST_F(DatabasePageTest, ANewServerGetsBothDatabasesTheLoginTheAccountTheSetting
                                                    MousePointer::Hourglass}));
     EXPECT_EQ(page->mousePointer(), MousePointer::Default);
     spy->failWhen = nullptr;
-    EXPECT_EQ(spy->texts(L"Execute"),
-              (Texts{L"CREATE DATABASE OstrelLog ON (NAME =OstrelLog ,FILENAME = 'D:\\Exam\\Data\\OstrelLog.mdf' )",
-                     L"CREATE DATABASE T7 ON (NAME =T7 ,FILENAME = 'D:\\Exam\\Data\\T7.mdf' )"}));
+    EXPECT_EQ(
+        spy->texts(L"Execute"),
+        (Texts{L"CREATE DATABASE OstrelLog ON (NAME =OstrelLog ,FILENAME = 'D:\\Exam\\Data\\OstrelLog.mdf' )",
+               L"CREATE DATABASE T7 ON (NAME =T7 ,FILENAME = 'D:\\Exam\\Data\\T7.mdf' )"}));
     EXPECT_TRUE(std::filesystem::exists(exam / "Data" / "T7.mdf"));
     EXPECT_TRUE(std::filesystem::exists(exam / "Data" / "OstrelLog.mdf"));
     // Schema and rows into T7, then the log script into the log database.
@@ -290,8 +303,8 @@ TEST_F(DatabasePageTest, ANewServerGetsBothDatabasesTheLoginTheAccountTheSetting
     EXPECT_EQ(boxTexts(), Texts{kSuccess});
     EXPECT_TRUE(values.ifDataSucceedWritten);
     Texts expected(2, sqltext::loginScript(L"admin", L"T7"));
-    for (const std::wstring& s : sqltext::accountStatements(L"admin", DatabasePage::GetMD5Lower(L"admin:Exam2026"),
-                                                            L"4578616D32303236")) {
+    for (const std::wstring& s : sqltext::accountStatements(
+             L"admin", DatabasePage::GetMD5Lower(L"admin:Exam2026"), L"4578616D32303236")) {
         expected.push_back(s);
     }
     EXPECT_EQ(spy->texts(L"ExecuteIn"), expected);
@@ -493,7 +506,8 @@ TEST_P(PasswordLengthTest, TheAccountRowTakesAtMost25Characters) {
         return;
     }
     ASSERT_EQ(boxTexts().size(), 2u);  // the page's box, then ShowError's
-    EXPECT_EQ(boxTexts()[0].rfind(L"错误号：" + std::to_wstring(databaseComponentError(8152)) + L"\r\n", 0), 0u)
+    EXPECT_EQ(boxTexts()[0].rfind(L"错误号：" + std::to_wstring(databaseComponentError(8152)) + L"\r\n", 0),
+              0u)
         << toUtf8(boxTexts()[0]);
     EXPECT_TRUE(showing(L"frameOstrel"));
     EXPECT_NE(test::readFileBytes(programFolder / "ErrorLog.TXT").find("cmdOK_Click"), std::string::npos);
@@ -515,7 +529,8 @@ TEST_F(DatabasePageTest, AFailingScriptKeepsTheStepAndTheNextOkCreatesATimestamp
     EXPECT_TRUE(showing(L"frameSQL"));
     EXPECT_EQ(page->mousePointer(), MousePointer::Default);
     ASSERT_EQ(boxTexts().size(), 2u);
-    EXPECT_EQ(boxTexts()[0].rfind(L"错误号：" + std::to_wstring(databaseComponentError(208)) + L"\r\n", 0), 0u)
+    EXPECT_EQ(boxTexts()[0].rfind(L"错误号：" + std::to_wstring(databaseComponentError(208)) + L"\r\n", 0),
+              0u)
         << toUtf8(boxTexts()[0]);
     EXPECT_TRUE(std::filesystem::exists(programFolder / "ErrorLog.TXT"));
 
@@ -564,7 +579,8 @@ class WebConfigCaseTest : public DatabasePageTest, public ::testing::WithParamIn
 TEST_P(WebConfigCaseTest, TheAdministratorStepCompletesOrCanBeRepeated) {
     makeMachine({"--sql-pwd", "Sa2026pwd", "--sa-password", "Sa2026pwd"});
     std::filesystem::remove(exam / "WebRoot" / "web.config");
-    if (!GetParam().content.empty()) test::writeFileBytes(exam / "WebRoot" / "web.config", GetParam().content);
+    if (!GetParam().content.empty())
+        test::writeFileBytes(exam / "WebRoot" / "web.config", GetParam().content);
     page->show();
     runNewInstallation(L"admin", L"Exam2026");
     if (GetParam().completes) {
@@ -590,11 +606,13 @@ TEST_P(WebConfigCaseTest, TheAdministratorStepCompletesOrCanBeRepeated) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, WebConfigCaseTest,
-    ::testing::Values(ConfigCase{"Missing", "", true}, ConfigCase{"Malformed", "<configuration><connectionStrings>", false},
-                      ConfigCase{"NameInOtherCase",
-                                 "<configuration><connectionStrings><add name=\"ostrel\" connectionString=\"\"/>"
-                                 "</connectionStrings></configuration>",
-                                 false}),
+    ::testing::Values(ConfigCase{"Missing", "", true},
+                      ConfigCase{"Malformed", "<configuration><connectionStrings>", false},
+                      ConfigCase{
+                          "NameInOtherCase",
+                          "<configuration><connectionStrings><add name=\"ostrel\" connectionString=\"\"/>"
+                          "</connectionStrings></configuration>",
+                          false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DatabasePageTest, APastedNameWithABlankAndAnApostropheIsProvisionedAsTyped) {

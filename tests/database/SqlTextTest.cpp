@@ -1,6 +1,6 @@
-#include "database/SqlText.h"
-
 #include <gtest/gtest.h>
+
+#include "database/SqlText.h"
 
 namespace t7::sqltext {
 namespace {
@@ -35,8 +35,11 @@ TEST(SqlTextTest, PlainNamesGiveTheExactStatementTexts) {
               L"if not exists(select * from userrole ur,userinfo u where ur.userid=u.userid and roleid=0 "
               L"and u.name='admin')\r\n"
               L" insert into userrole(userid,roleid) select userid,0 from userinfo where name='admin'\r\n");
-    EXPECT_EQ(statements[2], L"delete from CoursesUsers where UserID=(select userid from userinfo where name='admin')");
-    EXPECT_EQ(statements[3], L" insert into CoursesUsers(userid,courseid) select userid,-1 from userinfo where name='admin'");
+    EXPECT_EQ(statements[2],
+              L"delete from CoursesUsers where UserID=(select userid from userinfo where name='admin')");
+    EXPECT_EQ(
+        statements[3],
+        L" insert into CoursesUsers(userid,courseid) select userid,-1 from userinfo where name='admin'");
 }
 
 TEST(SqlTextTest, OtherNamesAreEscapedForWhereTheyStand) {
@@ -49,14 +52,16 @@ TEST(SqlTextTest, OtherNamesAreEscapedForWhereTheyStand) {
     EXPECT_NE(script.find(L"name='o''b x'"), std::wstring::npos);
     EXPECT_NE(script.find(L"create login [o'b x] with password='o''b x', default_database=T7"),
               std::wstring::npos);
-    EXPECT_NE(script.find(L"create user [o'b x] for login [o'b x] with default_schema=dbo"), std::wstring::npos);
+    EXPECT_NE(script.find(L"create user [o'b x] for login [o'b x] with default_schema=dbo"),
+              std::wstring::npos);
     EXPECT_NE(script.find(L"exec sp_addrolemember 'db_owner','o''b x'"), std::wstring::npos);
     // A name holding a placeholder is written as typed.
     EXPECT_NE(loginScript(L"a@dbname", L"T7").find(L"drop user [a@dbname]"), std::wstring::npos);
 
     auto statements = accountStatements(L"x'; drop table userinfo --", L"m", L"h");
     for (const auto& s : statements) {
-        EXPECT_EQ(s.find(L"x';"), std::wstring::npos) << "unescaped apostrophe in: " << std::string(s.begin(), s.end());
+        EXPECT_EQ(s.find(L"x';"), std::wstring::npos)
+            << "unescaped apostrophe in: " << std::string(s.begin(), s.end());
     }
     // A data path with an apostrophe stays inside its literal.
     EXPECT_EQ(createDatabaseWithFile(L"T7", L"D:\\O'Neil\\Data"),

@@ -37,7 +37,8 @@ private:
 
 class SpyLogin : public dmo::Login {
 public:
-    SpyLogin(SpyDatabaseComponent& spy, std::shared_ptr<dmo::Login> real) : m_spy(spy), m_real(std::move(real)) {}
+    SpyLogin(SpyDatabaseComponent& spy, std::shared_ptr<dmo::Login> real)
+        : m_spy(spy), m_real(std::move(real)) {}
     std::wstring Name() const override { return m_real->Name(); }
     void SetName(const std::wstring& name) override { m_real->SetName(name); }
     void SetPassword(const std::wstring& oldPassword, const std::wstring& newPassword) override {
@@ -53,7 +54,8 @@ private:
 
 class SpyLogins : public dmo::Logins {
 public:
-    SpyLogins(SpyDatabaseComponent& spy, std::shared_ptr<dmo::Logins> real) : m_spy(spy), m_real(std::move(real)) {}
+    SpyLogins(SpyDatabaseComponent& spy, std::shared_ptr<dmo::Logins> real)
+        : m_spy(spy), m_real(std::move(real)) {}
     std::shared_ptr<dmo::Login> Item(const std::wstring& name) override {
         return std::make_shared<SpyLogin>(m_spy, m_real->Item(name));
     }
@@ -74,7 +76,8 @@ public:
         : m_spy(spy), m_real(std::move(real)) {}
     int32_t LoginTimeout() const override { return m_real->LoginTimeout(); }
     void SetLoginTimeout(int32_t seconds) override { m_real->SetLoginTimeout(seconds); }
-    void Connect(const std::wstring& server, const std::wstring& login, const std::wstring& password) override {
+    void Connect(const std::wstring& server, const std::wstring& login,
+                 const std::wstring& password) override {
         m_spy.record({L"Connect", server, login});
         m_real->Connect(server, login, password);
     }
@@ -100,7 +103,9 @@ public:
     std::shared_ptr<dmo::Databases> Databases() override {
         return std::make_shared<SpyDatabases>(m_spy, m_real->Databases());
     }
-    std::shared_ptr<dmo::Logins> Logins() override { return std::make_shared<SpyLogins>(m_spy, m_real->Logins()); }
+    std::shared_ptr<dmo::Logins> Logins() override {
+        return std::make_shared<SpyLogins>(m_spy, m_real->Logins());
+    }
 
 private:
     SpyDatabaseComponent& m_spy;
