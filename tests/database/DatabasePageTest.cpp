@@ -290,6 +290,14 @@ TEST_F(DatabasePageTest, ANewServerGetsBothDatabasesTheLoginTheAccountTheSetting
         spy->texts(L"Execute"),
         (Texts{L"CREATE DATABASE OstrelLog ON (NAME =OstrelLog ,FILENAME = 'D:\\Exam\\Data\\OstrelLog.mdf' )",
                L"CREATE DATABASE T7 ON (NAME =T7 ,FILENAME = 'D:\\Exam\\Data\\T7.mdf' )"}));
+    // Each creation is followed by a new connection as the administrator.
+    Texts afterCreation;
+    for (size_t i = 0; i + 2 < spy->calls.size(); ++i) {
+        if (spy->calls[i].operation != L"Execute") continue;
+        afterCreation.push_back(spy->calls[i + 1].operation + L" " + spy->calls[i + 2].operation + L" " +
+                                spy->calls[i + 2].target + L" " + spy->calls[i + 2].text);
+    }
+    EXPECT_EQ(afterCreation, Texts(2, L"Close Connect 192.168.1.10 sa"));
     EXPECT_TRUE(std::filesystem::exists(exam / "Data" / "T7.mdf"));
     EXPECT_TRUE(std::filesystem::exists(exam / "Data" / "OstrelLog.mdf"));
     // Schema and rows into T7, then the log script into the log database.
@@ -482,6 +490,37 @@ TEST_F(DatabasePageTest, AnEmptySaPasswordThePolicyRejectsKeepsTheServerStep) {
     EXPECT_EQ(at(L"txtSqlPwd").text(), L"");
     EXPECT_EQ(query("master", "select 1"), Rows{"1"});
 }
+
+struct EntryCheck {
+    const wchar_t* name;
+    const wchar_t* password;
+    const wchar_t* confirmation;
+    const wchar_t* message;
+};
+
+class EntryCheckTest : public DatabasePageTest, public ::testing::WithParamInterface<EntryCheck> {};
+
+TEST_P(EntryCheckTest, AFailingCheckShowsItsMessageAndWritesNothing) {
+    openPage({"--sql-pwd", "Sa2026pwd", "--sa-password", "Sa2026pwd"});
+    page->ShowAdminSetting();
+    at(L"txtOstrelUser").setText(GetParam().name);
+    at(L"txtOstrelPwd").setText(GetParam().password);
+    at(L"txtOstrelPwdConfirm").setText(GetParam().confirmation);
+    ok();
+    ASSERT_EQ(backend.messageBoxes().size(), 1u);
+    EXPECT_EQ(backend.messageBoxes()[0].request.text, GetParam().message);
+    EXPECT_EQ(backend.messageBoxes()[0].request.shownTitle(), kApplicationTitle);
+    EXPECT_TRUE(showing(L"frameOstrel"));
+    EXPECT_TRUE(spy->texts(L"ExecuteIn").empty());
+    EXPECT_TRUE(spy->targets(L"LoginExists").empty());
+    EXPECT_TRUE(recordingHive->setNames.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, EntryCheckTest,
+    ::testing::Values(EntryCheck{L"", L"a", L"a", L"用户名不能为空!"},
+                      EntryCheck{L"sa", L"a", L"a", L"不能将Vessa考试系统的管理员设置成sa,请使用其它用户名!"},
+                      EntryCheck{L"admin", L"Exam2026", L"exam2026", L"两次输入的密码不相同！"}));
 
 TEST_F(DatabasePageTest, APasswordThePolicyRejectsIsReportedWithoutLogAndLeavesTheRegistryUntouched) {
     openPage({"--sql-pwd", "Sa2026pwd", "--sa-password", "Sa2026pwd"});
