@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -122,6 +124,30 @@ TEST_F(MachineDatabaseComponentTest, DataFileOfAWindowsPathLandsInTheMachineFold
     server->ExecuteImmediate(L"CREATE DATABASE T7 ON (NAME =T7 ,FILENAME = 'D:\\exam\\DATA\\T7.mdf' )");
     EXPECT_TRUE(std::filesystem::exists(m_dir.path() / "drive_d" / "Exam" / "Data" / "T7.mdf"));
     EXPECT_TRUE(std::filesystem::exists(m_dir.path() / "drive_d" / "Exam" / "Data" / "T7_log.ldf"));
+}
+
+TEST_F(MachineDatabaseComponentTest, LoginWaitBoundsAnAttemptOnABusyServer) {
+    setServiceRunning(true);
+    // Another process holds the master catalog: the server cannot answer.
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open((m_machine.sqlServerFolder() / "master.mdf").c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+
+    auto server = m_app.NewSQLServer();
+    server->SetLoginTimeout(1);
+    auto start = std::chrono::steady_clock::now();
+    try {
+        server->Connect(L"(local)", L"sa", L"");
+        ADD_FAILURE() << "connected to a server that cannot answer";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.number(), kUnreachable);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(server->IsConnected());
+    sqlite3_exec(holder, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
 }
 
 }  // namespace
