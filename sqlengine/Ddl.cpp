@@ -661,6 +661,12 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
             "UPDATE main._t7_columns SET default_id = NULL, default_text = NULL WHERE default_id = ?"));
         q.bind(1, id);
         q.run();
+        for (ColumnInfo& c : t.columns) {
+            if (c.defaultId == id) {
+                c.defaultId = 0;
+                c.defaultText.clear();
+            }
+        }
     }
     Query q(cached("DELETE FROM main._t7_objects WHERE id = ?"));
     q.bind(1, id);
@@ -801,11 +807,17 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
             break;
         case AlterAction::DropConstraint:
             for (const std::string& n : s.names) {
-                Query q(cached("SELECT id, xtype FROM main._t7_objects WHERE name = ? AND parent_obj = ?"));
-                q.bind(1, n).bind(2, t.id);
-                if (!q.step()) throw SqlError(3728, "'" + n + "' is not a constraint.");
-                long long id = q.integer(0);
-                std::string xt = q.text(1);
+                long long id = 0;
+                std::string xt;
+                {
+                    // Read and let go of the row: a pending read blocks DROP INDEX.
+                    Query q(
+                        cached("SELECT id, xtype FROM main._t7_objects WHERE name = ? AND parent_obj = ?"));
+                    q.bind(1, n).bind(2, t.id);
+                    if (!q.step()) throw SqlError(3728, "'" + n + "' is not a constraint.");
+                    id = q.integer(0);
+                    xt = q.text(1);
+                }
                 if (xt == "TR") throw SqlError(3728, "'" + n + "' is not a constraint.");
                 dropConstraint(t, id, xt, n);
             }

@@ -310,9 +310,12 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     BatchResult result;
     m_result = &result;
     m_vars.clear();
-    m_singleStatement = stmts.size() == 1 && stmts[0]->kind != StmtKind::Use &&
-                        stmts[0]->kind != StmtKind::If && stmts[0]->kind != StmtKind::While &&
-                        stmts[0]->kind != StmtKind::Block;
+    // One plain statement needs no savepoint of its own (see runLeaf).
+    static const StmtKind compound[] = {StmtKind::Use,       StmtKind::If,          StmtKind::While,
+                                        StmtKind::Block,     StmtKind::Transaction, StmtKind::Exec,
+                                        StmtKind::ExecString};
+    m_singleStatement = stmts.size() == 1 && std::find(std::begin(compound), std::end(compound),
+                                                       stmts[0]->kind) == std::end(compound);
     try {
         begin();
         refreshCatalog();
@@ -389,6 +392,16 @@ SessionImpl::Flow SessionImpl::run(const Stmt& s) {
             return Flow::Normal;
         case StmtKind::Transaction:
             runTransaction(static_cast<const TransactionStmt&>(s).action);
+            return Flow::Normal;
+        case StmtKind::Exec:
+        case StmtKind::ExecString:
+            // A procedure or dynamic batch is not atomic as a whole: each of
+            // its statements is, and those before a failure stay.
+            try {
+                runStatement(s);
+            } catch (const SqliteError& e) {
+                throw mapError(e);
+            }
             return Flow::Normal;
         default:
             return runLeaf(s);
@@ -872,8 +885,9 @@ void SessionImpl::runInsert(const InsertStmt& s) {
             Query cur(cached("SELECT ident_current FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
             cur.bind(1, t->id).bind(2, static_cast<long long>(c.colid));
             bool has = cur.step() && !cur.isNull(0);
-            long long now = has ? cur.integer(0) : 0;
-            if (!has || (c.step > 0 ? v > now : v < now)) {
+            // Before any value was generated the seed is where counting starts.
+            long long now = has ? cur.integer(0) : c.seed - c.step;
+            if (c.step > 0 ? v > now : v < now) {
                 Query up(
                     cached("UPDATE main._t7_columns SET ident_current = ? WHERE table_id = ? AND colid = ?"));
                 up.bind(1, v).bind(2, t->id).bind(3, static_cast<long long>(c.colid));

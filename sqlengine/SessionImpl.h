@@ -248,6 +248,8 @@ private:
     Kind kindOf(const Expr& e);
     const ColumnInfo* findColumn(const Expr& col);
     void function(const Expr& e, std::string& out);
+    bool isDateTime(const Expr& e);
+    void operand(const Expr& e, const Expr& other, std::string& out);
     void tableRef(const TableRef& t, std::string& out);
     void addEntries(const TableRef& t, std::vector<Entry>& entries);
     std::string literalOrParam(const Value& v);

@@ -345,10 +345,17 @@ void Translator::expr(const Expr& e, std::string& out) {
                 out += "))";
                 return;
             }
+            bool comparison = op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=";
             out += "(";
-            expr(*e.args[0], out);
+            if (comparison)
+                operand(*e.args[0], *e.args[1], out);
+            else
+                expr(*e.args[0], out);
             out += " " + op + " ";
-            expr(*e.args[1], out);
+            if (comparison)
+                operand(*e.args[1], *e.args[0], out);
+            else
+                expr(*e.args[1], out);
             out += ")";
             return;
         }
@@ -404,9 +411,9 @@ void Translator::expr(const Expr& e, std::string& out) {
             out += "(";
             expr(*e.args[0], out);
             out += e.negated ? " NOT BETWEEN " : " BETWEEN ";
-            expr(*e.args[1], out);
+            operand(*e.args[1], *e.args[0], out);
             out += " AND ";
-            expr(*e.args[2], out);
+            operand(*e.args[2], *e.args[0], out);
             out += ")";
             return;
         case ExprKind::Like: {
@@ -459,6 +466,32 @@ void Translator::expr(const Expr& e, std::string& out) {
         case ExprKind::Default:
             throw SqlError(102, "Incorrect syntax near the keyword 'DEFAULT'.");
     }
+}
+
+bool Translator::isDateTime(const Expr& e) {
+    if (e.kind == ExprKind::Column) {
+        const ColumnInfo* c = findColumn(e);
+        return c && typeClass(c->type.name) == TypeClass::DateTime;
+    }
+    if (e.kind == ExprKind::Cast) return typeClass(e.type.name) == TypeClass::DateTime;
+    if (e.kind == ExprKind::Function) return e.text == "getdate" || e.text == "dateadd";
+    if (e.kind == ExprKind::Variable) {
+        auto it = m_s.m_vars.find(e.text);
+        return it != m_s.m_vars.end() && typeClass(it->second.type.name) == TypeClass::DateTime;
+    }
+    return false;
+}
+
+void Translator::operand(const Expr& e, const Expr& other, std::string& out) {
+    // A string compared with a datetime is converted to one, as the server
+    // does by type precedence; stored datetimes then compare as text.
+    if (e.kind == ExprKind::String && isDateTime(other)) {
+        TypeSpec t;
+        t.name = "datetime";
+        out += quoteString(convertValue(Value::text(e.text), t, ConvertMode::Cast).s);
+        return;
+    }
+    expr(e, out);
 }
 
 void Translator::function(const Expr& e, std::string& out) {

@@ -8,65 +8,14 @@
 #include <vector>
 
 #include "sqlengine/Engine.h"
+#include "sqlengine/EngineFixture.h"
 
 namespace {
 
+using namespace enginetest;
 namespace fs = std::filesystem;
 using sqlengine::Server;
-using sqlengine::Session;
 using sqlengine::SqlError;
-using Rows = std::vector<std::string>;
-
-fs::path freshFolder(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("t7engine_" + std::to_string(::getpid()) + "_" + name);
-    fs::remove_all(dir);
-    return dir;
-}
-
-class EngineTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        m_dir = freshFolder(name);
-        m_server = Server::open(m_dir / "sqlserver");
-        m_session = m_server->connect("sa", "");
-        m_session->executeBatch("CREATE DATABASE T7");
-        m_session->useDatabase("T7");
-    }
-    void TearDown() override {
-        m_session.reset();
-        m_server.reset();
-        fs::remove_all(m_dir);
-    }
-    sqlengine::BatchResult run(const std::string& sql) { return m_session->executeBatch(sql); }
-    // The rows of the last result set, cells joined by '|', NULL as "NULL".
-    Rows rows(const std::string& sql) {
-        auto r = run(sql);
-        Rows out;
-        if (r.resultSets.empty()) return out;
-        for (const auto& row : r.resultSets.back().rows) {
-            std::string line;
-            for (size_t i = 0; i < row.size(); ++i) line += (i ? "|" : "") + (row[i] ? *row[i] : "NULL");
-            out.push_back(line);
-        }
-        return out;
-    }
-    int errorOf(const std::string& sql) {
-        try {
-            run(sql);
-        } catch (const SqlError& e) {
-            m_lastMessage = e.message();
-            return e.number();
-        }
-        return 0;
-    }
-    fs::path m_dir;
-    std::unique_ptr<Server> m_server;
-    std::unique_ptr<Session> m_session;
-    std::string m_lastMessage;
-};
 
 // ---- statement families, each case a script and its result or error ----
 
@@ -213,6 +162,10 @@ const ScriptCase kFunctions[] = {
     {"IntegerDivision", "", "SELECT 7 / 2, 7 % 2, -7 / 2", {"3|1|-3"}},
     {"NullConcatenation", "", "SELECT 'a' + NULL", {"NULL"}},
     {"NumberPlusNumericText", "", "DECLARE @s varchar(5); SET @s = '5'; SELECT @s + 1", {"6"}},
+    {"DatetimeComparedWithLooseText",
+     "CREATE TABLE t (d datetime); INSERT t VALUES ('2006-1-5 8:00')",
+     "SELECT count(*) FROM t WHERE d > '2006-1-5' AND d BETWEEN '1/1/2006' AND '2006-12-31'",
+     {"1"}},
     {"CaseSimpleAndSearched",
      "",
      "SELECT CASE 2 WHEN 1 THEN 'one' WHEN 2 THEN 'two' END, CASE WHEN 1 > 2 THEN 'x' ELSE 'y' END",
