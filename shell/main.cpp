@@ -7,12 +7,16 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "database/DatabasePage.h"
 #include "forms/GuiBackend.h"
 #include "forms/ScriptRecorder.h"
 #include "platform/machine/ApplicationHostStore.h"
+#include "platform/machine/MachineDatabaseComponent.h"
 #include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineFolder.h"
 #include "platform/machine/MachineRegistryHive.h"
+#include "platform/posix/PosixCommandRunner.h"
+#include "platform/posix/SystemClock.h"
 #include "settings/CRegistry.h"
 #include "shell/CommandLine.h"
 #include "shell/Global.h"
@@ -68,6 +72,25 @@ int main(int argc, char** argv) {
     t7::ApplicationHostStore webStore(machine.applicationHostConfig(), fileSystem,
                                       [&values] { return values.IPArray; });
     t7::attachWebServerStore(services.web, webStore);
+
+    // The database page works on the machine's embedded database server,
+    // which answers to the names start-up puts into IPArray.
+    t7::MachineApplication databaseServer(
+        t7::MachineDatabaseOptions{.serverFolder = machine.sqlServerFolder(),
+                                   .machineName = t7::mdlIPArray::GetLocalComputerName(*network),
+                                   .localNames = [&values] { return values.IPArray; },
+                                   .mapPath = t7::fileSystemPathMapper(fileSystem)});
+    t7::PosixCommandRunner commandRunner = t7::PosixCommandRunner::forRunningProgram();
+    const t7::SystemClock clock;
+    services.database = t7::DatabasePage::hooks(std::make_shared<t7::DatabasePage>(
+        t7::DatabasePageServices{.component = &databaseServer,
+                                 .registry = &registry,
+                                 .fileSystem = &fileSystem,
+                                 .commandRunner = &commandRunner,
+                                 .SplitCommandLine = [&] { return t7::SplitCommandLine(process); },
+                                 .programFolder = std::filesystem::path(t7::toUtf8(process.programFolder())),
+                                 .clock = &clock,
+                                 .timeStamp = {}}));
 
     if (switches.silent) {
         t7::SilentRunOptions options;
