@@ -10,24 +10,24 @@ namespace {
 constexpr int32_t kInvalidPropertyValue = 380;
 }
 
-Control::Control(Form& form, ControlSpec spec, int index)
+Control::Control(Form& form, ControlDef def, int index)
     : m_form(form),
-      m_spec(std::move(spec)),
+      m_def(std::move(def)),
       m_index(index),
-      m_text(m_spec.text),
-      m_visible(m_spec.visible),
-      m_enabled(m_spec.enabled),
-      m_tabIndex(m_spec.tabIndex),
-      m_value(m_spec.value) {}
+      m_text(m_def.text),
+      m_visible(m_def.visible),
+      m_enabled(m_def.enabled),
+      m_tabIndex(m_def.tabIndex),
+      m_value(m_def.value) {}
 
 std::wstring Control::displayName() const {
-    if (m_index < 0) return m_spec.name;
-    return m_spec.name + L"(" + std::to_wstring(m_index) + L")";
+    if (m_index < 0) return m_def.name;
+    return m_def.name + L"(" + std::to_wstring(m_index) + L")";
 }
 
 Control* Control::parent() const {
-    if (m_spec.parent.empty()) return nullptr;
-    return &m_form.control(m_spec.parent);
+    if (m_def.parent.empty()) return nullptr;
+    return &m_form.control(m_def.parent);
 }
 
 void Control::notify(ControlProperty what) {
@@ -36,13 +36,13 @@ void Control::notify(ControlProperty what) {
 
 void Control::raiseChangeIfEditable() {
     const bool editable =
-        m_spec.kind == ControlKind::TextBox ||
-        (m_spec.kind == ControlKind::ComboBox && m_spec.comboStyle == ComboStyle::DropDownCombo);
+        m_def.kind == ControlKind::TextBox ||
+        (m_def.kind == ControlKind::ComboBox && m_def.comboStyle == ComboStyle::DropDownCombo);
     if (editable) m_form.raiseChange(*this);
 }
 
 void Control::setText(const std::wstring& text) {
-    if (m_spec.kind == ControlKind::ComboBox && m_spec.comboStyle == ComboStyle::DropDownList) {
+    if (m_def.kind == ControlKind::ComboBox && m_def.comboStyle == ComboStyle::DropDownList) {
         // A drop-down list shows only its items: setting the text selects
         // the matching item, as the classic control does.
         const int found = findItem(text);
@@ -59,21 +59,21 @@ void Control::setText(const std::wstring& text) {
 }
 
 void Control::setLeft(int left) {
-    move(left, m_spec.top);
+    move(left, m_def.top);
 }
 void Control::setTop(int top) {
-    move(m_spec.left, top);
+    move(m_def.left, top);
 }
 
 void Control::move(int left, int top) {
-    m_spec.left = left;
-    m_spec.top = top;
+    m_def.left = left;
+    m_def.top = top;
     notify(ControlProperty::Geometry);
 }
 
 void Control::setSize(int width, int height) {
-    m_spec.width = width;
-    m_spec.height = height;
+    m_def.width = width;
+    m_def.height = height;
     notify(ControlProperty::Geometry);
 }
 
@@ -107,16 +107,16 @@ void Control::setTabIndex(int tabIndex) {
 }
 
 const Font& Control::font() const {
-    return m_spec.font ? *m_spec.font : m_form.layout().font;
+    return m_def.font ? *m_def.font : m_form.layout().font;
 }
 
 void Control::setFont(const Font& font) {
-    m_spec.font = font;
+    m_def.font = font;
     notify(ControlProperty::Font);
 }
 
 void Control::setAlignment(TextAlign alignment) {
-    m_spec.alignment = alignment;
+    m_def.alignment = alignment;
     notify(ControlProperty::Alignment);
 }
 
@@ -128,7 +128,7 @@ void Control::addItem(const std::wstring& item) {
 void Control::clear() {
     m_list.clear();
     m_listIndex = -1;
-    if (m_spec.kind == ControlKind::ComboBox || m_spec.kind == ControlKind::ListBox) m_text.clear();
+    if (m_def.kind == ControlKind::ComboBox || m_def.kind == ControlKind::ListBox) m_text.clear();
     notify(ControlProperty::List);
     notify(ControlProperty::ListIndex);
 }
@@ -140,7 +140,7 @@ void Control::setListIndex(int index) {
     }
     m_listIndex = index;
     // A list's text is its selected item; a combo box shows it as its text.
-    if (m_spec.kind == ControlKind::ComboBox || m_spec.kind == ControlKind::ListBox) {
+    if (m_def.kind == ControlKind::ComboBox || m_def.kind == ControlKind::ListBox) {
         m_text = index >= 0 ? m_list[static_cast<size_t>(index)] : std::wstring();
         notify(ControlProperty::Text);
     }
@@ -156,7 +156,7 @@ int Control::findItem(const std::wstring& item) const {
 }
 
 void Control::setValue(bool value) {
-    if (m_spec.kind != ControlKind::OptionButton) {
+    if (m_def.kind != ControlKind::OptionButton) {
         m_value = value;
         notify(ControlProperty::Value);
         return;
@@ -207,7 +207,7 @@ void Control::click() {
                                                          L": it is hidden or disabled");
     }
     m_form.runtime().notify([&](IFormsObserver& o) { o.clicked(*this); });
-    if (m_spec.kind == ControlKind::OptionButton) {
+    if (m_def.kind == ControlKind::OptionButton) {
         setValue(true);
     } else {
         m_form.raiseClick(*this);

@@ -32,20 +32,20 @@ inline constexpr int kKeyEnter = 13;
 
 class Control {
 public:
-    Control(Form& form, ControlSpec spec, int index);
+    Control(Form& form, ControlDef def, int index);
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
 
     Form& form() const { return m_form; }
-    const std::wstring& name() const { return m_spec.name; }
+    const std::wstring& name() const { return m_def.name; }
     // Index within a control array; -1 for a single control.
     int index() const { return m_index; }
     // "optIP(2)" for an array element, else the name.
     std::wstring displayName() const;
-    ControlKind kind() const { return m_spec.kind; }
-    const ControlSpec& spec() const { return m_spec; }
+    ControlKind kind() const { return m_def.kind; }
+    const ControlDef& def() const { return m_def; }
     // Name of the holding frame; empty for the form.
-    const std::wstring& parentName() const { return m_spec.parent; }
+    const std::wstring& parentName() const { return m_def.parent; }
     Control* parent() const;
 
     // Caption and text are one property; both names are kept for the page
@@ -57,10 +57,10 @@ public:
     void setText(const std::wstring& text);
     void setCaption(const std::wstring& caption) { setText(caption); }
 
-    int left() const { return m_spec.left; }
-    int top() const { return m_spec.top; }
-    int width() const { return m_spec.width; }
-    int height() const { return m_spec.height; }
+    int left() const { return m_def.left; }
+    int top() const { return m_def.top; }
+    int width() const { return m_def.width; }
+    int height() const { return m_def.height; }
     void setLeft(int left);
     void setTop(int top);
     void move(int left, int top);
@@ -80,10 +80,10 @@ public:
     void setTabIndex(int tabIndex);
     const Font& font() const;
     void setFont(const Font& font);
-    TextAlign alignment() const { return m_spec.alignment; }
+    TextAlign alignment() const { return m_def.alignment; }
     void setAlignment(TextAlign alignment);
-    bool isDefault() const { return m_spec.isDefault; }
-    wchar_t passwordChar() const { return m_spec.passwordChar; }
+    bool isDefault() const { return m_def.isDefault; }
+    wchar_t passwordChar() const { return m_def.passwordChar; }
 
     // List and combo boxes. listIndex -1: nothing selected.
     const std::vector<std::wstring>& list() const { return m_list; }
@@ -127,7 +127,7 @@ private:
     void raiseChangeIfEditable();
 
     Form& m_form;
-    ControlSpec m_spec;
+    ControlDef m_def;
     int m_index;
     std::wstring m_text;
     bool m_visible;

@@ -35,8 +35,8 @@ void Form::load() {
     if (m_loaded) return;
     m_retired.clear();
     m_controls.clear();
-    for (const ControlSpec& spec : m_layout.controls) {
-        m_controls.push_back(std::make_unique<Control>(*this, spec, spec.isArray ? 0 : -1));
+    for (const ControlDef& def : m_layout.controls) {
+        m_controls.push_back(std::make_unique<Control>(*this, def, def.isArray ? 0 : -1));
     }
     m_caption = m_layout.caption;
     m_left = 0;
@@ -157,18 +157,18 @@ Control& Form::loadControl(const std::wstring& name, int index) {
         throw AppError(kControlArrayElementExists, L"Control array element '" + name + L"(" +
                                                        std::to_wstring(index) + L")' already exists");
     }
-    ControlSpec spec = first.spec();
-    spec.text = first.text();
-    spec.visible = false;
-    spec.enabled = first.enabled();
-    spec.value = false;
-    spec.isDefault = false;
+    ControlDef def = first.def();
+    def.text = first.text();
+    def.visible = false;
+    def.enabled = first.enabled();
+    def.value = false;
+    def.isDefault = false;
     // Insert after the last element so that controls() keeps arrays together.
     auto pos = m_controls.begin();
     for (auto it = m_controls.begin(); it != m_controls.end(); ++it) {
         if ((*it)->name() == name) pos = it + 1;
     }
-    auto inserted = m_controls.insert(pos, std::make_unique<Control>(*this, spec, index));
+    auto inserted = m_controls.insert(pos, std::make_unique<Control>(*this, def, index));
     Control& element = **inserted;
     if (m_view) m_view->controlAdded(element);
     return element;

@@ -2,9 +2,9 @@
 
 namespace t7 {
 
-const ControlSpec* FormLayout::find(const std::wstring& controlName) const {
-    for (const ControlSpec& spec : controls) {
-        if (spec.name == controlName) return &spec;
+const ControlDef* FormLayout::find(const std::wstring& controlName) const {
+    for (const ControlDef& def : controls) {
+        if (def.name == controlName) return &def;
     }
     return nullptr;
 }

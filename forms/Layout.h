@@ -44,7 +44,7 @@ inline constexpr int kNonClientHeight = 405;
 inline constexpr int kNoTabStop = -1;
 
 // One row of a layout table.
-struct ControlSpec {
+struct ControlDef {
     std::wstring name;
     ControlKind kind = ControlKind::Label;
     // Name of the holding frame; empty: the form itself.
@@ -89,10 +89,10 @@ struct FormLayout {
     // Dialogs are modal, fixed, without minimise box; pages are windows.
     bool dialog = false;
     Font font;
-    std::vector<ControlSpec> controls;
+    std::vector<ControlDef> controls;
 
     // The row of `controlName`, or nullptr.
-    const ControlSpec* find(const std::wstring& controlName) const;
+    const ControlDef* find(const std::wstring& controlName) const;
 };
 
 }  // namespace t7

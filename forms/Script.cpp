@@ -30,7 +30,7 @@ bool isIdentifier(const std::wstring& name) {
 // Reads "FORM.CONTROL" or "FORM.CONTROL(N)" and checks it against the
 // layouts.
 void parseTarget(const std::wstring& text, int line, const std::vector<const FormLayout*>& layouts,
-                 ScriptAction& action, const ControlSpec*& spec) {
+                 ScriptAction& action, const ControlDef*& def) {
     const size_t dot = text.find(L'.');
     if (dot == std::wstring::npos) {
         throw ScriptError(line, "expected FORM.CONTROL, found '" + toUtf8(text) + "'");
@@ -61,26 +61,26 @@ void parseTarget(const std::wstring& text, int line, const std::vector<const For
         if (l->name == action.form) layout = l;
     }
     if (!layout) throw ScriptError(line, "unknown form '" + toUtf8(action.form) + "'");
-    spec = layout->find(action.control);
-    if (!spec) {
+    def = layout->find(action.control);
+    if (!def) {
         throw ScriptError(line,
                           "unknown control '" + toUtf8(action.form) + "." + toUtf8(action.control) + "'");
     }
-    if (spec->isArray && action.index < 0) {
+    if (def->isArray && action.index < 0) {
         throw ScriptError(line, "control '" + toUtf8(action.control) + "' is a control array: write " +
                                     toUtf8(action.control) + "(INDEX)");
     }
-    if (!spec->isArray && action.index >= 0) {
+    if (!def->isArray && action.index >= 0) {
         throw ScriptError(line, "control '" + toUtf8(action.control) + "' is not a control array");
     }
 }
 
-void requireKind(const ControlSpec& spec, int line, std::initializer_list<ControlKind> kinds,
+void requireKind(const ControlDef& def, int line, std::initializer_list<ControlKind> kinds,
                  const char* what) {
     for (ControlKind k : kinds) {
-        if (spec.kind == k) return;
+        if (def.kind == k) return;
     }
-    throw ScriptError(line, "cannot " + std::string(what) + " control '" + toUtf8(spec.name) + "'");
+    throw ScriptError(line, "cannot " + std::string(what) + " control '" + toUtf8(def.name) + "'");
 }
 
 ScriptAction parseLine(const std::wstring& body, int line, const std::vector<const FormLayout*>& layouts) {
@@ -92,7 +92,7 @@ ScriptAction parseLine(const std::wstring& body, int line, const std::vector<con
     // The text of set and type runs to the end of the line, blanks included.
     std::wstring rest = body.substr(space);
     while (!rest.empty() && std::iswspace(static_cast<wint_t>(rest.front()))) rest.erase(0, 1);
-    const ControlSpec* spec = nullptr;
+    const ControlDef* def = nullptr;
 
     if (keyword == L"answer") {
         action.kind = ActionKind::Answer;
@@ -110,8 +110,8 @@ ScriptAction parseLine(const std::wstring& body, int line, const std::vector<con
     }
     if (keyword == L"click") {
         action.kind = ActionKind::Click;
-        parseTarget(trim(rest), line, layouts, action, spec);
-        requireKind(*spec, line, {ControlKind::CommandButton, ControlKind::OptionButton}, "click");
+        parseTarget(trim(rest), line, layouts, action, def);
+        requireKind(*def, line, {ControlKind::CommandButton, ControlKind::OptionButton}, "click");
         return action;
     }
     if (keyword == L"set" || keyword == L"type") {
@@ -120,9 +120,9 @@ ScriptAction parseLine(const std::wstring& body, int line, const std::vector<con
         if (eq == std::wstring::npos) {
             throw ScriptError(line, toUtf8(keyword) + " needs FORM.CONTROL=TEXT");
         }
-        parseTarget(trim(rest.substr(0, eq)), line, layouts, action, spec);
+        parseTarget(trim(rest.substr(0, eq)), line, layouts, action, def);
         action.text = rest.substr(eq + 1);
-        requireKind(*spec, line, {ControlKind::TextBox, ControlKind::ComboBox}, "enter text into");
+        requireKind(*def, line, {ControlKind::TextBox, ControlKind::ComboBox}, "enter text into");
         return action;
     }
     if (keyword == L"select") {
@@ -131,8 +131,8 @@ ScriptAction parseLine(const std::wstring& body, int line, const std::vector<con
         if (sep == std::wstring::npos) {
             throw ScriptError(line, "select needs FORM.CONTROL=ITEM or FORM.CONTROL#INDEX");
         }
-        parseTarget(trim(rest.substr(0, sep)), line, layouts, action, spec);
-        requireKind(*spec, line, {ControlKind::ListBox, ControlKind::ComboBox}, "select in");
+        parseTarget(trim(rest.substr(0, sep)), line, layouts, action, def);
+        requireKind(*def, line, {ControlKind::ListBox, ControlKind::ComboBox}, "select in");
         if (rest[sep] == L'=') {
             action.text = rest.substr(sep + 1);
         } else {

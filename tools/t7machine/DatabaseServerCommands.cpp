@@ -101,12 +101,12 @@ void initDatabaseServer(const MachineFolder& machine, const InitOptions& options
         if (!options.saPassword.empty()) {
             session->executeBatch("ALTER LOGIN [sa] WITH PASSWORD = " + literal(options.saPassword));
         }
-        for (const std::string& spec : options.databases) {
-            size_t eq = spec.find('=');
-            std::string name = spec.substr(0, eq);
-            if (name.empty()) throw CommandError{"--database needs a name: '" + spec + "'"};
+        for (const std::string& entry : options.databases) {
+            size_t eq = entry.find('=');
+            std::string name = entry.substr(0, eq);
+            if (name.empty()) throw CommandError{"--database needs a name: '" + entry + "'"};
             std::string script;
-            if (eq != std::string::npos) script = readScript(spec.substr(eq + 1));
+            if (eq != std::string::npos) script = readScript(entry.substr(eq + 1));
             session->useDatabase("master");
             session->executeBatch("CREATE DATABASE " + bracketed(name));
             if (eq != std::string::npos) {

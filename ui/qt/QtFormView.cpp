@@ -184,7 +184,7 @@ QWidget* QtFormView::createWidget(Control& control) {
         }
         case ControlKind::ComboBox: {
             auto* combo = new QComboBox(parent);
-            combo->setEditable(control.spec().comboStyle == ComboStyle::DropDownCombo);
+            combo->setEditable(control.def().comboStyle == ComboStyle::DropDownCombo);
             combo->setInsertPolicy(QComboBox::NoInsert);
             if (combo->lineEdit()) combo->lineEdit()->installEventFilter(this);
             widget = combo;
@@ -219,7 +219,7 @@ QWidget* QtFormView::createWidget(Control& control) {
         }
         case ControlKind::PictureBox:
         case ControlKind::Image: {
-            const QPixmap picture = bundledPicture(qs(control.spec().picture));
+            const QPixmap picture = bundledPicture(qs(control.def().picture));
             if (picture.isNull() && control.kind() == ControlKind::PictureBox) {
                 // An empty picture box shows its sunken border; one a pixel
                 // or two high is an etched separator.
@@ -247,8 +247,8 @@ QWidget* QtFormView::createWidget(Control& control) {
     }
     widget->setObjectName(objectNameOf(control));
     widget->setProperty(kControlProperty, QVariant::fromValue(static_cast<void*>(&control)));
-    if (!control.spec().toolTip.empty()) widget->setToolTip(qs(control.spec().toolTip));
-    if (const auto& color = control.spec().backColor) {
+    if (!control.def().toolTip.empty()) widget->setToolTip(qs(control.def().toolTip));
+    if (const auto& color = control.def().backColor) {
         QPalette palette = widget->palette();
         const QColor c(static_cast<QRgb>(*color));
         palette.setColor(QPalette::Window, c);

@@ -22,9 +22,9 @@
 namespace t7 {
 namespace {
 
-ControlSpec spec(const wchar_t* name, ControlKind kind, const wchar_t* text, int left, int top, int width,
+ControlDef def(const wchar_t* name, ControlKind kind, const wchar_t* text, int left, int top, int width,
                  int height, const wchar_t* parent = L"") {
-    ControlSpec s;
+    ControlDef s;
     s.name = name;
     s.kind = kind;
     s.text = text;
@@ -44,45 +44,45 @@ FormLayout sampleLayout(bool dialog) {
     layout.clientHeight = 4200;
     layout.dialog = dialog;
     auto& c = layout.controls;
-    ControlSpec head = spec(L"frameHead", ControlKind::Frame, L"看不见的标题", -120, -480, 6240, 1335);
+    ControlDef head = def(L"frameHead", ControlKind::Frame, L"看不见的标题", -120, -480, 6240, 1335);
     head.backColor = 0xFFFFFF;
     c.push_back(head);
-    ControlSpec title = spec(L"lblTitle", ControlKind::Label, L"IIS 配置", 360, 600, 810, 180, L"frameHead");
+    ControlDef title = def(L"lblTitle", ControlKind::Label, L"IIS 配置", 360, 600, 810, 180, L"frameHead");
     title.font = Font{L"宋体", 9, true};
     c.push_back(title);
-    c.push_back(spec(L"Line1", ControlKind::Line, L"", 10, 840, 5980, 0));
-    c.push_back(spec(L"frameStep", ControlKind::Frame, L"步骤", 240, 960, 3600, 1800));
-    ControlSpec first =
-        spec(L"optFirst", ControlKind::OptionButton, L"安装新的数据库", 240, 360, 2000, 255, L"frameStep");
+    c.push_back(def(L"Line1", ControlKind::Line, L"", 10, 840, 5980, 0));
+    c.push_back(def(L"frameStep", ControlKind::Frame, L"步骤", 240, 960, 3600, 1800));
+    ControlDef first =
+        def(L"optFirst", ControlKind::OptionButton, L"安装新的数据库", 240, 360, 2000, 255, L"frameStep");
     first.value = true;
     first.tabIndex = 0;
     c.push_back(first);
-    ControlSpec second = spec(L"optSecond", ControlKind::OptionButton, L"使用已安装过的数据库", 240, 720,
+    ControlDef second = def(L"optSecond", ControlKind::OptionButton, L"使用已安装过的数据库", 240, 720,
                               2200, 255, L"frameStep");
     second.tabIndex = 1;
     c.push_back(second);
-    ControlSpec name = spec(L"txtName", ControlKind::TextBox, L"", 240, 1080, 1695, 300, L"frameStep");
+    ControlDef name = def(L"txtName", ControlKind::TextBox, L"", 240, 1080, 1695, 300, L"frameStep");
     name.tabIndex = 2;
     c.push_back(name);
-    ControlSpec pwd = spec(L"txtPwd", ControlKind::TextBox, L"", 240, 2880, 1695, 300);
+    ControlDef pwd = def(L"txtPwd", ControlKind::TextBox, L"", 240, 2880, 1695, 300);
     pwd.passwordChar = L'*';
     pwd.tabIndex = 3;
     c.push_back(pwd);
-    ControlSpec combo = spec(L"cboChoice", ControlKind::ComboBox, L"", 2160, 2880, 1500, 300);
+    ControlDef combo = def(L"cboChoice", ControlKind::ComboBox, L"", 2160, 2880, 1500, 300);
     combo.comboStyle = ComboStyle::DropDownList;
     combo.tabIndex = 4;
     c.push_back(combo);
-    c.push_back(spec(L"lstItems", ControlKind::ListBox, L"", 4080, 960, 1680, 900));
-    ControlSpec element = spec(L"optIP", ControlKind::OptionButton, L"optIP", 4080, 2040, 1680, 180);
+    c.push_back(def(L"lstItems", ControlKind::ListBox, L"", 4080, 960, 1680, 900));
+    ControlDef element = def(L"optIP", ControlKind::OptionButton, L"optIP", 4080, 2040, 1680, 180);
     element.isArray = true;
     c.push_back(element);
-    c.push_back(spec(L"frameRoot", ControlKind::Frame, L"", -120, 3360, 6240, 1335));
-    c.push_back(spec(L"Picture2", ControlKind::PictureBox, L"", 1200, 240, 4800, 15, L"frameRoot"));
-    ControlSpec ok = spec(L"cmdOk", ControlKind::CommandButton, L"确定(&O)", 3360, 3720, 1125, 300);
+    c.push_back(def(L"frameRoot", ControlKind::Frame, L"", -120, 3360, 6240, 1335));
+    c.push_back(def(L"Picture2", ControlKind::PictureBox, L"", 1200, 240, 4800, 15, L"frameRoot"));
+    ControlDef ok = def(L"cmdOk", ControlKind::CommandButton, L"确定(&O)", 3360, 3720, 1125, 300);
     ok.isDefault = true;
     ok.tabIndex = 5;
     c.push_back(ok);
-    ControlSpec off = spec(L"cmdOff", ControlKind::CommandButton, L"取消(&C)", 4680, 3720, 1125, 300);
+    ControlDef off = def(L"cmdOff", ControlKind::CommandButton, L"取消(&C)", 4680, 3720, 1125, 300);
     off.enabled = false;
     c.push_back(off);
     return layout;
