@@ -77,6 +77,10 @@ pid_t PosixCommandRunner::spawn(const std::wstring& commandLine) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // The command runs out of sight, like a minimised console window: its
+    // output is not mixed into the wizard's own.
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
     int rc = searchPath ? posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ)
                         : posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
