@@ -80,10 +80,11 @@ long long SessionImpl::findObject(const std::string& name, std::string* xtype) {
 
 long long SessionImpl::addObject(const std::string& name, const std::string& xtype, long long parent,
                                  const std::string& definition) {
-    if (findObject(name))
-        throw SqlError(2714, "There is already an object named '" + name + "' in the database.");
+    // One statement tests the name and adds the row: after each schema
+    // change SQLite prepares every statement again, so fewer is faster.
     Query q(cached(
-        "INSERT INTO main._t7_objects(name, xtype, parent_obj, definition, crdate) VALUES (?, ?, ?, ?, ?)"));
+        "INSERT INTO main._t7_objects(name, xtype, parent_obj, definition, crdate) SELECT ?1, ?2, ?3, ?4, ?5 "
+        "WHERE NOT EXISTS (SELECT 1 FROM main._t7_objects WHERE name = ?1)"));
     q.bind(1, name).bind(2, xtype).bind(3, parent);
     if (definition.empty())
         q.bindNull(4);
@@ -91,6 +92,8 @@ long long SessionImpl::addObject(const std::string& name, const std::string& xty
         q.bind(4, definition);
     q.bind(5, currentDateTime());
     q.run();
+    if (sqlite3_changes(m_db) == 0)
+        throw SqlError(2714, "There is already an object named '" + name + "' in the database.");
     return sqlite3_last_insert_rowid(m_db);
 }
 
@@ -927,7 +930,17 @@ void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
         .bind(4, static_cast<long long>(s.unique));
     q.bind(5, static_cast<long long>(s.clustered)).bind(6, joinColumns(s.columns)).bind(7, sqliteName);
     q.run();
-    bumpVersion();
+    TableInfo changed = t;
+    IndexInfo ix;
+    ix.indexId = indexId;
+    ix.name = s.name;
+    ix.kind = "IX";
+    ix.unique = s.unique;
+    ix.clustered = s.clustered;
+    ix.columns = s.columns;
+    ix.sqliteName = sqliteName;
+    changed.indexes.push_back(std::move(ix));
+    bumpVersion(&changed);
 }
 
 void SessionImpl::dropTable(const TableInfo& t) {

@@ -163,6 +163,8 @@ void SessionImpl::close() {
     m_inTransaction = false;
     m_tables.clear();
     m_catalogVersion = -1;
+    m_dataVersion = -1;
+    m_masterDataVersion = -1;
 }
 
 bool SessionImpl::databaseExists(const std::string& name, std::string* stored, std::string* path) {
@@ -266,16 +268,31 @@ void SessionImpl::checkRunning() {
         db = own.get();
         schema = "main";
     }
-    std::string sql = "SELECT value FROM " + schema + "._t7_server WHERE key = 'running'";
-    std::optional<Query> q;
-    if (own)
-        q.emplace(db, sql);
-    else
-        q.emplace(cached(sql));
-    if (q->step() && q->text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
+    if (!own) {
+        // Only the server's own connection stops or starts the server, so
+        // the flag read last still holds unless another connection has
+        // committed to master since.
+        Query v(cached("PRAGMA " + schema + ".data_version"));
+        long long version = v.step() ? v.integer(0) : -1;
+        if (version == m_masterDataVersion && m_masterDataVersion >= 0) return;
+        m_masterDataVersion = -1;
+        Query q(cached("SELECT value FROM " + schema + "._t7_server WHERE key = 'running'"));
+        if (q.step() && q.text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
+        m_masterDataVersion = version;
+        return;
+    }
+    Query q(db, "SELECT value FROM " + schema + "._t7_server WHERE key = 'running'");
+    if (q.step() && q.text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
 }
 
 void SessionImpl::refreshCatalog() {
+    // Within the batch's transaction: data_version changes only when
+    // another connection has committed to this file since our last look,
+    // so an unchanged value means the catalog is as this session left it.
+    Query d(cached("PRAGMA main.data_version"));
+    long long dataVersion = d.step() ? d.integer(0) : -1;
+    if (m_catalogVersion >= 0 && dataVersion == m_dataVersion && m_dataVersion >= 0) return;
+    m_dataVersion = dataVersion;
     Query q(cached("SELECT value FROM main._t7_meta WHERE key = 'version'"));
     long long v = q.step() ? q.integer(0) : 0;
     if (v != m_catalogVersion) {
@@ -285,17 +302,24 @@ void SessionImpl::refreshCatalog() {
 }
 
 void SessionImpl::catalogChanged() {
+    // Something was rolled back: the version counted in memory may no
+    // longer match the file, so the next batch reads it again.
     m_tables.clear();
+    m_catalogVersion = -1;
 }
 
 void SessionImpl::bumpVersion(const TableInfo* changed) {
     Query(cached("UPDATE main._t7_meta SET value = value + 1 WHERE key = 'version'")).run();
-    m_tables.clear();
-    // The batch holds the write lock, so the new version is ours; the table
-    // just changed stays cached as the statement left it.
-    if (m_catalogVersion >= 0) ++m_catalogVersion;
-    if (changed && m_catalogVersion >= 0)
-        m_tables[toUpperAscii(changed->name)] = std::make_shared<TableInfo>(*changed);
+    // The batch holds the write lock, so the new version is ours. A
+    // statement that names the one table it changed leaves every other
+    // table as it was; the changed one stays cached as the statement left it.
+    if (!changed || m_catalogVersion < 0) {
+        m_tables.clear();
+        if (m_catalogVersion >= 0) ++m_catalogVersion;
+        return;
+    }
+    ++m_catalogVersion;
+    m_tables[toUpperAscii(changed->name)] = std::make_shared<TableInfo>(*changed);
 }
 
 std::string SessionImpl::userName() {
@@ -337,6 +361,7 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
         commit();
     } catch (...) {
         m_result = nullptr;
+        catalogChanged();
         if (m_tranCount > 0 && m_db) {
             // A failing statement ends the whole transaction, as with XACT_ABORT ON.
             m_tranCount = 0;

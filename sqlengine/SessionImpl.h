@@ -124,6 +124,10 @@ private:
     std::unordered_map<std::string, sqlite3_stmt*> m_cache;
 
     long long m_catalogVersion = -1;
+    // PRAGMA data_version of this database and of master as last seen; -1
+    // until read (see refreshCatalog and checkRunning).
+    long long m_dataVersion = -1;
+    long long m_masterDataVersion = -1;
     std::unordered_map<std::string, TablePtr> m_tables;
 
     std::unordered_map<std::string, Variable> m_vars;

@@ -658,4 +658,45 @@ TEST_F(EngineTest, AccountProvisioningStatementsRunAsWritten) {
     EXPECT_EQ(errorOf("update userinfo set pwd='" + std::string(52, 'A') + "' where name='ADMIN'"), 8152);
 }
 
+// Each session keeps what it has read of the catalog in memory; a change
+// made by another connection, or one undone, must not leave it stale.
+TEST_F(EngineTest, CatalogKeptBySessionFollowsOtherConnectionsAndRollbacks) {
+    run("CREATE TABLE T (a int NOT NULL, b nvarchar(5) NULL)");
+    run("INSERT INTO T (a, b) VALUES (1, 'x')");
+    auto other = m_server->connect("sa", "");
+    other->useDatabase("T7");
+    auto otherError = [&](const std::string& sql) {
+        try {
+            other->executeBatch(sql);
+        } catch (const SqlError& e) {
+            return e.number();
+        }
+        return 0;
+    };
+    other->executeBatch("ALTER TABLE T ADD c int NULL");
+    other->executeBatch("CREATE TABLE U (id int IDENTITY(1,1) NOT NULL, v varchar(3) NULL)");
+    run("INSERT INTO T (a, b, c) VALUES (2, 'y', 7)");
+    EXPECT_EQ(rows("SELECT a, c FROM T ORDER BY a"), (Rows{"1|NULL", "2|7"}));
+    run("INSERT INTO U (v) VALUES ('abc')");
+    EXPECT_EQ(errorOf("INSERT INTO U (v) VALUES ('abcd')"), 8152);
+
+    // The other way round, once the other session has read the table.
+    EXPECT_EQ(otherError("INSERT INTO T (a, b, c) VALUES (3, 'z', 8)"), 0);
+    run("DROP TABLE T");
+    run("CREATE TABLE T (a int NOT NULL, d datetime NULL)");
+    EXPECT_EQ(otherError("INSERT INTO T (a, c) VALUES (4, 1)"), 207);
+    EXPECT_EQ(otherError("INSERT INTO T (a, d) VALUES (4, '2006-01-02')"), 0);
+    EXPECT_EQ(rows("SELECT a, d FROM T"), Rows{"4|2006-01-02 00:00:00.000"});
+
+    // Work undone by a rollback or by a failing statement leaves nothing behind.
+    run("BEGIN TRAN CREATE TABLE V (x int NULL) INSERT INTO V (x) VALUES (1) ROLLBACK");
+    EXPECT_EQ(errorOf("SELECT x FROM V"), 208);
+    EXPECT_EQ(errorOf("CREATE TABLE X (a int NULL REFERENCES Nope(id))"), 1767);
+    EXPECT_EQ(errorOf("SELECT a FROM X"), 208);
+    run("CREATE TABLE X (a int NULL)");
+    EXPECT_EQ(errorOf("CREATE INDEX IX_X ON X(nope)"), 1911);
+    run("CREATE INDEX IX_X ON X(a)");
+    EXPECT_EQ(otherError("CREATE INDEX IX_X ON X(a)"), 1913);
+}
+
 }  // namespace
