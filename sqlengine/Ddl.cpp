@@ -261,9 +261,9 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
             if (c.notNull) {
                 ExprPtr d = parseExpression(t.columns.back().defaultText);
                 Translator tr(*this);
-                int spec = addSpec(t.columns.back(), t, true);
+                int rule = addWriteRule(t.columns.back(), t, true);
                 std::string sql = "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) +
-                                  " = _t7_w(" + std::to_string(spec) + ", " + tr.expr(*d) + ")";
+                                  " = _t7_w(" + std::to_string(rule) + ", " + tr.expr(*d) + ")";
                 Query up(m_db, sql);
                 tr.bindAll(up);
                 up.run();
@@ -696,10 +696,10 @@ void SessionImpl::alterColumn(TableInfo& t, const ColumnDef& def) {
                 (c.type.name != old.type.name || c.type.length < old.type.length))
                 throw SqlError(5074, "The object '" + ix.name + "' is dependent on column '" + c.name + "'.");
     // Existing values must fit the new type.
-    m_specs.clear();
-    int spec = addSpec(c, t, true);
+    m_writeRules.clear();
+    int rule = addWriteRule(c, t, true);
     execSql(m_db, "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = _t7_w(" +
-                      std::to_string(spec) + ", " + quoteIdent(c.name) + ")");
+                      std::to_string(rule) + ", " + quoteIdent(c.name) + ")");
     Query q(
         cached("UPDATE main._t7_columns SET type = ?, length = ?, prec = ?, scale = ?, max_length = ?, "
                "not_null = ?, "

@@ -596,17 +596,17 @@ void fnReverse(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void fnWrite(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto* session = static_cast<SessionImpl*>(sqlite3_user_data(ctx));
     GUARD_BEGIN
-    const WriteSpec& spec = session->m_specs.at(static_cast<size_t>(sqlite3_value_int(argv[0])));
+    const WriteRule& rule = session->m_writeRules.at(static_cast<size_t>(sqlite3_value_int(argv[0])));
     Value v = valueOf(argv[1]);
     if (v.isNull()) {
-        if (spec.notNull)
-            throw SqlError(515, "Cannot insert the value NULL into column '" + spec.column + "', table '" +
-                                    session->m_dbName + ".dbo." + spec.table +
-                                    "'; column does not allow nulls. " + (spec.update ? "UPDATE" : "INSERT") +
+        if (rule.notNull)
+            throw SqlError(515, "Cannot insert the value NULL into column '" + rule.column + "', table '" +
+                                    session->m_dbName + ".dbo." + rule.table +
+                                    "'; column does not allow nulls. " + (rule.update ? "UPDATE" : "INSERT") +
                                     " fails.");
         return sqlite3_result_null(ctx);
     }
-    resultValue(ctx, convertValue(v, spec.type, ConvertMode::Store));
+    resultValue(ctx, convertValue(v, rule.type, ConvertMode::Store));
     GUARD_END
 }
 

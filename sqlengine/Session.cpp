@@ -510,7 +510,7 @@ SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
     ++m_execDepth;
     std::string sp = "sp" + std::to_string(m_execDepth);
     if (savepoint) Query(cached("SAVEPOINT " + sp)).run();
-    m_specs.clear();
+    m_writeRules.clear();
     m_identities.clear();
     auto undo = [&] {
         if (savepoint && m_db)
@@ -753,15 +753,15 @@ void SessionImpl::runSelect(const SelectStmt& s) {
     if (m_result) m_result->resultSets.push_back(std::move(rs));
 }
 
-int SessionImpl::addSpec(const ColumnInfo& c, const TableInfo& t, bool update) {
-    WriteSpec w;
+int SessionImpl::addWriteRule(const ColumnInfo& c, const TableInfo& t, bool update) {
+    WriteRule w;
     w.type = c.type;
     w.notNull = c.notNull;
     w.column = c.name;
     w.table = t.name;
     w.update = update;
-    m_specs.push_back(std::move(w));
-    return static_cast<int>(m_specs.size() - 1);
+    m_writeRules.push_back(std::move(w));
+    return static_cast<int>(m_writeRules.size() - 1);
 }
 
 void SessionImpl::finishIdentities() {
@@ -828,17 +828,17 @@ void SessionImpl::runInsert(const InsertStmt& s) {
         identIndex = static_cast<int>(m_identities.size() - 1);
     }
     Translator tr(*this);
-    std::vector<int> specs(t->columns.size(), -1);
-    for (size_t i = 0; i < t->columns.size(); ++i) specs[i] = addSpec(t->columns[i], *t, false);
+    std::vector<int> rules(t->columns.size(), -1);
+    for (size_t i = 0; i < t->columns.size(); ++i) rules[i] = addWriteRule(t->columns[i], *t, false);
     auto defaultFor = [&](size_t i) {
         const ColumnInfo& c = t->columns[i];
         if (c.identity && !explicitIdentity) return "_t7_nextid(" + std::to_string(identIndex) + ")";
         if (!c.defaultText.empty()) {
             ExprPtr d = parseExpression(c.defaultText);
-            return "_t7_w(" + std::to_string(specs[i]) + ", " + tr.expr(*d) + ")";
+            return "_t7_w(" + std::to_string(rules[i]) + ", " + tr.expr(*d) + ")";
         }
         if (!c.notNull) return std::string("NULL");
-        return "_t7_w(" + std::to_string(specs[i]) + ", NULL)";
+        return "_t7_w(" + std::to_string(rules[i]) + ", NULL)";
     };
     std::string cols;
     for (size_t i = 0; i < t->columns.size(); ++i) {
@@ -857,7 +857,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
             auto pos = std::find(target.begin(), target.end(), static_cast<int>(i));
             if (pos != target.end())
                 sql +=
-                    "_t7_w(" + std::to_string(specs[i]) + ", c" + std::to_string(pos - target.begin()) + ")";
+                    "_t7_w(" + std::to_string(rules[i]) + ", c" + std::to_string(pos - target.begin()) + ")";
             else
                 sql += defaultFor(i);
         }
@@ -894,7 +894,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
                 if (v.kind == ExprKind::Default)
                     sql += defaultFor(i);
                 else
-                    sql += "_t7_w(" + std::to_string(specs[i]) + ", " + tr.expr(v) + ")";
+                    sql += "_t7_w(" + std::to_string(rules[i]) + ", " + tr.expr(v) + ")";
             }
             sql += ")";
         }
@@ -979,7 +979,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
         if (i < 0) throw SqlError(207, "Invalid column name '" + a.column + "'.");
         const ColumnInfo& c = t->columns[static_cast<size_t>(i)];
         if (c.identity) throw SqlError(8102, "Cannot update identity column '" + c.name + "'.");
-        int spec = addSpec(c, *t, true);
+        int rule = addWriteRule(c, *t, true);
         std::string value;
         if (a.value->kind == ExprKind::Default) {
             if (c.defaultText.empty()) {
@@ -992,7 +992,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
             value = tr.expr(*a.value);
         }
         setCols.push_back(quoteIdent(c.name));
-        setSql.push_back("_t7_w(" + std::to_string(spec) + ", " + value + ")");
+        setSql.push_back("_t7_w(" + std::to_string(rule) + ", " + value + ")");
         if (!a.variable.empty()) varAssign.emplace_back(a.variable, "NULL");
     }
     std::string where;

@@ -75,7 +75,7 @@ struct Variable {
 };
 
 // Per-statement descriptions used by the engine's SQL functions.
-struct WriteSpec {
+struct WriteRule {
     TypeSpec type;
     bool notNull = false;
     std::string column, table;
@@ -101,7 +101,7 @@ public:
     std::string currentDatabase() const override { return m_dbName; }
 
     // Used by the SQL functions.
-    std::vector<WriteSpec> m_specs;
+    std::vector<WriteRule> m_writeRules;
     std::vector<IdentityState> m_identities;
     std::string m_dbName;
 
@@ -171,7 +171,7 @@ private:
     void runDeclare(const DeclareStmt& s);
     void runSetIdentityInsert(const SetIdentityInsertStmt& s);
     void finishIdentities();
-    int addSpec(const ColumnInfo& c, const TableInfo& t, bool update);
+    int addWriteRule(const ColumnInfo& c, const TableInfo& t, bool update);
 
     // catalog
     TablePtr findTable(const std::string& name);
