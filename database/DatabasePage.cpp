@@ -22,7 +22,6 @@ namespace t7 {
 
 namespace {
 
-constexpr int32_t kPolicyRejection = -2147206386;
 constexpr int32_t kLoginWaitSeconds = 3;
 
 void setKey(CRegistry& registry, const wchar_t* section, const wchar_t* key, const std::wstring& value) {

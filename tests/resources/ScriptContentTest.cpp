@@ -10,10 +10,14 @@
 
 // GCC 12 reports a false maybe-uninitialized inside <regex> when building
 // with the sanitizers.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
 #pragma GCC diagnostic pop
+#else
+#include <regex>
+#endif
 
 #include "ScriptTestSupport.h"
 #include "base/Text.h"
@@ -487,7 +491,8 @@ TEST(ScriptContentTest, DefaultRolesCarryThePermissionsOfTheirRights) {
         }
     }
     EXPECT_TRUE(administrator);
-    for (const auto& [role, bits] : fromLinks) {
+    for (const auto& link : fromLinks) {
+        const std::wstring& role = link.first;
         bool known = std::any_of(rows[L"roleadmin"].begin(), rows[L"roleadmin"].end(),
                                  [&](const Row& r) { return r.at(L"roleid") == role; });
         EXPECT_TRUE(known) << "link of a missing role " << toUtf8(role);
