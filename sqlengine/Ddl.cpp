@@ -774,37 +774,13 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
     TableInfo t = *found;
     switch (s.action) {
         case AlterAction::AddColumns:
+        case AlterAction::AddConstraints:
             for (const ColumnDef& c : s.columns) addColumn(t, c, false);
             for (const ConstraintDef& k : s.constraints) {
-                ConstraintDef copy;
-                copy.kind = k.kind;
-                copy.name = k.name;
-                copy.clustered = k.clustered;
-                copy.columns = k.columns;
-                copy.refTable = k.refTable;
-                copy.refColumns = k.refColumns;
-                copy.onDelete = k.onDelete;
-                copy.onUpdate = k.onUpdate;
-                copy.exprText = k.exprText;
-                copy.forColumn = k.forColumn;
-                copy.noCheck = k.noCheck;
-                addConstraint(t, std::move(copy), false);
-            }
-            break;
-        case AlterAction::AddConstraints:
-            for (const ConstraintDef& k : s.constraints) {
-                ConstraintDef copy;
-                copy.kind = k.kind;
-                copy.name = k.name;
-                copy.clustered = k.clustered;
-                copy.columns = k.columns;
-                copy.refTable = k.refTable;
-                copy.refColumns = k.refColumns;
-                copy.onDelete = k.onDelete;
-                copy.onUpdate = k.onUpdate;
-                copy.exprText = k.exprText;
-                copy.forColumn = k.forColumn;
-                copy.noCheck = k.noCheck;
+                // The constraint is rebuilt from its source text, not from
+                // the parsed expression of the statement.
+                ConstraintDef copy = k;
+                copy.expr.reset();
                 addConstraint(t, std::move(copy), false);
             }
             break;
