@@ -75,6 +75,13 @@ public:
     // first failing statement, which raises SqlError; earlier statements
     // stay applied.
     virtual BatchResult executeBatch(std::string_view batch) = 0;
+    // A script: the batches run between beginScript() and endScript() are
+    // committed together when it ends, as one call of the database component
+    // runs a whole script. Each batch still succeeds or fails as it would on
+    // its own, and the work of the batches before a failing one is kept.
+    // endScript() raises SqlError when the commit fails. Scripts do not nest.
+    virtual void beginScript() = 0;
+    virtual void endScript() = 0;
     // USE database; raises SqlError 911 when it does not exist.
     virtual void useDatabase(const std::string& name) = 0;
     virtual std::string currentDatabase() const = 0;

@@ -152,7 +152,27 @@ SessionImpl::SessionImpl(std::shared_ptr<ServerCore> core, std::string login, co
 }
 
 SessionImpl::~SessionImpl() {
+    if (m_inScript) {
+        // A script left unfinished keeps the work of its batches, as it
+        // would had each batch been committed on its own.
+        try {
+            endScript();
+        } catch (const SqlError&) {
+        }
+    }
     close();
+}
+
+void SessionImpl::endScript() {
+    m_inScript = false;
+    try {
+        commit();
+    } catch (const SqliteError& e) {
+        if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_inTransaction = false;
+        catalogChanged();
+        throw mapError(e);
+    }
 }
 
 void SessionImpl::close() {
@@ -219,6 +239,8 @@ void SessionImpl::open(const std::string& database) {
 
 void SessionImpl::useDatabase(const std::string& name) {
     checkRunning();
+    // What a script has done so far stays done when the connection changes.
+    commit();
     std::string previous = m_dbName;
     try {
         open(name);
@@ -247,6 +269,18 @@ sqlite3_stmt* SessionImpl::cached(const std::string& sql) {
     return st;
 }
 
+Query SessionImpl::prepare(const std::string& sql) {
+    auto it = m_cache.find(sql);
+    if (it != m_cache.end() && !sqlite3_stmt_busy(it->second)) return Query(it->second, false);
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v3(m_db, sql.c_str(), static_cast<int>(sql.size()),
+                                it == m_cache.end() ? SQLITE_PREPARE_PERSISTENT : 0, &st, nullptr);
+    if (rc != SQLITE_OK) throwSqlite(m_db, rc);
+    if (it != m_cache.end()) return Query(st, true);
+    m_cache.emplace(sql, st);
+    return Query(st, false);
+}
+
 void SessionImpl::begin() {
     if (m_inTransaction) return;
     Query(cached("BEGIN")).run();
@@ -257,6 +291,10 @@ void SessionImpl::commit() {
     if (!m_inTransaction) return;
     m_inTransaction = false;
     Query(cached("COMMIT")).run();
+}
+
+void SessionImpl::endBatch() {
+    if (!m_inScript) commit();
 }
 
 void SessionImpl::checkRunning() {
@@ -333,6 +371,11 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     std::vector<StmtPtr> stmts = parseBatch(batch);
     if (!m_db) throw SqlError(17, "SQL Server does not exist or access denied.");
     checkRunning();
+    if (m_cache.size() > kCachedStatements) {
+        // Between batches nothing is running: start the cache afresh.
+        for (auto& [sql, stmt] : m_cache) sqlite3_finalize(stmt);
+        m_cache.clear();
+    }
     BatchResult result;
     m_result = &result;
     m_vars.clear();
@@ -340,7 +383,9 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     static const StmtKind compound[] = {StmtKind::Use,       StmtKind::If,          StmtKind::While,
                                         StmtKind::Block,     StmtKind::Transaction, StmtKind::Exec,
                                         StmtKind::ExecString};
-    m_singleStatement = stmts.size() == 1 && std::find(std::begin(compound), std::end(compound),
+    // Within a script it does: the batch's failure must not undo the
+    // batches before it.
+    m_singleStatement = !m_inScript && stmts.size() == 1 && std::find(std::begin(compound), std::end(compound),
                                                        stmts[0]->kind) == std::end(compound);
     try {
         begin();
@@ -352,13 +397,13 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
             // Transactions live within one batch here; one left open is undone.
             m_tranCount = 0;
             execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
-            commit();
+            endBatch();
             throw SqlError(
                 266,
                 "Transaction count after the batch indicates a missing COMMIT or ROLLBACK TRANSACTION "
                 "statement; the open transaction was rolled back.");
         }
-        commit();
+        endBatch();
     } catch (...) {
         m_result = nullptr;
         catalogChanged();
@@ -372,7 +417,7 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
                 m_inTransaction = false;
                 execSql(m_db, "ROLLBACK");
             }
-            commit();
+            endBatch();
         } catch (const SqliteError&) {
             if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             m_inTransaction = false;
@@ -668,7 +713,7 @@ void SessionImpl::runTransaction(const std::string& action) {
 Value SessionImpl::evaluate(const Expr& e) {
     Translator t(*this);
     std::string sql = "SELECT " + t.expr(e);
-    Query q(m_db, sql);
+    Query q = prepare(sql);
     t.bindAll(q);
     if (!q.step()) return Value::null();
     return q.value(0);
@@ -678,7 +723,7 @@ bool SessionImpl::condition(const Expr& e) {
     Translator t(*this);
     std::string sql = "SELECT CASE WHEN " + t.expr(e) + " THEN 1 ELSE 0 END";
     try {
-        Query q(m_db, sql);
+        Query q = prepare(sql);
         t.bindAll(q);
         return q.step() && q.integer(0) == 1;
     } catch (const SqliteError& err) {
@@ -717,7 +762,7 @@ void SessionImpl::runSelect(const SelectStmt& s) {
                        "data-retrieval operations.");
     Translator t(*this);
     std::string sql = t.select(sel);
-    Query q(m_db, sql);
+    Query q = prepare(sql);
     t.bindAll(q);
     if (assigns) {
         std::vector<Value> last;
@@ -899,7 +944,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
             sql += ")";
         }
     }
-    Query q(m_db, sql);
+    Query q = prepare(sql);
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
@@ -1017,7 +1062,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
             std::string vsql = "SELECT ";
             for (size_t i = 0; i < varAssign.size(); ++i) vsql += (i ? ", " : "") + varAssign[i].second;
             vsql += inner.substr(inner.find(" FROM "));
-            Query vq(m_db, vsql);
+            Query vq = prepare(vsql);
             tr.bindAll(vq);
             std::vector<Value> last;
             while (vq.step()) {
@@ -1038,7 +1083,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
         sql += " FROM (" + inner + ") AS _t7u WHERE " + quoteIdent(t->name) + ".rowid = _t7u._t7rid";
     }
     tr.popScope();
-    Query q(m_db, sql);
+    Query q = prepare(sql);
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
@@ -1068,7 +1113,7 @@ void SessionImpl::runDelete(const DeleteStmt& s) {
         tr.popScope();
         sql += " WHERE rowid IN (" + inner + ")";
     }
-    Query q(m_db, sql);
+    Query q = prepare(sql);
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);

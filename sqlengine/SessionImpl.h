@@ -98,6 +98,8 @@ public:
 
     BatchResult executeBatch(std::string_view batch) override;
     void useDatabase(const std::string& name) override;
+    void beginScript() override { m_inScript = true; }
+    void endScript() override;
     std::string currentDatabase() const override { return m_dbName; }
 
     // Used by the SQL functions.
@@ -120,7 +122,13 @@ private:
     sqlite3* m_db = nullptr;
     std::string m_mst = "main";  // schema of the master catalog on this connection
     bool m_inTransaction = false;
+    // Within a script the transaction outlives the batch (see endScript).
+    bool m_inScript = false;
     int m_savepointDepth = 0;
+    // Prepared statements by their SQL text, the catalog's own and the
+    // translated ones; emptied between batches once it holds more than
+    // kCachedStatements.
+    static constexpr size_t kCachedStatements = 400;
     std::unordered_map<std::string, sqlite3_stmt*> m_cache;
 
     long long m_catalogVersion = -1;
@@ -144,7 +152,12 @@ private:
     void close();
     void begin();
     void commit();
+    // Commits the batch's work, unless a script goes on.
+    void endBatch();
     sqlite3_stmt* cached(const std::string& sql);
+    // A translated statement: kept prepared for the next statement of the
+    // same shape, or prepared afresh while the kept one is still running.
+    Query prepare(const std::string& sql);
     void checkRunning();
     void refreshCatalog();
     void catalogChanged();
@@ -230,6 +243,8 @@ public:
         return out;
     }
     std::string select(const Select& s);
+    // An ORDER BY or GROUP BY item.
+    void orderItem(const Expr& e, std::string& out);
     std::string fromList(const std::vector<TableRefPtr>& from);
     void pushScope(const std::vector<TableRefPtr>& from);
     void pushTable(const std::string& alias, TablePtr t);

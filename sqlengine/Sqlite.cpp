@@ -22,7 +22,7 @@ Query::Query(sqlite3* db, const std::string& sql) : m_db(db) {
     if (rc != SQLITE_OK) throwSqlite(db, rc);
 }
 
-Query::Query(sqlite3_stmt* cached) : m_db(sqlite3_db_handle(cached)), m_stmt(cached), m_owned(false) {}
+Query::Query(sqlite3_stmt* stmt, bool owned) : m_db(sqlite3_db_handle(stmt)), m_stmt(stmt), m_owned(owned) {}
 
 Query::~Query() {
     if (m_owned) {

@@ -28,7 +28,8 @@ void execSql(sqlite3* db, const std::string& sql);
 class Query {
 public:
     Query(sqlite3* db, const std::string& sql);
-    explicit Query(sqlite3_stmt* cached);  // reset, not finalized
+    explicit Query(sqlite3_stmt* cached) : Query(cached, false) {}  // reset, not finalized
+    Query(sqlite3_stmt* stmt, bool owned);
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;
     ~Query();

@@ -1,4 +1,6 @@
 // T-SQL expressions and queries rendered as SQLite SQL.
+#include <cerrno>
+#include <cstdlib>
 #include <unordered_map>
 
 #include "sqlengine/Functions.h"
@@ -51,6 +53,18 @@ const std::unordered_map<std::string, std::string>& catalogViews() {
     return views;
 }
 
+// A numeric literal as SQLite reads it: an integer when it has no point or
+// exponent and fits 64 bits, a double otherwise.
+Value numberLiteral(const std::string& text) {
+    if (text.find_first_of(".eE") == std::string::npos) {
+        errno = 0;
+        char* end = nullptr;
+        long long i = std::strtoll(text.c_str(), &end, 10);
+        if (errno == 0 && end && *end == '\0') return Value::integer(i);
+    }
+    return Value::real(std::strtod(text.c_str(), nullptr));
+}
+
 bool isHidden(const std::string& name) {
     return name.size() >= 3 && equalsIgnoreCase(name.substr(0, 3), "_t7");
 }
@@ -67,7 +81,10 @@ void Translator::bindAll(Query& q) const {
 }
 
 std::string Translator::literalOrParam(const Value& v) {
-    if (!inlineOnly) return param(v);
+    // Literals go in as parameters, so that statements differing only in
+    // their values share one prepared statement. Far beyond SQLite's
+    // parameter limit they stay inline.
+    if (!inlineOnly && params.size() < 30000) return param(v);
     switch (v.kind) {
         case Value::Kind::Null:
             return "NULL";
@@ -78,6 +95,15 @@ std::string Translator::literalOrParam(const Value& v) {
         default:
             return quoteString(v.s);
     }
+}
+
+void Translator::orderItem(const Expr& e, std::string& out) {
+    // A number here is a position in the select list, never a value.
+    if (e.kind == ExprKind::Number) {
+        out += e.text;
+        return;
+    }
+    expr(e, out);
 }
 
 std::string Translator::itemName(const SelectItem& item) {
@@ -236,11 +262,15 @@ void Translator::expr(const Expr& e, std::string& out) {
             out += "NULL";
             return;
         case ExprKind::Number:
-            out += e.text;
-            if (e.text.back() == '.') out += '0';
+            if (inlineOnly) {
+                out += e.text;
+                if (e.text.back() == '.') out += '0';
+            } else {
+                out += literalOrParam(numberLiteral(e.text));
+            }
             return;
         case ExprKind::String:
-            out += quoteString(e.text);
+            out += literalOrParam(Value::text(e.text));
             return;
         case ExprKind::Binary: {
             std::string hex = e.text;
@@ -488,7 +518,7 @@ void Translator::operand(const Expr& e, const Expr& other, std::string& out) {
     if (e.kind == ExprKind::String && isDateTime(other)) {
         TypeSpec t;
         t.name = "datetime";
-        out += quoteString(convertValue(Value::text(e.text), t, ConvertMode::Cast).s);
+        out += literalOrParam(Value::text(convertValue(Value::text(e.text), t, ConvertMode::Cast).s));
         return;
     }
     expr(e, out);
@@ -539,7 +569,7 @@ void Translator::function(const Expr& e, std::string& out) {
             out += "ORDER BY ";
             for (size_t i = 0; i < e.over->orderBy.size(); ++i) {
                 if (i) out += ", ";
-                expr(*e.over->orderBy[i].first, out);
+                orderItem(*e.over->orderBy[i].first, out);
                 if (e.over->orderBy[i].second) out += " DESC";
             }
         }
@@ -941,7 +971,7 @@ std::string Translator::select(const Select& s) {
             out += " GROUP BY ";
             for (size_t i = 0; i < c.groupBy.size(); ++i) {
                 if (i) out += ", ";
-                expr(*c.groupBy[i], out);
+                orderItem(*c.groupBy[i], out);
             }
         }
         if (c.having) {
@@ -976,7 +1006,7 @@ std::string Translator::select(const Select& s) {
         out += " ORDER BY ";
         for (size_t i = 0; i < s.orderBy.size(); ++i) {
             if (i) out += ", ";
-            expr(*s.orderBy[i].expr, out);
+            orderItem(*s.orderBy[i].expr, out);
             if (s.orderBy[i].descending) out += " DESC";
         }
         popScope();

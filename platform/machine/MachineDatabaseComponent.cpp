@@ -159,10 +159,31 @@ struct ServerState {
         guarded([&] { s.executeBatch(toUtf8(batch)); });
     }
 
+    // The whole script is one unit of work on the server, committed when it
+    // ends, even when a batch fails: the batches before it stay applied.
     void execute(const std::wstring& script, int32_t executionType) {
         ++generation;
-        dmo::executeScript(script, executionType, [&](const std::wstring& batch) { runBatch(batch); });
+        sqlengine::Session& s = session();
+        guarded([&] { s.beginScript(); });
+        try {
+            dmo::executeScript(script, executionType, [&](const std::wstring& batch) { runBatch(batch); });
+        } catch (...) {
+            endScript(s);
+            ++generation;
+            throw;
+        }
         ++generation;
+        guarded([&] { s.endScript(); });
+    }
+
+    // Ends the script after a failing batch; the batch's error is the one
+    // reported, so a failing commit is not raised over it.
+    void endScript(sqlengine::Session& s) {
+        if (!connection.session || connection.session.get() != &s) return;
+        try {
+            s.endScript();
+        } catch (const sqlengine::SqlError&) {
+        }
     }
 
     // The database names, read once per generation: a walk over Item(1) to

@@ -401,6 +401,59 @@ TEST_F(EngineTest, BatchStopsAtFirstFailureAndKeepsEarlierStatements) {
     EXPECT_EQ(rows("SELECT a FROM t"), Rows{"1"});
 }
 
+TEST_F(EngineTest, ScriptKeepsBatchesBeforeAFailureAndCommitsAtItsEnd) {
+    auto other = m_server->connect("sa", "");
+    other->useDatabase("T7");
+    m_session->beginScript();
+    run("CREATE TABLE t (a int PRIMARY KEY)");
+    run("INSERT t VALUES (1)");
+    // A failing batch of one statement undoes that statement only.
+    EXPECT_EQ(errorOf("INSERT t VALUES (1)"), 2627);
+    EXPECT_EQ(errorOf("INSERT t VALUES (2); INSERT t VALUES ('x')"), 245);
+    run("INSERT t VALUES (3)");
+    // Nothing of the script is visible to others before it ends.
+    EXPECT_THROW(other->executeBatch("SELECT a FROM t"), SqlError);
+    m_session->endScript();
+    auto r = other->executeBatch("SELECT a FROM t ORDER BY a");
+    ASSERT_EQ(r.resultSets.at(0).rows.size(), 3u);
+    EXPECT_EQ(*r.resultSets[0].rows[1][0], "2");
+    // After the script each batch commits on its own again.
+    run("INSERT t VALUES (4)");
+    EXPECT_EQ(other->executeBatch("SELECT count(*) FROM t").resultSets.at(0).rows.at(0).at(0), "4");
+}
+
+TEST_F(EngineTest, ScriptWorkSurvivesUseAndAnUnfinishedScript) {
+    run("CREATE DATABASE Second");
+    m_session->beginScript();
+    run("CREATE TABLE t (a int)");
+    run("USE Second\nCREATE TABLE s (b int)\nINSERT s VALUES (5)");
+    run("INSERT s VALUES (6)");
+    m_session.reset();  // the script never ended
+    auto again = m_server->connect("sa", "");
+    again->useDatabase("T7");
+    EXPECT_NO_THROW(again->executeBatch("SELECT a FROM t"));
+    again->useDatabase("Second");
+    EXPECT_EQ(again->executeBatch("SELECT sum(b) FROM s").resultSets.at(0).rows.at(0).at(0), "11");
+}
+
+TEST_F(EngineTest, StatementsDifferingInValuesKeepTheirOwnValues) {
+    run("CREATE TABLE t (id int IDENTITY(1,1) NOT NULL, n nvarchar(20) NULL, v decimal(18,2) NULL, "
+        "d datetime NULL)");
+    for (int i = 1; i <= 5; ++i) {
+        std::string k = std::to_string(i);
+        run("IF NOT EXISTS (SELECT * FROM t WHERE n = N'名" + k + "') INSERT INTO t (n, v, d) VALUES (N'名" + k +
+            "', " + k + ".5, '2006-01-0" + k + "')");
+        run("IF NOT EXISTS (SELECT * FROM t WHERE n = N'名" + k + "') INSERT INTO t (n, v, d) VALUES ('dup', 0, NULL)");
+    }
+    EXPECT_EQ(rows("SELECT id, n, v FROM t WHERE d > '2006-01-03' ORDER BY 1 DESC"),
+              (Rows{"5|名5|5.5", "4|名4|4.5"}));
+    // Numbers keep the kind SQLite gives them as literals.
+    EXPECT_EQ(rows("SELECT 7 / 2, 7.0 / 2, 9223372036854775807, 1e3 / 8"),
+              (Rows{"3|3.5|9223372036854775807|125"}));
+    EXPECT_EQ(rows("SELECT n, count(*) FROM t GROUP BY n HAVING count(*) > 0 ORDER BY 2, 1"),
+              (Rows{"名1|1", "名2|1", "名3|1", "名4|1", "名5|1"}));
+}
+
 TEST_F(EngineTest, ModuleMustStartItsBatchAndTakesTheRestAsBody) {
     EXPECT_EQ(errorOf("SELECT 1\nCREATE VIEW v AS SELECT 1 AS x"), 111);
     run("CREATE TABLE t (a int, b nvarchar(5))");
