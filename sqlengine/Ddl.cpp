@@ -203,11 +203,14 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
     }
     c.notNull = def.nullable ? !*def.nullable : (def.identity || pk);
     c.colid = t.columns.empty() ? 1 : t.columns.back().colid + 1;
+    // A table whose creation is still held back has no rows yet.
+    bool fresh = !newTable && isNewTable(t.id);
     if (!newTable) {
         bool hasDefault = false;
         for (const ConstraintDef& k : def.constraints)
             hasDefault = hasDefault || k.kind == ConstraintKind::Default;
-        if (c.notNull && !hasDefault && !c.identity) {
+        if (c.notNull && !hasDefault && !c.identity && !fresh) {
+            flushSchema();
             Query any(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " LIMIT 1");
             if (any.step())
                 throw SqlError(
@@ -219,7 +222,11 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
                         c.name + "' cannot be added to non-empty table '" + t.name +
                         "' because it does not satisfy these conditions.");
         }
-        execSql(m_db, "ALTER TABLE " + quoteIdent(t.name) + " ADD COLUMN " + columnDecl(c));
+        std::string add = "ALTER TABLE " + quoteIdent(t.name) + " ADD COLUMN " + columnDecl(c);
+        if (fresh)
+            deferSchema(add);
+        else
+            physical(add);
     }
     Query q(cached(
         "INSERT INTO main._t7_columns(table_id, colid, name, type, length, prec, scale, max_length, "
@@ -231,7 +238,7 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
     q.bind(11, c.seed).bind(12, c.step).bind(13, c.collation);
     q.run();
     t.columns.push_back(c);
-    if (!newTable && c.identity) {
+    if (!newTable && c.identity && !fresh) {
         // Existing rows are numbered in their stored order.
         Query rows(m_db, "SELECT rowid FROM " + quoteIdent(t.name) + " ORDER BY rowid");
         long long v = c.seed, last = 0;
@@ -258,7 +265,7 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
         if (k.kind == ConstraintKind::Default && !newTable) {
             // A new NOT NULL column takes its default in the existing rows.
             addConstraint(t, std::move(k), newTable);
-            if (c.notNull) {
+            if (c.notNull && !fresh) {
                 ExprPtr d = parseExpression(t.columns.back().defaultText);
                 Translator tr(*this);
                 int rule = addWriteRule(t.columns.back(), t, true);
@@ -287,9 +294,9 @@ void SessionImpl::createCheckTriggers(long long cid, const TableInfo& t, const s
             547, std::string("The ") + op + " statement conflicted with the CHECK constraint \"" + name +
                      "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." + t.name +
                      "\"" + (column.empty() ? "" : ", column '" + column + "'") + ".");
-        execSql(m_db, "CREATE TRIGGER " + quoteIdent("_t7t_" + std::to_string(cid) + "_" + op) + " BEFORE " +
-                          op + " ON " + quoteIdent(t.name) + " WHEN NOT (" + cond +
-                          ") BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
+        deferSchema("CREATE TRIGGER " + quoteIdent("_t7t_" + std::to_string(cid) + "_" + op) + " BEFORE " + op +
+                    " ON " + quoteIdent(t.name) + " WHEN NOT (" + cond + ") BEGIN SELECT RAISE(ABORT, " +
+                    quoteString(msg) + "); END");
     }
 }
 
@@ -330,7 +337,7 @@ void SessionImpl::createForeignKeyTriggers(long long cid) {
             547, std::string("The ") + op + " statement conflicted with the FOREIGN KEY constraint \"" +
                      name + "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." +
                      parent + "\", column '" + refs[0].name + "'.");
-        execSql(m_db, "CREATE TRIGGER " + quoteIdent("_t7t_" + id + "_c" + op) + " BEFORE " + op + " ON " +
+        deferSchema("CREATE TRIGGER " + quoteIdent("_t7t_" + id + "_c" + op) + " BEFORE " + op + " ON " +
                           quoteIdent(child) + " WHEN " + notNull + " AND NOT EXISTS (SELECT 1 FROM " +
                           quoteIdent(parent) + " WHERE " + match("NEW.", "") +
                           ") BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
@@ -353,14 +360,14 @@ void SessionImpl::createForeignKeyTriggers(long long cid) {
                     body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = NEW." + quoteIdent(refs[i].name);
                 body += " WHERE " + childMatch("OLD.") + ";";
             }
-            execSql(m_db, "CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
+            deferSchema("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
                               " BEGIN " + body + " END");
         } else if (action == "SET NULL") {
             std::string body = "UPDATE " + quoteIdent(child) + " SET ";
             for (size_t i = 0; i < cols.size(); ++i)
                 body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = NULL";
             body += " WHERE " + childMatch("OLD.") + ";";
-            execSql(m_db, "CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
+            deferSchema("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
                               " BEGIN " + body + " END");
         } else {
             std::string msg = encodeError(
@@ -369,7 +376,7 @@ void SessionImpl::createForeignKeyTriggers(long long cid) {
                          child + "\", column '" + cols[0].name + "'.");
             std::string cond =
                 "EXISTS (SELECT 1 FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ")";
-            execSql(m_db, "CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) +
+            deferSchema("CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) +
                               " WHEN " + (when.empty() ? "" : "(" + changed + ") AND ") + cond +
                               " BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
         }
@@ -444,9 +451,15 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
             for (size_t i = 0; i < c.columns.size(); ++i)
                 cols += (i ? ", " : "") + quoteIdent(c.columns[i].name) +
                         (c.columns[i].descending ? " DESC" : "");
+            std::string create =
+                "CREATE UNIQUE INDEX " + quoteIdent(ix.sqliteName) + " ON " + quoteIdent(t.name) + "(" + cols + ")";
             try {
-                execSql(m_db, "CREATE UNIQUE INDEX " + quoteIdent(ix.sqliteName) + " ON " +
-                                  quoteIdent(t.name) + "(" + cols + ")");
+                // Over rows already there the key may be duplicated: that is
+                // found out now, not when the change is carried out.
+                if (newTable || isNewTable(t.id))
+                    deferSchema(create);
+                else
+                    physical(create);
             } catch (const SqliteError& e) {
                 if (std::string(e.what()).find("UNIQUE") != std::string::npos)
                     throw SqlError(1505,
@@ -477,7 +490,8 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
             q.bind(1, id).bind(2, t.id).bind(3, c.exprText).bind(4, column);
             q.run();
             m_tables[toUpperAscii(t.name)] = std::make_shared<TableInfo>(t);
-            if (!newTable && !c.noCheck) {
+            if (!newTable && !c.noCheck && !isNewTable(t.id)) {
+                flushSchema();
                 Translator tr(*this);
                 tr.inlineOnly = true;
                 tr.pushTable(t.name, m_tables[toUpperAscii(t.name)]);
@@ -546,7 +560,8 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
                 .bind(5, joinColumns(refs));
             q.bind(6, c.onDelete).bind(7, c.onUpdate);
             q.run();
-            if (!newTable && !c.noCheck) {
+            if (!newTable && !c.noCheck && !isNewTable(t.id)) {
+                flushSchema();
                 std::string cond, notNull;
                 for (size_t i = 0; i < cols.size(); ++i) {
                     cond += (i ? " AND p." : "p.") + quoteIdent(refs[i].name) + " = c." +
@@ -597,7 +612,12 @@ void SessionImpl::runCreateTable(const CreateTableStmt& s) {
         addColumn(*t, plain, true);
         decl += (decl.empty() ? "" : ", ") + columnDecl(t->columns.back());
     }
-    execSql(m_db, "CREATE TABLE " + quoteIdent(name) + " (" + decl + ")");
+    std::string create = "CREATE TABLE " + quoteIdent(name) + " (" + decl + ")";
+    // SQLite reserves names beginning with sqlite_: its refusal comes now.
+    if (name.size() >= 7 && equalsIgnoreCase(name.substr(0, 7), "sqlite_"))
+        physical(create);
+    else
+        deferSchema(create, t->id);
     m_tables[toUpperAscii(name)] = t;
     for (const ColumnDef& c : s.columns) {
         for (const ConstraintDef& k : c.constraints) {
@@ -645,14 +665,14 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
             throw SqlError(3725, "The constraint '" + name + "' is being referenced by table '" +
                                      ref.text(1) + "', foreign key constraint '" + ref.text(0) + "'.");
         for (const IndexInfo& ix : t.indexes)
-            if (ix.constraintId == id) execSql(m_db, "DROP INDEX " + quoteIdent(ix.sqliteName));
+            if (ix.constraintId == id) physical("DROP INDEX " + quoteIdent(ix.sqliteName));
         Query q(cached("DELETE FROM main._t7_indexes WHERE table_id = ? AND constraint_id = ?"));
         q.bind(1, t.id).bind(2, id);
         q.run();
         std::erase_if(t.indexes, [&](const IndexInfo& ix) { return ix.constraintId == id; });
     } else if (xtype == "F" || xtype == "C") {
         for (const char* suffix : {"_INSERT", "_UPDATE", "_cINSERT", "_cUPDATE", "_pDELETE", "_pUPDATE"})
-            execSql(m_db, "DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
+            physical("DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
         Query a(cached("DELETE FROM main._t7_fkeys WHERE constraint_id = ?"));
         a.bind(1, id);
         a.run();
@@ -698,7 +718,7 @@ void SessionImpl::alterColumn(TableInfo& t, const ColumnDef& def) {
     // Existing values must fit the new type.
     m_writeRules.clear();
     int rule = addWriteRule(c, t, true);
-    execSql(m_db, "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = _t7_w(" +
+    physical("UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = _t7_w(" +
                       std::to_string(rule) + ", " + quoteIdent(c.name) + ")");
     Query q(
         cached("UPDATE main._t7_columns SET type = ?, length = ?, prec = ?, scale = ?, max_length = ?, "
@@ -725,6 +745,7 @@ void SessionImpl::rebuildTable(const TableInfo& t) {
     std::string decl;
     for (const ColumnInfo& c : t.columns) decl += (decl.empty() ? "" : ", ") + columnDecl(c);
     std::string tmp = "_t7_rebuild_" + std::to_string(t.id);
+    flushSchema();
     std::string cols;
     for (const ColumnInfo& c : t.columns) cols += (cols.empty() ? "" : ", ") + quoteIdent(c.name);
     execSql(m_db, "PRAGMA legacy_alter_table = ON");
@@ -751,7 +772,7 @@ void SessionImpl::rebuildTable(const TableInfo& t) {
     while (f.step()) fks.push_back(f.integer(0));
     for (long long id : fks) {
         for (const char* suffix : {"_cINSERT", "_cUPDATE", "_pDELETE", "_pUPDATE"})
-            execSql(m_db, "DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
+            physical("DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
         createForeignKeyTriggers(id);
     }
     Query ck(m_db,
@@ -836,7 +857,7 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
                 while (ck.step())
                     if (toUpperAscii(ck.text(1)).find(toUpperAscii(c.name)) != std::string::npos)
                         dependent(ck.text(0));
-                execSql(m_db, "ALTER TABLE " + quoteIdent(t.name) + " DROP COLUMN " + quoteIdent(c.name));
+                physical("ALTER TABLE " + quoteIdent(t.name) + " DROP COLUMN " + quoteIdent(c.name));
                 Query del(cached("DELETE FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
                 del.bind(1, t.id).bind(2, static_cast<long long>(c.colid));
                 del.run();
@@ -883,8 +904,12 @@ void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
     }
     std::string sqliteName = "_t7i_" + std::to_string(t.id) + "_" + s.name;
     try {
-        execSql(m_db, std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " +
-                          quoteIdent(sqliteName) + " ON " + quoteIdent(t.name) + "(" + cols + ")");
+        std::string create = std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " +
+                             quoteIdent(sqliteName) + " ON " + quoteIdent(t.name) + "(" + cols + ")";
+        if (isNewTable(t.id))
+            deferSchema(create);
+        else
+            physical(create);
     } catch (const SqliteError& e) {
         if (std::string(e.what()).find("UNIQUE") != std::string::npos)
             throw SqlError(
@@ -932,8 +957,8 @@ void SessionImpl::dropTable(const TableInfo& t) {
     while (f.step()) fks.push_back(f.integer(0));
     for (long long id : fks)
         for (const char* suffix : {"_pDELETE", "_pUPDATE"})
-            execSql(m_db, "DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
-    execSql(m_db, "DROP TABLE " + quoteIdent(t.name));
+            physical("DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
+    physical("DROP TABLE " + quoteIdent(t.name));
     std::string id = std::to_string(t.id);
     execSql(m_db, "DELETE FROM main._t7_fkeys WHERE table_id = " + id +
                       "; DELETE FROM main._t7_checks WHERE table_id = " + id +
@@ -965,7 +990,7 @@ void SessionImpl::runDropObject(const DropObjectStmt& s) {
                                          "'. It is being used for " +
                                          (found->kind == "PK" ? "PRIMARY KEY" : "UNIQUE KEY") +
                                          " constraint enforcement.");
-            execSql(m_db, "DROP INDEX " + quoteIdent(found->sqliteName));
+            physical("DROP INDEX " + quoteIdent(found->sqliteName));
             Query q(cached("DELETE FROM main._t7_indexes WHERE table_id = ? AND index_id = ?"));
             q.bind(1, t->id).bind(2, static_cast<long long>(found->indexId));
             q.run();
@@ -984,7 +1009,7 @@ void SessionImpl::runDropObject(const DropObjectStmt& s) {
         if (s.type == ObjectType::Table) {
             dropTable(*findTable(name));
         } else {
-            if (s.type == ObjectType::View) execSql(m_db, "DROP VIEW IF EXISTS " + quoteIdent(name));
+            if (s.type == ObjectType::View) physical("DROP VIEW IF EXISTS " + quoteIdent(name));
             Query q(cached("DELETE FROM main._t7_objects WHERE id = ?"));
             q.bind(1, id);
             q.run();
@@ -1030,7 +1055,7 @@ void SessionImpl::runCreateModule(const CreateModuleStmt& s) {
             oldId && (existing == xtype || (s.type == ObjectType::Function &&
                                             (existing == "IF" || existing == "TF" || existing == "FN")));
         if (!same) throw SqlError(208, "Invalid object name '" + name + "'.");
-        if (s.type == ObjectType::View) execSql(m_db, "DROP VIEW IF EXISTS " + quoteIdent(name));
+        if (s.type == ObjectType::View) physical("DROP VIEW IF EXISTS " + quoteIdent(name));
         Query q(cached("DELETE FROM main._t7_objects WHERE id = ?"));
         q.bind(1, oldId);
         q.run();
@@ -1047,7 +1072,7 @@ void SessionImpl::runCreateModule(const CreateModuleStmt& s) {
                 cols += (i ? ", " : "") + quoteIdent(s.viewColumns[i]);
             cols += ")";
         }
-        execSql(m_db, "CREATE VIEW " + quoteIdent(name) + cols + " AS " + sel);
+        physical("CREATE VIEW " + quoteIdent(name) + cols + " AS " + sel);
         // Validate the view now, as the server does when it compiles it.
         Query probe(m_db, "SELECT * FROM " + quoteIdent(name) + " LIMIT 0");
         probe.run();

@@ -168,6 +168,7 @@ void SessionImpl::endScript() {
     try {
         commit();
     } catch (const SqliteError& e) {
+        dropPendingSchema();
         if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         m_inTransaction = false;
         catalogChanged();
@@ -181,6 +182,7 @@ void SessionImpl::close() {
     if (m_db) sqlite3_close_v2(m_db);
     m_db = nullptr;
     m_inTransaction = false;
+    dropPendingSchema();
     m_tables.clear();
     m_catalogVersion = -1;
     m_dataVersion = -1;
@@ -289,8 +291,62 @@ void SessionImpl::begin() {
 
 void SessionImpl::commit() {
     if (!m_inTransaction) return;
+    flushSchema();
     m_inTransaction = false;
     Query(cached("COMMIT")).run();
+}
+
+void SessionImpl::deferSchema(const std::string& sql, long long newTable) {
+    if (!m_deferring) return physical(sql);
+    if (newTable) m_newTables.emplace_back(newTable, m_pendingSchema.size());
+    m_pendingSchema += sql;
+    m_pendingSchema += ";\n";
+}
+
+void SessionImpl::physical(const std::string& sql) {
+    flushSchema();
+    execSql(m_db, sql);
+}
+
+bool SessionImpl::isNewTable(long long id) const {
+    for (const auto& [table, offset] : m_newTables)
+        if (table == id) return true;
+    return false;
+}
+
+void SessionImpl::dropPendingSchema() {
+    m_pendingSchema.clear();
+    m_newTables.clear();
+    m_flushedInLeaf = false;
+}
+
+void SessionImpl::flushSchema() {
+    if (m_pendingSchema.empty()) return;
+    if (m_execDepth > 0 && !m_flushedInLeaf) {
+        // The changes of earlier statements now run under this statement's
+        // savepoint: should it fail, they are held back again.
+        m_flushedInLeaf = true;
+        m_flushedEarlier = m_pendingSchema.substr(0, m_leafPendingStart);
+        m_flushedEarlierTables.clear();
+        for (const auto& t : m_newTables)
+            if (t.second < m_leafPendingStart) m_flushedEarlierTables.push_back(t);
+    }
+    std::string sql;
+    sql.swap(m_pendingSchema);
+    m_newTables.clear();
+    try {
+        execSql(m_db, sql);
+    } catch (const SqliteError&) {
+        if (m_execDepth == 0 && m_inTransaction) {
+            // Part of it may have run with no savepoint to undo it: the
+            // catalog would name tables that are not there. Undo it all.
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            m_inTransaction = false;
+            m_tranCount = 0;
+            catalogChanged();
+        }
+        throw;
+    }
 }
 
 void SessionImpl::endBatch() {
@@ -396,6 +452,7 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
         if (m_tranCount > 0) {
             // Transactions live within one batch here; one left open is undone.
             m_tranCount = 0;
+            dropPendingSchema();
             execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
             endBatch();
             throw SqlError(
@@ -410,15 +467,18 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
         if (m_tranCount > 0 && m_db) {
             // A failing statement ends the whole transaction, as with XACT_ABORT ON.
             m_tranCount = 0;
+            dropPendingSchema();
             sqlite3_exec(m_db, "ROLLBACK TO usertran; RELEASE usertran", nullptr, nullptr, nullptr);
         }
         try {
             if (m_singleStatement && m_inTransaction) {
                 m_inTransaction = false;
+                dropPendingSchema();
                 execSql(m_db, "ROLLBACK");
             }
             endBatch();
         } catch (const SqliteError&) {
+            dropPendingSchema();
             if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             m_inTransaction = false;
         }
@@ -552,6 +612,18 @@ SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
     // A batch of one statement needs no savepoint: the batch's own
     // transaction is rolled back when it fails.
     bool savepoint = !(m_singleStatement && m_execDepth == 0);
+    // Statements that only change the schema may hold their SQLite schema
+    // changes back; any other first carries out what is held back.
+    static const StmtKind schemaOnly[] = {StmtKind::CreateTable, StmtKind::AlterTable,
+                                          StmtKind::CreateIndex, StmtKind::CreateModule,
+                                          StmtKind::Declare,     StmtKind::SetOption};
+    bool outer = m_execDepth == 0;
+    if (outer) {
+        m_deferring = std::find(std::begin(schemaOnly), std::end(schemaOnly), s.kind) != std::end(schemaOnly);
+        if (!m_deferring) flushSchema();
+        m_leafPendingStart = m_pendingSchema.size();
+        m_flushedInLeaf = false;
+    }
     ++m_execDepth;
     std::string sp = "sp" + std::to_string(m_execDepth);
     if (savepoint) Query(cached("SAVEPOINT " + sp)).run();
@@ -561,6 +633,17 @@ SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
         if (savepoint && m_db)
             sqlite3_exec(m_db, ("ROLLBACK TO " + sp + "; RELEASE " + sp).c_str(), nullptr, nullptr, nullptr);
         --m_execDepth;
+        if (outer) {
+            if (m_flushedInLeaf) {
+                m_pendingSchema = std::move(m_flushedEarlier);
+                m_newTables = std::move(m_flushedEarlierTables);
+            } else {
+                m_pendingSchema.resize(std::min(m_pendingSchema.size(), m_leafPendingStart));
+                std::erase_if(m_newTables, [&](const auto& t) { return t.second >= m_leafPendingStart; });
+            }
+            m_flushedInLeaf = false;
+            m_deferring = false;
+        }
         catalogChanged();
     };
     try {
@@ -576,6 +659,10 @@ SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
         throw;
     }
     --m_execDepth;
+    if (outer) {
+        m_deferring = false;
+        m_flushedInLeaf = false;
+    }
     return Flow::Normal;
 }
 
@@ -695,6 +782,9 @@ void SessionImpl::runStatement(const Stmt& s) {
 
 void SessionImpl::runTransaction(const std::string& action) {
     if (action == "BEGIN") {
+        // What is held back from before the transaction is not undone by
+        // its rollback; what is held back at a rollback is all undone.
+        if (m_tranCount == 0) flushSchema();
         if (m_tranCount++ == 0) execSql(m_db, "SAVEPOINT usertran");
     } else if (action == "COMMIT") {
         if (m_tranCount == 0)
@@ -704,6 +794,7 @@ void SessionImpl::runTransaction(const std::string& action) {
         if (m_tranCount == 0)
             throw SqlError(3903, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
         m_tranCount = 0;
+        dropPendingSchema();
         execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
         catalogChanged();
         m_catalogVersion = -1;

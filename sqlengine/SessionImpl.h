@@ -131,6 +131,21 @@ private:
     static constexpr size_t kCachedStatements = 400;
     std::unordered_map<std::string, sqlite3_stmt*> m_cache;
 
+    // SQLite schema changes held back during a run of DDL statements: each
+    // change makes SQLite prepare every statement again, so a script's
+    // tables, indexes and constraint triggers go to SQLite together, just
+    // before anything needs them (see flushSchema). Tables created by the
+    // held-back SQL are still empty; the offset is where their CREATE starts.
+    std::string m_pendingSchema;
+    std::vector<std::pair<long long, size_t>> m_newTables;
+    bool m_deferring = false;
+    // What was held back before the running statement, for its undo when a
+    // flush within it carried that out under the statement's savepoint.
+    size_t m_leafPendingStart = 0;
+    bool m_flushedInLeaf = false;
+    std::string m_flushedEarlier;
+    std::vector<std::pair<long long, size_t>> m_flushedEarlierTables;
+
     long long m_catalogVersion = -1;
     // PRAGMA data_version of this database and of master as last seen; -1
     // until read (see refreshCatalog and checkRunning).
@@ -185,6 +200,13 @@ private:
     void runSetIdentityInsert(const SetIdentityInsertStmt& s);
     void finishIdentities();
     int addWriteRule(const ColumnInfo& c, const TableInfo& t, bool update);
+
+    // held-back schema changes
+    void flushSchema();
+    void deferSchema(const std::string& sql, long long newTable = 0);
+    void physical(const std::string& sql);
+    bool isNewTable(long long id) const;
+    void dropPendingSchema();
 
     // catalog
     TablePtr findTable(const std::string& name);

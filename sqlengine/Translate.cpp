@@ -130,6 +130,8 @@ std::string Translator::tableSql(const QualifiedName& name, TablePtr* info) {
         throw SqlError(208, "Invalid object name '" + parts[parts.size() - 2] + "." + parts.back() + "'.");
     if (isHidden(parts.back()) || parts.back().empty() || parts.back()[0] == '#')
         throw SqlError(208, "Invalid object name '" + parts.back() + "'.");
+    // A user table must exist in SQLite before a statement can name it.
+    m_s.flushSchema();
     if (info) *info = m_s.findTable(parts.back());
     return quoteIdent(parts.back());
 }

@@ -436,6 +436,58 @@ TEST_F(EngineTest, ScriptWorkSurvivesUseAndAnUnfinishedScript) {
     EXPECT_EQ(again->executeBatch("SELECT sum(b) FROM s").resultSets.at(0).rows.at(0).at(0), "11");
 }
 
+TEST_F(EngineTest, SchemaChangesOfAScriptReachSQLiteWhateverFollows) {
+    auto tables = [&] {
+        // What SQLite holds, not what the catalog says.
+        auto other = m_server->connect("sa", "");
+        other->useDatabase("T7");
+        Rows names;
+        for (const char* t : {"a", "b", "c", "d"}) {
+            try {
+                other->executeBatch(std::string("SELECT count(*) FROM ") + t);
+                names.push_back(t);
+            } catch (const SqlError&) {
+            }
+        }
+        return names;
+    };
+    m_session->beginScript();
+    run("CREATE TABLE a (id int NOT NULL, p int NULL)");
+    run("ALTER TABLE a ADD CONSTRAINT PK_a PRIMARY KEY (id)");
+    run("CREATE INDEX IX_a ON a (p)");
+    // Failing DDL after held-back DDL: only the failing statement is undone.
+    EXPECT_EQ(errorOf("CREATE TABLE b (id int, r int REFERENCES nowhere (id))"), 1767);
+    EXPECT_EQ(errorOf("CREATE VIEW v AS SELECT id FROM a JOIN missing ON 1 = 1"), 208);
+    run("CREATE TABLE c (id int NOT NULL PRIMARY KEY, a_id int NULL)");
+    run("ALTER TABLE c ADD CONSTRAINT FK_c_a FOREIGN KEY (a_id) REFERENCES a (id)");
+    // A transaction rolled back takes its tables with it.
+    run("BEGIN TRAN CREATE TABLE d (x int) ROLLBACK TRAN");
+    // Data statements see the tables and their constraints at once.
+    run("INSERT a (id, p) VALUES (1, 1)");
+    EXPECT_EQ(errorOf("INSERT a (id, p) VALUES (1, 2)"), 2627);
+    EXPECT_EQ(errorOf("INSERT c VALUES (1, 7)"), 547);
+    run("INSERT c VALUES (1, 1)");
+    run("ALTER TABLE a ADD q int NULL");
+    m_session->endScript();
+    EXPECT_EQ(tables(), (Rows{"a", "c"}));
+    EXPECT_EQ(rows("SELECT name FROM sysobjects WHERE xtype = 'U' ORDER BY name"), (Rows{"a", "c"}));
+    EXPECT_EQ(rows("SELECT id, p, q FROM a"), Rows{"1|1|NULL"});
+    // A key over rows already there is checked when it is added.
+    run("INSERT a (id, p) VALUES (2, 1)");
+    EXPECT_EQ(errorOf("CREATE UNIQUE INDEX UX_a_p ON a (p)"), 1505);
+    EXPECT_EQ(errorOf("ALTER TABLE a ADD CONSTRAINT UQ_a_p UNIQUE (p)"), 1505);
+}
+
+TEST_F(EngineTest, HeldBackSchemaOfABatchIsCommittedWithIt) {
+    run("CREATE TABLE t (id int NOT NULL PRIMARY KEY)\nCREATE INDEX IX_t ON t (id)");
+    auto other = m_server->connect("sa", "");
+    other->useDatabase("T7");
+    EXPECT_NO_THROW(other->executeBatch("INSERT t VALUES (1)"));
+    EXPECT_EQ(errorOf("CREATE TABLE u (id int NOT NULL PRIMARY KEY)\nINSERT t VALUES (1)"), 2627);
+    // The batch stopped at the duplicate key; the table before it stays.
+    EXPECT_NO_THROW(other->executeBatch("SELECT * FROM u"));
+}
+
 TEST_F(EngineTest, StatementsDifferingInValuesKeepTheirOwnValues) {
     run("CREATE TABLE t (id int IDENTITY(1,1) NOT NULL, n nvarchar(20) NULL, v decimal(18,2) NULL, "
         "d datetime NULL)");
