@@ -253,6 +253,10 @@ void createMasterCatalog(sqlite3* db) {
 }
 
 std::unique_ptr<Server> Server::open(const std::filesystem::path& folder, PathMapper mapper) {
+    // Counting every allocation takes a global lock and is of no use here.
+    // This works only before SQLite is first used in the process.
+    static const int memoryStatistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)memoryStatistics;
     try {
         return std::make_unique<ServerImpl>(folder, std::move(mapper));
     } catch (const SqliteError& e) {
