@@ -145,6 +145,18 @@ TablePtr SessionImpl::findTable(const std::string& name) {
         ix.sqliteName = x.text(7);
         t->indexes.push_back(std::move(ix));
     }
+    Query f(cached("SELECT constraint_id, table_id, ref_table_id, on_delete, on_update FROM main._t7_fkeys WHERE "
+                   "table_id = ?1 OR ref_table_id = ?1"));
+    f.bind(1, t->id);
+    while (f.step()) {
+        ForeignKeyRef k;
+        k.id = f.integer(0);
+        k.child = f.integer(1);
+        k.parent = f.integer(2);
+        k.onDelete = f.text(3);
+        k.onUpdate = f.text(4);
+        t->foreignKeys.push_back(std::move(k));
+    }
     m_tables[key] = t;
     return t;
 }
@@ -300,7 +312,37 @@ void SessionImpl::createCheckTriggers(long long cid, const TableInfo& t, const s
     }
 }
 
-void SessionImpl::createForeignKeyTriggers(long long cid) {
+void SessionImpl::ensureForeignKeyTriggers(TableInfo& t, unsigned writes) {
+    unsigned missing = writes & ~t.triggersReady;
+    if (!missing) return;
+    t.triggersReady |= missing;
+    if (t.foreignKeys.empty()) return;
+    std::vector<std::string> existing;
+    {
+        Query q(cached("SELECT name FROM main.sqlite_master WHERE type = 'trigger' AND tbl_name = ?"));
+        q.bind(1, t.name);
+        while (q.step()) existing.push_back(q.text(0));
+    }
+    std::vector<std::string> follow;
+    for (const ForeignKeyRef& k : t.foreignKeys) {
+        createForeignKeyTriggers(k.id, t.id, missing, existing);
+        // A cascading key writes to the child table in turn, whose own keys
+        // then need their triggers too.
+        bool cascades = k.parent == t.id && k.child != t.id &&
+                        (((missing & kDeleteRows) && k.onDelete != "NO ACTION" && !k.onDelete.empty()) ||
+                         ((missing & kUpdateRows) && k.onUpdate != "NO ACTION" && !k.onUpdate.empty()));
+        if (cascades) {
+            Query n(cached("SELECT name FROM main._t7_objects WHERE id = ?"));
+            n.bind(1, k.child);
+            if (n.step()) follow.push_back(n.text(0));
+        }
+    }
+    for (const std::string& child : follow)
+        if (TablePtr c = findTable(child)) ensureForeignKeyTriggers(*c, kUpdateRows | kDeleteRows);
+}
+
+void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsigned writes,
+                                           const std::vector<std::string>& existing) {
     Query q(cached(
         "SELECT f.table_id, f.columns, f.ref_table_id, f.ref_columns, f.on_delete, f.on_update, o.name, "
         "c.name, p.name FROM main._t7_fkeys f JOIN main._t7_objects o ON o.id = f.constraint_id JOIN "
@@ -308,6 +350,11 @@ void SessionImpl::createForeignKeyTriggers(long long cid) {
         "f.constraint_id = ?"));
     q.bind(1, cid);
     if (!q.step()) return;
+    bool asChild = q.integer(0) == table, asParent = q.integer(2) == table;
+    auto wanted = [&](const std::string& trig, bool side, unsigned write) {
+        return side && (writes & write) &&
+               std::find(existing.begin(), existing.end(), trig) == existing.end();
+    };
     std::vector<IndexColumn> cols = splitColumns(q.text(1)), refs = splitColumns(q.text(3));
     std::string onDelete = q.text(4), onUpdate = q.text(5), name = q.text(6), child = q.text(7),
                 parent = q.text(8);
@@ -333,11 +380,13 @@ void SessionImpl::createForeignKeyTriggers(long long cid) {
     for (size_t i = 0; i < cols.size(); ++i)
         notNull += (i ? " AND NEW." : "NEW.") + quoteIdent(cols[i].name) + " IS NOT NULL";
     for (const char* op : {"INSERT", "UPDATE"}) {
+        std::string trig = "_t7t_" + id + "_c" + op;
+        if (!wanted(trig, asChild, std::string(op) == "INSERT" ? kInsertRows : kUpdateRows)) continue;
         std::string msg = encodeError(
             547, std::string("The ") + op + " statement conflicted with the FOREIGN KEY constraint \"" +
                      name + "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." +
                      parent + "\", column '" + refs[0].name + "'.");
-        deferSchema("CREATE TRIGGER " + quoteIdent("_t7t_" + id + "_c" + op) + " BEFORE " + op + " ON " +
+        physical("CREATE TRIGGER " + quoteIdent(trig) + " BEFORE " + op + " ON " +
                           quoteIdent(child) + " WHEN " + notNull + " AND NOT EXISTS (SELECT 1 FROM " +
                           quoteIdent(parent) + " WHERE " + match("NEW.", "") +
                           ") BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
@@ -348,6 +397,8 @@ void SessionImpl::createForeignKeyTriggers(long long cid) {
             (i ? " OR OLD." : "OLD.") + quoteIdent(refs[i].name) + " IS NOT NEW." + quoteIdent(refs[i].name);
     for (const char* op : {"DELETE", "UPDATE"}) {
         std::string action = std::string(op) == "DELETE" ? onDelete : onUpdate;
+        if (!wanted("_t7t_" + id + "_p" + op, asParent, std::string(op) == "DELETE" ? kDeleteRows : kUpdateRows))
+            continue;
         std::string trig = quoteIdent("_t7t_" + id + "_p" + op);
         std::string when = std::string(op) == "UPDATE" ? " WHEN " + changed : "";
         if (action == "CASCADE") {
@@ -360,14 +411,14 @@ void SessionImpl::createForeignKeyTriggers(long long cid) {
                     body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = NEW." + quoteIdent(refs[i].name);
                 body += " WHERE " + childMatch("OLD.") + ";";
             }
-            deferSchema("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
+            physical("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
                               " BEGIN " + body + " END");
         } else if (action == "SET NULL") {
             std::string body = "UPDATE " + quoteIdent(child) + " SET ";
             for (size_t i = 0; i < cols.size(); ++i)
                 body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = NULL";
             body += " WHERE " + childMatch("OLD.") + ";";
-            deferSchema("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
+            physical("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
                               " BEGIN " + body + " END");
         } else {
             std::string msg = encodeError(
@@ -376,7 +427,7 @@ void SessionImpl::createForeignKeyTriggers(long long cid) {
                          child + "\", column '" + cols[0].name + "'.");
             std::string cond =
                 "EXISTS (SELECT 1 FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ")";
-            deferSchema("CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) +
+            physical("CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) +
                               " WHEN " + (when.empty() ? "" : "(" + changed + ") AND ") + cond +
                               " BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
         }
@@ -577,7 +628,16 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
                                        c.name + "\". The conflict occurred in database \"" + m_dbName +
                                        "\", table \"dbo." + ref->name + "\", column '" + refs[0].name + "'.");
             }
-            createForeignKeyTriggers(id);
+            // Its triggers come with the first write to either table.
+            ForeignKeyRef k;
+            k.id = id;
+            k.child = t.id;
+            k.parent = ref->id;
+            k.onDelete = c.onDelete;
+            k.onUpdate = c.onUpdate;
+            t.foreignKeys.push_back(k);
+            t.triggersReady = 0;
+            if (ref->id != t.id) m_tables.erase(toUpperAscii(ref->name));
             return;
         }
     }
@@ -673,6 +733,13 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
     } else if (xtype == "F" || xtype == "C") {
         for (const char* suffix : {"_INSERT", "_UPDATE", "_cINSERT", "_cUPDATE", "_pDELETE", "_pUPDATE"})
             physical("DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
+        for (const ForeignKeyRef& k : t.foreignKeys)
+            if (k.id == id && k.parent != t.id) {
+                Query n(cached("SELECT name FROM main._t7_objects WHERE id = ?"));
+                n.bind(1, k.parent);
+                if (n.step()) m_tables.erase(toUpperAscii(n.text(0)));
+            }
+        std::erase_if(t.foreignKeys, [&](const ForeignKeyRef& k) { return k.id == id; });
         Query a(cached("DELETE FROM main._t7_fkeys WHERE constraint_id = ?"));
         a.bind(1, id);
         a.run();
@@ -770,11 +837,11 @@ void SessionImpl::rebuildTable(const TableInfo& t) {
     f.bind(1, t.id).bind(2, t.id);
     std::vector<long long> fks;
     while (f.step()) fks.push_back(f.integer(0));
-    for (long long id : fks) {
+    // The keys' triggers are made again by the next write that needs them.
+    for (long long id : fks)
         for (const char* suffix : {"_cINSERT", "_cUPDATE", "_pDELETE", "_pUPDATE"})
             physical("DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
-        createForeignKeyTriggers(id);
-    }
+    for (auto& [key, table] : m_tables) table->triggersReady = 0;
     Query ck(m_db,
              "SELECT c.constraint_id, c.expr, o.name, c.column_name FROM main._t7_checks c JOIN "
              "main._t7_objects o "

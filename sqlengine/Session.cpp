@@ -413,7 +413,11 @@ void SessionImpl::bumpVersion(const TableInfo* changed) {
         return;
     }
     ++m_catalogVersion;
-    m_tables[toUpperAscii(changed->name)] = std::make_shared<TableInfo>(*changed);
+    // Its triggers are looked at again before the next write: the change
+    // may have dropped or added some.
+    auto copy = std::make_shared<TableInfo>(*changed);
+    copy->triggersReady = 0;
+    m_tables[toUpperAscii(changed->name)] = std::move(copy);
 }
 
 std::string SessionImpl::userName() {
@@ -915,6 +919,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
     if (t->isView)
         throw SqlError(4405, "View or function '" + t->name +
                                  "' is not updatable because the modification affects multiple base tables.");
+    ensureForeignKeyTriggers(*t, kInsertRows);
     int ident = t->identityColumn();
     bool identityInsert = ident >= 0 && equalsIgnoreCase(m_identityInsertTable, t->name);
     // Which table column each given value goes to.
@@ -1089,6 +1094,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, targetName);
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
     if (t->isView) throw SqlError(4405, "View or function '" + t->name + "' is not updatable.");
+    ensureForeignKeyTriggers(*t, kUpdateRows);
     Translator tr(*this);
     std::string alias = target ? (target->alias.empty() ? target->name.last() : target->alias) : t->name;
     // Variables assigned in SET (SET @v = col) are read back after the update.
@@ -1184,6 +1190,7 @@ void SessionImpl::runDelete(const DeleteStmt& s) {
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, s.table.last());
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
     if (t->isView) throw SqlError(4405, "View or function '" + t->name + "' is not updatable.");
+    ensureForeignKeyTriggers(*t, kDeleteRows);
     Translator tr(*this);
     std::string sql = "DELETE FROM " + quoteIdent(t->name);
     if (s.from.empty() && !s.top) {

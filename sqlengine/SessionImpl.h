@@ -58,12 +58,27 @@ struct IndexInfo {
     std::string sqliteName;
 };
 
+// A foreign key the table takes part in, as child, parent or both.
+struct ForeignKeyRef {
+    long long id = 0;
+    long long child = 0, parent = 0;
+    std::string onDelete, onUpdate;
+};
+
+// The SQLite triggers that enforce foreign keys are made when a statement
+// first writes to one of their tables, not with the key: most keys of a
+// schema script are never exercised in the session that creates them.
+enum ForeignKeyWrite : unsigned { kInsertRows = 1, kUpdateRows = 2, kDeleteRows = 4 };
+
 struct TableInfo {
     long long id = 0;
     std::string name;
     bool isView = false;
     std::vector<ColumnInfo> columns;
     std::vector<IndexInfo> indexes;
+    std::vector<ForeignKeyRef> foreignKeys;
+    // ForeignKeyWrite bits whose triggers are known to exist.
+    unsigned triggersReady = 0;
     int findColumn(const std::string& name) const;
     int identityColumn() const;
 };
@@ -229,7 +244,11 @@ private:
     void dropTable(const TableInfo& t);
     void createCheckTriggers(long long cid, const TableInfo& t, const std::string& expr,
                              const std::string& name, const std::string& column);
-    void createForeignKeyTriggers(long long cid);
+    // Makes the triggers of foreign key `cid` for the writes in `writes`
+    // (ForeignKeyWrite bits, from the side of `table`) unless they exist.
+    void createForeignKeyTriggers(long long cid, long long table, unsigned writes,
+                                  const std::vector<std::string>& existing);
+    void ensureForeignKeyTriggers(TableInfo& t, unsigned writes);
     std::string columnDecl(const ColumnInfo& c);
     std::string constraintName(const std::string& prefix, const TableInfo& t, const std::string& column);
     void alterColumn(TableInfo& t, const ColumnDef& c);

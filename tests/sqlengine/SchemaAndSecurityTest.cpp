@@ -27,6 +27,31 @@ TEST_F(EngineTest, RebuiltParentTableKeepsItsForeignKeys) {
     EXPECT_EQ(rows("SELECT code + 'x' FROM p"), Rows{"5x"});
 }
 
+TEST_F(EngineTest, ForeignKeysHoldOnEveryConnectionAndThroughCascades) {
+    run("CREATE TABLE a (id int PRIMARY KEY)");
+    run("CREATE TABLE b (id int PRIMARY KEY, a_id int NULL)");
+    run("ALTER TABLE b ADD CONSTRAINT FK_b_a FOREIGN KEY (a_id) REFERENCES a (id) ON DELETE CASCADE");
+    run("CREATE TABLE c (id int NULL, b_id int NULL CONSTRAINT FK_c_b REFERENCES b (id) ON DELETE CASCADE)");
+    run("CREATE TABLE d (b_id int NULL CONSTRAINT FK_d_b REFERENCES b (id))");
+    // Another connection writes first: the keys hold there as well.
+    auto other = m_server->connect("sa", "");
+    other->useDatabase("T7");
+    other->executeBatch("INSERT a VALUES (1); INSERT a VALUES (2); INSERT b VALUES (1, 1); INSERT b VALUES (2, 2)");
+    other->executeBatch("INSERT c VALUES (10, 1); INSERT c VALUES (20, 2)");
+    EXPECT_THROW(other->executeBatch("INSERT c VALUES (30, 9)"), SqlError);
+    EXPECT_EQ(errorOf("UPDATE b SET a_id = 7 WHERE id = 1"), 547);
+    // Deleting from a removes its rows in b and, through b, in c.
+    run("DELETE FROM a WHERE id = 1");
+    EXPECT_EQ(rows("SELECT id FROM b"), Rows{"2"});
+    EXPECT_EQ(rows("SELECT id FROM c"), Rows{"20"});
+    // A cascade stops at a key that does not cascade.
+    run("INSERT d VALUES (2)");
+    EXPECT_EQ(errorOf("DELETE FROM a WHERE id = 2"), 547);
+    EXPECT_EQ(m_lastMessage.find("FK_d_b") != std::string::npos, true) << m_lastMessage;
+    EXPECT_EQ(rows("SELECT count(*) FROM b"), Rows{"1"});
+    EXPECT_EQ(errorOf("UPDATE a SET id = 5 WHERE id = 2"), 547);
+}
+
 TEST_F(EngineTest, DroppedTableLeavesNoCatalogEntries) {
     run("CREATE TABLE p (id int CONSTRAINT PK_p PRIMARY KEY, a int CONSTRAINT DF_a DEFAULT 1 CONSTRAINT CK_a "
         "CHECK (a > 0))");
