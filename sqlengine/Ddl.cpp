@@ -185,6 +185,31 @@ std::string SessionImpl::constraintName(const std::string& prefix, const TableIn
     return n + hex8(next + t.id);
 }
 
+void SessionImpl::recordColumns(const TableInfo& t, size_t first) {
+    // One statement for all of them: a statement per column costs more than
+    // the rows themselves.
+    constexpr size_t kRowsPerStatement = 64;
+    for (size_t at = first; at < t.columns.size(); at += kRowsPerStatement) {
+        size_t n = std::min(kRowsPerStatement, t.columns.size() - at);
+        std::string sql =
+            "INSERT INTO main._t7_columns(table_id, colid, name, type, length, prec, scale, max_length, "
+            "not_null, is_identity, seed, step, collation) VALUES ";
+        for (size_t i = 0; i < n; ++i) sql += i ? ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        Query q = prepare(sql);
+        for (size_t i = 0; i < n; ++i) {
+            const ColumnInfo& c = t.columns[at + i];
+            int b = static_cast<int>(i * 13);
+            q.bind(b + 1, t.id).bind(b + 2, static_cast<long long>(c.colid)).bind(b + 3, c.name);
+            q.bind(b + 4, c.type.name).bind(b + 5, static_cast<long long>(c.type.length));
+            q.bind(b + 6, static_cast<long long>(c.type.precision)).bind(b + 7, static_cast<long long>(c.type.scale));
+            q.bind(b + 8, static_cast<long long>(maxLength(c.type))).bind(b + 9, static_cast<long long>(c.notNull));
+            q.bind(b + 10, static_cast<long long>(c.identity)).bind(b + 11, c.seed).bind(b + 12, c.step);
+            q.bind(b + 13, c.collation);
+        }
+        q.run();
+    }
+}
+
 void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
     if (t.findColumn(def.name) >= 0)
         throw SqlError(2705, "Column names in each table must be unique. Column name '" + def.name +
@@ -240,16 +265,9 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
         else
             physical(add);
     }
-    Query q(cached(
-        "INSERT INTO main._t7_columns(table_id, colid, name, type, length, prec, scale, max_length, "
-        "not_null, is_identity, seed, step, collation) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    q.bind(1, t.id).bind(2, static_cast<long long>(c.colid)).bind(3, c.name).bind(4, c.type.name);
-    q.bind(5, static_cast<long long>(c.type.length)).bind(6, static_cast<long long>(c.type.precision));
-    q.bind(7, static_cast<long long>(c.type.scale)).bind(8, static_cast<long long>(maxLength(c.type)));
-    q.bind(9, static_cast<long long>(c.notNull)).bind(10, static_cast<long long>(c.identity));
-    q.bind(11, c.seed).bind(12, c.step).bind(13, c.collation);
-    q.run();
     t.columns.push_back(c);
+    // A new table's columns are recorded together (see runCreateTable).
+    if (!newTable) recordColumns(t, t.columns.size() - 1);
     if (!newTable && c.identity && !fresh) {
         // Existing rows are numbered in their stored order.
         Query rows(m_db, "SELECT rowid FROM " + quoteIdent(t.name) + " ORDER BY rowid");
@@ -672,6 +690,7 @@ void SessionImpl::runCreateTable(const CreateTableStmt& s) {
         addColumn(*t, plain, true);
         decl += (decl.empty() ? "" : ", ") + columnDecl(t->columns.back());
     }
+    recordColumns(*t, 0);
     std::string create = "CREATE TABLE " + quoteIdent(name) + " (" + decl + ")";
     // SQLite reserves names beginning with sqlite_: its refusal comes now.
     if (name.size() >= 7 && equalsIgnoreCase(name.substr(0, 7), "sqlite_"))

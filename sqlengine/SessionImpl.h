@@ -240,6 +240,8 @@ private:
     void runCreateModule(const CreateModuleStmt& s);
     void addConstraint(TableInfo& t, ConstraintDef c, bool newTable);
     void addColumn(TableInfo& t, const ColumnDef& c, bool newTable);
+    // Writes the catalog rows of t's columns from position `first` on.
+    void recordColumns(const TableInfo& t, size_t first);
     void dropConstraint(TableInfo& t, long long id, const std::string& xtype, const std::string& name);
     void dropTable(const TableInfo& t);
     void createCheckTriggers(long long cid, const TableInfo& t, const std::string& expr,
