@@ -80,11 +80,15 @@ long long SessionImpl::findObject(const std::string& name, std::string* xtype) {
 
 long long SessionImpl::addObject(const std::string& name, const std::string& xtype, long long parent,
                                  const std::string& definition) {
-    // One statement tests the name and adds the row: after each schema
-    // change SQLite prepares every statement again, so fewer is faster.
-    Query q(cached(
-        "INSERT INTO main._t7_objects(name, xtype, parent_obj, definition, crdate) SELECT ?1, ?2, ?3, ?4, ?5 "
-        "WHERE NOT EXISTS (SELECT 1 FROM main._t7_objects WHERE name = ?1)"));
+    // Two cached statements: an INSERT that selects from its own table
+    // would make SQLite build a temporary table for every row.
+    {
+        Query taken(cached("SELECT 1 FROM main._t7_objects WHERE name = ?"));
+        taken.bind(1, name);
+        if (taken.step())
+            throw SqlError(2714, "There is already an object named '" + name + "' in the database.");
+    }
+    Query q(cached("INSERT INTO main._t7_objects(name, xtype, parent_obj, definition, crdate) VALUES (?, ?, ?, ?, ?)"));
     q.bind(1, name).bind(2, xtype).bind(3, parent);
     if (definition.empty())
         q.bindNull(4);
@@ -92,8 +96,6 @@ long long SessionImpl::addObject(const std::string& name, const std::string& xty
         q.bind(4, definition);
     q.bind(5, currentDateTime());
     q.run();
-    if (sqlite3_changes(m_db) == 0)
-        throw SqlError(2714, "There is already an object named '" + name + "' in the database.");
     return sqlite3_last_insert_rowid(m_db);
 }
 
@@ -1164,7 +1166,10 @@ void SessionImpl::runCreateModule(const CreateModuleStmt& s) {
         probe.run();
         (void)id;
     }
-    bumpVersion();
+    if (s.type == ObjectType::View)
+        bumpVersion();
+    else
+        moduleChanged(name);
 }
 
 // ---- databases ---------------------------------------------------------

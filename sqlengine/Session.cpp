@@ -292,6 +292,15 @@ void SessionImpl::begin() {
 void SessionImpl::commit() {
     if (!m_inTransaction) return;
     flushSchema();
+    if (m_versionPending) {
+        // Other sessions compare this with what they cached. The value
+        // counted in memory is ours to store: the transaction has held the
+        // write lock since its first change.
+        Query q(cached("UPDATE main._t7_meta SET value = max(value + 1, ?) WHERE key = 'version'"));
+        q.bind(1, m_catalogVersion);
+        q.run();
+        m_versionPending = false;
+    }
     m_inTransaction = false;
     Query(cached("COMMIT")).run();
 }
@@ -403,7 +412,7 @@ void SessionImpl::catalogChanged() {
 }
 
 void SessionImpl::bumpVersion(const TableInfo* changed) {
-    Query(cached("UPDATE main._t7_meta SET value = value + 1 WHERE key = 'version'")).run();
+    m_versionPending = true;
     // The batch holds the write lock, so the new version is ours. A
     // statement that names the one table it changed leaves every other
     // table as it was; the changed one stays cached as the statement left it.
@@ -418,6 +427,12 @@ void SessionImpl::bumpVersion(const TableInfo* changed) {
     auto copy = std::make_shared<TableInfo>(*changed);
     copy->triggersReady = 0;
     m_tables[toUpperAscii(changed->name)] = std::move(copy);
+}
+
+void SessionImpl::moduleChanged(const std::string& name) {
+    m_versionPending = true;
+    m_tables.erase(toUpperAscii(name));
+    if (m_catalogVersion >= 0) ++m_catalogVersion;
 }
 
 std::string SessionImpl::userName() {
@@ -969,21 +984,35 @@ void SessionImpl::runInsert(const InsertStmt& s) {
         identIndex = static_cast<int>(m_identities.size() - 1);
     }
     Translator tr(*this);
+    // A write rule per column that gets a value; the numbering follows the
+    // columns, so statements of one shape keep one text.
     std::vector<int> rules(t->columns.size(), -1);
-    for (size_t i = 0; i < t->columns.size(); ++i) rules[i] = addWriteRule(t->columns[i], *t, false);
+    auto rule = [&](size_t i) {
+        if (rules[i] < 0) rules[i] = addWriteRule(t->columns[i], *t, false);
+        return std::to_string(rules[i]);
+    };
+    // A nullable column without a default that gets no value is left out:
+    // SQLite fills it with NULL, as the statement would.
+    auto given = [&](size_t i) { return std::find(target.begin(), target.end(), static_cast<int>(i)) != target.end(); };
+    std::vector<size_t> written;
+    for (size_t i = 0; i < t->columns.size(); ++i) {
+        const ColumnInfo& c = t->columns[i];
+        if (given(i) || c.identity || c.notNull || !c.defaultText.empty()) written.push_back(i);
+    }
+    if (written.empty()) written.push_back(0);
     auto defaultFor = [&](size_t i) {
         const ColumnInfo& c = t->columns[i];
         if (c.identity && !explicitIdentity) return "_t7_nextid(" + std::to_string(identIndex) + ")";
         if (!c.defaultText.empty()) {
             ExprPtr d = parseExpression(c.defaultText);
-            return "_t7_w(" + std::to_string(rules[i]) + ", " + tr.expr(*d) + ")";
+            return "_t7_w(" + rule(i) + ", " + tr.expr(*d) + ")";
         }
         if (!c.notNull) return std::string("NULL");
-        return "_t7_w(" + std::to_string(rules[i]) + ", NULL)";
+        return "_t7_w(" + rule(i) + ", NULL)";
     };
     std::string cols;
-    for (size_t i = 0; i < t->columns.size(); ++i) {
-        if (i) cols += ", ";
+    for (size_t i : written) {
+        if (!cols.empty()) cols += ", ";
         cols += quoteIdent(t->columns[i].name);
     }
     std::string sql;
@@ -993,12 +1022,13 @@ void SessionImpl::runInsert(const InsertStmt& s) {
         for (size_t k = 0; k < target.size(); ++k) cte += (k ? ", c" : "c") + std::to_string(k);
         cte += ") AS (" + inner + ") ";
         sql = cte + "INSERT INTO " + quoteIdent(t->name) + "(" + cols + ") SELECT ";
-        for (size_t i = 0; i < t->columns.size(); ++i) {
-            if (i) sql += ", ";
+        bool first = true;
+        for (size_t i : written) {
+            if (!first) sql += ", ";
+            first = false;
             auto pos = std::find(target.begin(), target.end(), static_cast<int>(i));
             if (pos != target.end())
-                sql +=
-                    "_t7_w(" + std::to_string(rules[i]) + ", c" + std::to_string(pos - target.begin()) + ")";
+                sql += "_t7_w(" + rule(i) + ", c" + std::to_string(pos - target.begin()) + ")";
             else
                 sql += defaultFor(i);
         }
@@ -1023,8 +1053,10 @@ void SessionImpl::runInsert(const InsertStmt& s) {
             }
             if (r) sql += ", ";
             sql += "(";
-            for (size_t i = 0; i < t->columns.size(); ++i) {
-                if (i) sql += ", ";
+            bool first = true;
+            for (size_t i : written) {
+                if (!first) sql += ", ";
+                first = false;
                 auto pos = s.defaultValues ? target.end()
                                            : std::find(target.begin(), target.end(), static_cast<int>(i));
                 if (pos == target.end()) {
@@ -1035,7 +1067,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
                 if (v.kind == ExprKind::Default)
                     sql += defaultFor(i);
                 else
-                    sql += "_t7_w(" + std::to_string(rules[i]) + ", " + tr.expr(v) + ")";
+                    sql += "_t7_w(" + rule(i) + ", " + tr.expr(v) + ")";
             }
             sql += ")";
         }

@@ -162,6 +162,9 @@ private:
     std::vector<std::pair<long long, size_t>> m_flushedEarlierTables;
 
     long long m_catalogVersion = -1;
+    // The catalog changed in this transaction; the stored version is
+    // raised once, when it commits (see commit()).
+    bool m_versionPending = false;
     // PRAGMA data_version of this database and of master as last seen; -1
     // until read (see refreshCatalog and checkRunning).
     long long m_dataVersion = -1;
@@ -231,6 +234,9 @@ private:
     long long addObject(const std::string& name, const std::string& xtype, long long parent,
                         const std::string& definition);
     void bumpVersion(const TableInfo* changed = nullptr);
+    // A procedure, function, trigger or view changed: no cached table
+    // but one of that name can be affected.
+    void moduleChanged(const std::string& name);
 
     // DDL
     void runCreateTable(const CreateTableStmt& s);

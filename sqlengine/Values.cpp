@@ -436,9 +436,25 @@ bool parseDateTime(const std::string& text, int& y, int& mo, int& d, int& h, int
 }
 
 std::string formatDateTime(int y, int mo, int d, int h, int mi, int s, int ms) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, mo, d, h, mi, s, ms);
-    return buf;
+    if (y < 0 || y > 9999 || mo < 0 || mo > 99 || d < 0 || d > 99 || h < 0 || h > 99 || mi < 0 || mi > 99 ||
+        s < 0 || s > 99 || ms < 0 || ms > 999) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, mo, d, h, mi, s, ms);
+        return buf;
+    }
+    // The common case by hand: catalog rows take a time stamp each.
+    std::string r = "0000-00-00 00:00:00.000";
+    auto put = [&r](size_t at, int v, int digits) {
+        for (int i = digits - 1; i >= 0; --i, v /= 10) r[at + static_cast<size_t>(i)] = static_cast<char>('0' + v % 10);
+    };
+    put(0, y, 4);
+    put(5, mo, 2);
+    put(8, d, 2);
+    put(11, h, 2);
+    put(14, mi, 2);
+    put(17, s, 2);
+    put(20, ms, 3);
+    return r;
 }
 
 std::string currentDateTime() {

@@ -111,6 +111,12 @@ const ScriptCase kQueries[] = {
      "CREATE TABLE names (n nvarchar(10)); INSERT INTO names SELECT name FROM person WHERE dept = 1;"
      "SELECT n FROM names ORDER BY n",
      {"ann", "bob"}},
+    {"InsertLeavingColumnsOut",
+     "",
+     "CREATE TABLE d (a int NULL, b int NULL, c int NOT NULL DEFAULT 7); INSERT INTO d DEFAULT VALUES;"
+     "INSERT INTO d (b) VALUES (2); INSERT INTO d (a) SELECT 3; INSERT INTO d (a, c) VALUES (4, 5), (6, DEFAULT);"
+     "SELECT a, b, c FROM d ORDER BY a",
+     {"NULL|NULL|7", "NULL|2|7", "3|NULL|7", "4|NULL|5", "6|NULL|7"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Queries, ScriptTest, ::testing::ValuesIn(kQueries),
@@ -802,6 +808,18 @@ TEST_F(EngineTest, CatalogKeptBySessionFollowsOtherConnectionsAndRollbacks) {
     EXPECT_EQ(errorOf("CREATE INDEX IX_X ON X(nope)"), 1911);
     run("CREATE INDEX IX_X ON X(a)");
     EXPECT_EQ(otherError("CREATE INDEX IX_X ON X(a)"), 1913);
+
+    // What a script changes reaches the others when it commits, a failing
+    // statement within it or not.
+    run("INSERT INTO X (a) VALUES (1)");
+    other->beginScript();
+    other->executeBatch("ALTER TABLE X ADD b int NULL");
+    other->executeBatch("CREATE PROCEDURE P1 AS SELECT 1");
+    EXPECT_EQ(otherError("ALTER TABLE X ADD d nope NULL"), 2715);
+    other->executeBatch("ALTER TABLE X ADD c int NULL");
+    other->endScript();
+    run("INSERT INTO X (a, b, c) VALUES (2, 3, 4)");
+    EXPECT_EQ(rows("SELECT a, b, c FROM X ORDER BY a"), (Rows{"1|NULL|NULL", "2|3|4"}));
 }
 
 }  // namespace
