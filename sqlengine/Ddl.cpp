@@ -201,12 +201,12 @@ void SessionImpl::recordColumns(const TableInfo& t, size_t first) {
         for (size_t i = 0; i < n; ++i) {
             const ColumnInfo& c = t.columns[at + i];
             int b = static_cast<int>(i * 13);
-            q.bind(b + 1, t.id).bind(b + 2, static_cast<long long>(c.colid)).bind(b + 3, c.name);
-            q.bind(b + 4, c.type.name).bind(b + 5, static_cast<long long>(c.type.length));
+            q.bind(b + 1, t.id).bind(b + 2, static_cast<long long>(c.colid)).bindStatic(b + 3, c.name);
+            q.bindStatic(b + 4, c.type.name).bind(b + 5, static_cast<long long>(c.type.length));
             q.bind(b + 6, static_cast<long long>(c.type.precision)).bind(b + 7, static_cast<long long>(c.type.scale));
             q.bind(b + 8, static_cast<long long>(maxLength(c.type))).bind(b + 9, static_cast<long long>(c.notNull));
             q.bind(b + 10, static_cast<long long>(c.identity)).bind(b + 11, c.seed).bind(b + 12, c.step);
-            q.bind(b + 13, c.collation);
+            q.bindStatic(b + 13, c.collation);
         }
         q.run();
     }
@@ -965,7 +965,7 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
             }
             return;
     }
-    bumpVersion(&t);
+    bumpVersion(std::move(t));
 }
 
 void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
@@ -1029,7 +1029,7 @@ void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
     ix.columns = s.columns;
     ix.sqliteName = sqliteName;
     changed.indexes.push_back(std::move(ix));
-    bumpVersion(&changed);
+    bumpVersion(std::move(changed));
 }
 
 void SessionImpl::dropTable(const TableInfo& t) {

@@ -122,7 +122,7 @@ void createDatabaseCatalog(sqlite3* db) {
         "CREATE TABLE _t7_columns(table_id INTEGER, colid INTEGER, name TEXT COLLATE NOCASE, type TEXT, "
         "length INTEGER, prec INTEGER, scale INTEGER, max_length INTEGER, not_null INTEGER, is_identity "
         "INTEGER, seed INTEGER, step INTEGER, ident_current INTEGER, collation TEXT, default_id INTEGER, "
-        "default_text TEXT, PRIMARY KEY(table_id, colid));"
+        "default_text TEXT, PRIMARY KEY(table_id, colid)) WITHOUT ROWID;"
         "CREATE TABLE _t7_indexes(table_id INTEGER, index_id INTEGER, name TEXT COLLATE NOCASE, kind TEXT, "
         "is_unique INTEGER, clustered INTEGER, columns TEXT, constraint_id INTEGER, sqlite_name TEXT, "
         "PRIMARY KEY(table_id, index_id));"
@@ -424,9 +424,15 @@ void SessionImpl::bumpVersion(const TableInfo* changed) {
     ++m_catalogVersion;
     // Its triggers are looked at again before the next write: the change
     // may have dropped or added some.
-    auto copy = std::make_shared<TableInfo>(*changed);
-    copy->triggersReady = 0;
-    m_tables[toUpperAscii(changed->name)] = std::move(copy);
+    TablePtr& cachedTable = m_tables[toUpperAscii(changed->name)];
+    if (cachedTable.get() != changed) cachedTable = std::make_shared<TableInfo>(*changed);
+    cachedTable->triggersReady = 0;
+}
+
+void SessionImpl::bumpVersion(TableInfo&& changed) {
+    auto t = std::make_shared<TableInfo>(std::move(changed));
+    m_tables[toUpperAscii(t->name)] = t;
+    bumpVersion(t.get());
 }
 
 void SessionImpl::moduleChanged(const std::string& name) {

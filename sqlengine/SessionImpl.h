@@ -234,6 +234,7 @@ private:
     long long addObject(const std::string& name, const std::string& xtype, long long parent,
                         const std::string& definition);
     void bumpVersion(const TableInfo* changed = nullptr);
+    void bumpVersion(TableInfo&& changed);
     // A procedure, function, trigger or view changed: no cached table
     // but one of that name can be affected.
     void moduleChanged(const std::string& name);

@@ -59,6 +59,11 @@ Query& Query::bind(int index, const std::string& s) {
     return *this;
 }
 
+Query& Query::bindStatic(int index, const std::string& s) {
+    sqlite3_bind_text(m_stmt, index, s.data(), static_cast<int>(s.size()), SQLITE_STATIC);
+    return *this;
+}
+
 Query& Query::bind(int index, long long v) {
     sqlite3_bind_int64(m_stmt, index, v);
     return *this;

@@ -36,6 +36,8 @@ public:
 
     Query& bind(int index, const Value& v);
     Query& bind(int index, const std::string& s);
+    // The caller keeps the text unchanged until the statement has run.
+    Query& bindStatic(int index, const std::string& s);
     Query& bind(int index, long long v);
     Query& bindNull(int index);
     // True while a row is available.
