@@ -158,7 +158,7 @@ double median(std::vector<double> v) {
 int main() {
     Scripts s = generate();
     fs::path root = fs::temp_directory_path() / ("t7bench_scripts_" + std::to_string(::getpid()));
-    const int runs = std::getenv("BENCH_RUNS") ? std::atoi(std::getenv("BENCH_RUNS")) : 15;
+    const int runs = std::max(1, std::getenv("BENCH_RUNS") ? std::atoi(std::getenv("BENCH_RUNS")) : 25);
     std::vector<double> engine, create, direct, directBatches;
     for (int i = 0; i < runs; ++i) {
         fs::remove_all(root);
