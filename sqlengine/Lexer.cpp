@@ -151,10 +151,12 @@ class Scanner {
 public:
     explicit Scanner(std::string_view sql) : m_sql(sql) {}
 
-    Tokens run() {
+    Tokens run(std::vector<Token> storage) {
         Tokens out;
         const std::string_view sql = m_sql;
         const size_t n = sql.size();
+        out.list = std::move(storage);
+        out.list.clear();
         out.list.reserve(n / 4 + 4);
         size_t i = 0;
         while (i < n) {
@@ -307,8 +309,8 @@ private:
 
 }  // namespace
 
-Tokens tokenize(std::string_view sql) {
-    return Scanner(sql).run();
+Tokens tokenize(std::string_view sql, std::vector<Token> storage) {
+    return Scanner(sql).run(std::move(storage));
 }
 
 }  // namespace sqlengine

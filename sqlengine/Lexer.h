@@ -110,8 +110,9 @@ struct Tokens {
 };
 
 // Raises SqlError 105 for an unclosed string, 113 for an unclosed comment
-// and 102 for a character that starts no token.
-Tokens tokenize(std::string_view sql);
+// and 102 for a character that starts no token. The list is built in
+// `storage`, whose capacity is kept.
+Tokens tokenize(std::string_view sql, std::vector<Token> storage = {});
 
 // Case-insensitive comparison of ASCII text.
 bool equalsIgnoreCase(std::string_view a, std::string_view b);

@@ -1,8 +1,11 @@
 #include "sqlengine/Parser.h"
 
 #include <array>
+#include <charconv>
 #include <cstdlib>
+#include <limits>
 #include <unordered_set>
+#include <utility>
 
 #include "sqlengine/Engine.h"
 #include "sqlengine/Lexer.h"
@@ -141,13 +144,26 @@ bool isReserved(const Token& t) {
     return kReserved[t.keyword];
 }
 
+// std::atoi of a number token's text (which has no sign or blanks) without
+// copying it to a C string.
+int leadingInt(std::string_view digits) {
+    long value = 0;
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), value).ec ==
+        std::errc::result_out_of_range)
+        value = std::numeric_limits<long>::max();  // what strtol gives
+    return static_cast<int>(value);
+}
+
 class Parser {
 public:
     explicit Parser(std::string_view sql)
         : m_sql(sql),
-          m_tokens(tokenize(sql)),
+          m_tokens(tokenize(sql, std::exchange(t_spare, {}))),
           m_toks(m_tokens.list.data()),
           m_last(m_tokens.list.size() - 1) {}
+    ~Parser() {
+        if (m_tokens.list.capacity() <= kSpareCapacity) t_spare = std::move(m_tokens.list);
+    }
     Parser(const Parser&) = delete;
     Parser& operator=(const Parser&) = delete;
 
@@ -168,6 +184,12 @@ public:
     }
 
 private:
+    // A script runs hundreds of batches; getting a new token list for each
+    // costs more than filling it, so a thread keeps the last one's storage
+    // unless it grew large.
+    static constexpr size_t kSpareCapacity = 4096;
+    static thread_local std::vector<Token> t_spare;
+
     std::string_view m_sql;
     Tokens m_tokens;  // their texts view m_sql or storage of their own
     const Token* m_toks;
@@ -231,6 +253,7 @@ private:
 
     QualifiedName qualifiedName() {
         QualifiedName q;
+        q.parts.reserve(2);  // most names are bare or schema.object
         q.parts.emplace_back(identifier());
         while (peekOp(".")) {
             next();
@@ -743,21 +766,20 @@ private:
 
     TypeSpec typeSpec() {
         TypeSpec ts;
-        std::string n = toLowerAscii(word());
-        if (n == "dbo" && acceptOp(".")) n = toLowerAscii(word());
-        if (n == "double" && acceptKw("precision")) n = "float";
-        ts.name = n;
+        ts.name = toLowerAscii(word());
+        if (ts.name == "dbo" && acceptOp(".")) ts.name = toLowerAscii(word());
+        if (ts.name == "double" && acceptKw("precision")) ts.name = "float";
         if (acceptOp("(")) {
             if (acceptKw("MAX")) {
                 ts.length = -1;
             } else {
                 if (peek().kind != Tok::Number) fail();
-                int a = std::atoi(std::string(next().text).c_str());
+                int a = leadingInt(next().text);
                 ts.length = a;
                 ts.precision = a;
                 if (acceptOp(",")) {
                     if (peek().kind != Tok::Number) fail();
-                    ts.scale = std::atoi(std::string(next().text).c_str());
+                    ts.scale = leadingInt(next().text);
                 }
             }
             expectOp(")");
@@ -1181,8 +1203,8 @@ private:
                peekKw("CHECK") || peekKw("DEFAULT") || peekKw("REFERENCES");
     }
 
-    ColumnDef columnDef(bool allowConstraints) {
-        ColumnDef col;
+    // Fills a column definition in place: it is large and tables have many.
+    void columnDef(ColumnDef& col, bool allowConstraints) {
         col.name = identifier();
         if (peekKw("AS")) fail();  // computed columns are outside the subset
         col.type = typeSpec();
@@ -1215,7 +1237,6 @@ private:
                 break;
             }
         }
-        return col;
     }
 
     StmtPtr createStatement(bool firstInBatch, bool alter) {
@@ -1230,7 +1251,7 @@ private:
                 if (startsConstraint())
                     s->constraints.push_back(constraintDef(nullptr));
                 else
-                    s->columns.push_back(columnDef(true));
+                    columnDef(s->columns.emplace_back(), true);
             } while (acceptOp(",") && !peekOp(")"));
             expectOp(")");
             if (peekKw("ON")) {
@@ -1522,7 +1543,7 @@ private:
                     c.noCheck = s->noCheck;
                     s->constraints.push_back(std::move(c));
                 } else {
-                    s->columns.push_back(columnDef(true));
+                    columnDef(s->columns.emplace_back(), true);
                 }
                 any = true;
             } while (acceptOp(","));
@@ -1545,7 +1566,7 @@ private:
         if (acceptKw("ALTER")) {
             expectKw("COLUMN");
             s->action = AlterAction::AlterColumn;
-            s->columns.push_back(columnDef(false));
+            columnDef(s->columns.emplace_back(), false);
             return s;
         }
         if (acceptKw("CHECK")) {
@@ -1784,6 +1805,8 @@ private:
         return s;
     }
 };
+
+thread_local std::vector<Token> Parser::t_spare;
 
 }  // namespace
 
