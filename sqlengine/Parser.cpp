@@ -1,6 +1,11 @@
 #include "sqlengine/Parser.h"
 
+#include <array>
+#include <charconv>
+#include <cstdlib>
+#include <limits>
 #include <unordered_set>
+#include <utility>
 
 #include "sqlengine/Engine.h"
 #include "sqlengine/Lexer.h"
@@ -10,133 +15,157 @@ namespace {
 
 // Words that cannot be plain identifiers; they end expressions, aliases and
 // argument lists, which is how statements without semicolons are told apart.
-const std::unordered_set<std::string>& reservedWords() {
-    static const std::unordered_set<std::string> words = {
-        "ADD",
-        "ALL",
-        "ALTER",
-        "AND",
-        "ANY",
-        "AS",
-        "ASC",
-        "BEGIN",
-        "BETWEEN",
-        "BREAK",
-        "BY",
-        "CASCADE",
-        "CASE",
-        "CHECK",
-        "CLOSE",
-        "CLUSTERED",
-        "COLLATE",
-        "COLUMN",
-        "COMMIT",
-        "CONSTRAINT",
-        "CONTINUE",
-        "CONVERT",
-        "CREATE",
-        "CROSS",
-        "CURRENT_TIMESTAMP",
-        "CURSOR",
-        "DATABASE",
-        "DEALLOCATE",
-        "DECLARE",
-        "DEFAULT",
-        "DELETE",
-        "DENY",
-        "DESC",
-        "DISTINCT",
-        "DROP",
-        "ELSE",
-        "END",
-        "ESCAPE",
-        "EXCEPT",
-        "EXEC",
-        "EXECUTE",
-        "EXISTS",
-        "FETCH",
-        "FOR",
-        "FOREIGN",
-        "FROM",
-        "FULL",
-        "FUNCTION",
-        "GOTO",
-        "GRANT",
-        "GROUP",
-        "HAVING",
-        "IDENTITY",
-        "IDENTITY_INSERT",
-        "IF",
-        "IN",
-        "INDEX",
-        "INNER",
-        "INSERT",
-        "INTERSECT",
-        "INTO",
-        "IS",
-        "JOIN",
-        "KEY",
-        "LEFT",
-        "LIKE",
-        "NOCHECK",
-        "NONCLUSTERED",
-        "NOT",
-        "NULL",
-        "NULLIF",
-        "OF",
-        "OFF",
-        "ON",
-        "OPEN",
-        "OPTION",
-        "OR",
-        "ORDER",
-        "OUTER",
-        "PERCENT",
-        "PRIMARY",
-        "PRINT",
-        "PROC",
-        "PROCEDURE",
-        "PUBLIC",
-        "RAISERROR",
-        "REFERENCES",
-        "RETURN",
-        "REVOKE",
-        "RIGHT",
-        "ROLLBACK",
-        "SAVE",
-        "SELECT",
-        "SET",
-        "SOME",
-        "TABLE",
-        "THEN",
-        "TO",
-        "TOP",
-        "TRAN",
-        "TRANSACTION",
-        "TRIGGER",
-        "TRUNCATE",
-        "UNION",
-        "UNIQUE",
-        "UPDATE",
-        "USE",
-        "USER",
-        "VALUES",
-        "VIEW",
-        "WHEN",
-        "WHERE",
-        "WHILE",
-        "WITH",
-    };
-    return words;
+constexpr const char* kReservedWords[] = {
+    "ADD",
+    "ALL",
+    "ALTER",
+    "AND",
+    "ANY",
+    "AS",
+    "ASC",
+    "BEGIN",
+    "BETWEEN",
+    "BREAK",
+    "BY",
+    "CASCADE",
+    "CASE",
+    "CHECK",
+    "CLOSE",
+    "CLUSTERED",
+    "COLLATE",
+    "COLUMN",
+    "COMMIT",
+    "CONSTRAINT",
+    "CONTINUE",
+    "CONVERT",
+    "CREATE",
+    "CROSS",
+    "CURRENT_TIMESTAMP",
+    "CURSOR",
+    "DATABASE",
+    "DEALLOCATE",
+    "DECLARE",
+    "DEFAULT",
+    "DELETE",
+    "DENY",
+    "DESC",
+    "DISTINCT",
+    "DROP",
+    "ELSE",
+    "END",
+    "ESCAPE",
+    "EXCEPT",
+    "EXEC",
+    "EXECUTE",
+    "EXISTS",
+    "FETCH",
+    "FOR",
+    "FOREIGN",
+    "FROM",
+    "FULL",
+    "FUNCTION",
+    "GOTO",
+    "GRANT",
+    "GROUP",
+    "HAVING",
+    "IDENTITY",
+    "IDENTITY_INSERT",
+    "IF",
+    "IN",
+    "INDEX",
+    "INNER",
+    "INSERT",
+    "INTERSECT",
+    "INTO",
+    "IS",
+    "JOIN",
+    "KEY",
+    "LEFT",
+    "LIKE",
+    "NOCHECK",
+    "NONCLUSTERED",
+    "NOT",
+    "NULL",
+    "NULLIF",
+    "OF",
+    "OFF",
+    "ON",
+    "OPEN",
+    "OPTION",
+    "OR",
+    "ORDER",
+    "OUTER",
+    "PERCENT",
+    "PRIMARY",
+    "PRINT",
+    "PROC",
+    "PROCEDURE",
+    "PUBLIC",
+    "RAISERROR",
+    "REFERENCES",
+    "RETURN",
+    "REVOKE",
+    "RIGHT",
+    "ROLLBACK",
+    "SAVE",
+    "SELECT",
+    "SET",
+    "SOME",
+    "TABLE",
+    "THEN",
+    "TO",
+    "TOP",
+    "TRAN",
+    "TRANSACTION",
+    "TRIGGER",
+    "TRUNCATE",
+    "UNION",
+    "UNIQUE",
+    "UPDATE",
+    "USE",
+    "USER",
+    "VALUES",
+    "VIEW",
+    "WHEN",
+    "WHERE",
+    "WHILE",
+    "WITH",
+};
+
+// Whether each keyword number is a reserved word.
+consteval std::array<bool, std::size(kKeywords) + 1> reservedKeywords() {
+    std::array<bool, std::size(kKeywords) + 1> r{};
+    for (const char* w : kReservedWords) r[Keyword(w).id] = true;
+    return r;
 }
+constexpr std::array<bool, std::size(kKeywords) + 1> kReserved = reservedKeywords();
 
 bool isReserved(const Token& t) {
-    return t.kind == Tok::Ident && reservedWords().count(toUpperAscii(t.text)) != 0;
+    return kReserved[t.keyword];
+}
+
+// std::atoi of a number token's text (which has no sign or blanks) without
+// copying it to a C string.
+int leadingInt(std::string_view digits) {
+    long value = 0;
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), value).ec ==
+        std::errc::result_out_of_range)
+        value = std::numeric_limits<long>::max();  // what strtol gives
+    return static_cast<int>(value);
 }
 
 class Parser {
 public:
-    explicit Parser(std::string_view sql) : m_sql(sql), m_toks(tokenize(sql)) {}
+    explicit Parser(std::string_view sql)
+        : m_sql(sql),
+          m_tokens(tokenize(sql, std::exchange(t_spare, {}))),
+          m_toks(m_tokens.list.data()),
+          m_last(m_tokens.list.size() - 1) {}
+    ~Parser() {
+        if (m_tokens.list.capacity() <= kSpareCapacity) t_spare = std::move(m_tokens.list);
+    }
+    Parser(const Parser&) = delete;
+    Parser& operator=(const Parser&) = delete;
 
     std::vector<StmtPtr> batch() {
         std::vector<StmtPtr> out;
@@ -155,42 +184,44 @@ public:
     }
 
 private:
+    // A script runs hundreds of batches; getting a new token list for each
+    // costs more than filling it, so a thread keeps the last one's storage
+    // unless it grew large.
+    static constexpr size_t kSpareCapacity = 4096;
+    static thread_local std::vector<Token> t_spare;
+
     std::string_view m_sql;
-    std::vector<Token> m_toks;
+    Tokens m_tokens;  // their texts view m_sql or storage of their own
+    const Token* m_toks;
+    size_t m_last;  // the End token
     size_t m_pos = 0;
 
     // ---- token helpers -------------------------------------------------
-    const Token& peek(size_t k = 0) const {
-        size_t i = std::min(m_pos + k, m_toks.size() - 1);
-        return m_toks[i];
-    }
+    const Token& peek(size_t k = 0) const { return m_toks[std::min(m_pos + k, m_last)]; }
     const Token& next() {
         const Token& t = m_toks[m_pos];
-        if (m_pos + 1 < m_toks.size()) ++m_pos;
+        if (m_pos < m_last) ++m_pos;
         return t;
     }
     bool atEnd() const { return peek().kind == Tok::End; }
-    static bool isKw(const Token& t, std::string_view kw) {
-        return t.kind == Tok::Ident && equalsIgnoreCase(t.text, kw);
-    }
-    bool peekKw(std::string_view kw, size_t k = 0) const { return isKw(peek(k), kw); }
-    bool acceptKw(std::string_view kw) {
+    static bool isKw(const Token& t, Keyword kw) { return t.keyword == kw.id; }
+    bool peekKw(Keyword kw, size_t k = 0) const { return isKw(peek(k), kw); }
+    bool acceptKw(Keyword kw) {
         if (!peekKw(kw)) return false;
         next();
         return true;
     }
-    void expectKw(std::string_view kw) {
+    void expectKw(Keyword kw) {
         if (!acceptKw(kw)) fail();
     }
-    bool peekOp(std::string_view op, size_t k = 0) const {
-        return peek(k).kind == Tok::Op && peek(k).text == op;
-    }
-    bool acceptOp(std::string_view op) {
+    static bool isOp(const Token& t, Punct op) { return t.op == op.code; }
+    bool peekOp(Punct op, size_t k = 0) const { return isOp(peek(k), op); }
+    bool acceptOp(Punct op) {
         if (!peekOp(op)) return false;
         next();
         return true;
     }
-    void expectOp(std::string_view op) {
+    void expectOp(Punct op) {
         if (!acceptOp(op)) fail();
     }
 
@@ -210,26 +241,27 @@ private:
     bool isIdentifierToken(const Token& t) const {
         return t.kind == Tok::QuotedIdent || (t.kind == Tok::Ident && !isReserved(t));
     }
-    std::string identifier() {
+    std::string_view identifier() {
         if (!isIdentifierToken(peek())) fail();
         return next().text;
     }
     // A name where a reserved word is tolerated (option names, data types).
-    std::string word() {
+    std::string_view word() {
         if (peek().kind != Tok::Ident && peek().kind != Tok::QuotedIdent) fail();
         return next().text;
     }
 
     QualifiedName qualifiedName() {
         QualifiedName q;
-        q.parts.push_back(identifier());
+        q.parts.reserve(2);  // most names are bare or schema.object
+        q.parts.emplace_back(identifier());
         while (peekOp(".")) {
             next();
             if (peekOp(".")) {  // db..table
                 q.parts.push_back("");
                 continue;
             }
-            q.parts.push_back(identifier());
+            q.parts.emplace_back(identifier());
         }
         if (q.parts.size() > 4) fail();
         return q;
@@ -246,61 +278,78 @@ private:
 
     StmtPtr statementBody(bool firstInBatch) {
         const Token& t = peek();
-        if (t.kind == Tok::Op && t.text == "(") {
+        if (isOp(t, "(")) {
             if (peekKw("SELECT", 1)) return selectStatement();
             fail();
         }
         if (t.kind != Tok::Ident) fail();
-        std::string kw = toUpperAscii(t.text);
-        if (kw == "SELECT") return selectStatement();
-        if (kw == "INSERT") return insertStatement();
-        if (kw == "UPDATE") return updateStatement();
-        if (kw == "DELETE") return deleteStatement();
-        if (kw == "CREATE") return createStatement(firstInBatch, false);
-        if (kw == "ALTER") return alterStatement(firstInBatch);
-        if (kw == "DROP") return dropStatement();
-        if (kw == "IF") return ifStatement();
-        if (kw == "WHILE") return whileStatement();
-        if (kw == "BEGIN") return beginStatement();
-        if (kw == "COMMIT" || kw == "ROLLBACK") return transactionEnd();
-        if (kw == "DECLARE") return declareStatement();
-        if (kw == "SET") return setStatement();
-        if (kw == "PRINT") {
-            next();
-            auto s = std::make_unique<ExprStmt>(StmtKind::Print);
-            s->value = expr();
-            return s;
-        }
-        if (kw == "EXEC" || kw == "EXECUTE") return execStatement();
-        if (kw == "USE") {
-            next();
-            auto s = std::make_unique<NameStmt>(StmtKind::Use);
-            s->names.push_back(identifier());
-            return s;
-        }
-        if (kw == "TRUNCATE") {
-            next();
-            expectKw("TABLE");
-            auto s = std::make_unique<TruncateStmt>();
-            s->table = qualifiedName();
-            return s;
-        }
-        if (kw == "BREAK") {
-            next();
-            return std::make_unique<Stmt>(StmtKind::Break);
-        }
-        if (kw == "CONTINUE") {
-            next();
-            return std::make_unique<Stmt>(StmtKind::Continue);
-        }
-        if (kw == "RETURN") {
-            next();
-            auto s = std::make_unique<ExprStmt>(StmtKind::Return);
-            const Token& n = peek();
-            if (n.kind == Tok::Number || n.kind == Tok::Variable || n.kind == Tok::String ||
-                n.kind == Tok::NString || (n.kind == Tok::Op && (n.text == "(" || n.text == "-")))
+        switch (t.keyword) {
+            case keywordId("SELECT"):
+                return selectStatement();
+            case keywordId("INSERT"):
+                return insertStatement();
+            case keywordId("UPDATE"):
+                return updateStatement();
+            case keywordId("DELETE"):
+                return deleteStatement();
+            case keywordId("CREATE"):
+                return createStatement(firstInBatch, false);
+            case keywordId("ALTER"):
+                return alterStatement(firstInBatch);
+            case keywordId("DROP"):
+                return dropStatement();
+            case keywordId("IF"):
+                return ifStatement();
+            case keywordId("WHILE"):
+                return whileStatement();
+            case keywordId("BEGIN"):
+                return beginStatement();
+            case keywordId("COMMIT"):
+            case keywordId("ROLLBACK"):
+                return transactionEnd();
+            case keywordId("DECLARE"):
+                return declareStatement();
+            case keywordId("SET"):
+                return setStatement();
+            case keywordId("PRINT"): {
+                next();
+                auto s = std::make_unique<ExprStmt>(StmtKind::Print);
                 s->value = expr();
-            return s;
+                return s;
+            }
+            case keywordId("EXEC"):
+            case keywordId("EXECUTE"):
+                return execStatement();
+            case keywordId("USE"): {
+                next();
+                auto s = std::make_unique<NameStmt>(StmtKind::Use);
+                s->names.emplace_back(identifier());
+                return s;
+            }
+            case keywordId("TRUNCATE"): {
+                next();
+                expectKw("TABLE");
+                auto s = std::make_unique<TruncateStmt>();
+                s->table = qualifiedName();
+                return s;
+            }
+            case keywordId("BREAK"):
+                next();
+                return std::make_unique<Stmt>(StmtKind::Break);
+            case keywordId("CONTINUE"):
+                next();
+                return std::make_unique<Stmt>(StmtKind::Continue);
+            case keywordId("RETURN"): {
+                next();
+                auto s = std::make_unique<ExprStmt>(StmtKind::Return);
+                const Token& n = peek();
+                if (n.kind == Tok::Number || n.kind == Tok::Variable || n.kind == Tok::String ||
+                    n.kind == Tok::NString || isOp(n, "(") || isOp(n, "-"))
+                    s->value = expr();
+                return s;
+            }
+            default:
+                break;
         }
         // A statement may also be the bare name of a procedure to run, but
         // only as the first statement of a batch.
@@ -408,7 +457,7 @@ private:
     SelectItem selectItem() {
         SelectItem item;
         const Token& t = peek();
-        if (t.kind == Tok::Op && t.text == "*") {
+        if (isOp(t, "*")) {
             next();
             item.expr = std::make_unique<Expr>();
             item.expr->kind = ExprKind::Star;
@@ -434,7 +483,7 @@ private:
             if (k > 0 && peekOp("*", k)) {
                 item.expr = std::make_unique<Expr>();
                 item.expr->kind = ExprKind::Star;
-                for (size_t i = 0; i < k; i += 2) item.expr->name.parts.push_back(peek(i).text);
+                for (size_t i = 0; i < k; i += 2) item.expr->name.parts.emplace_back(peek(i).text);
                 for (size_t i = 0; i <= k; ++i) next();
                 return item;
             }
@@ -475,10 +524,10 @@ private:
                 expectKw("JOIN");
                 kind = JoinKind::Inner;
             } else if (peekKw("LEFT") || peekKw("RIGHT") || peekKw("FULL")) {
-                std::string w = toUpperAscii(next().text);
+                const Token& w = next();
                 acceptKw("OUTER");
                 expectKw("JOIN");
-                kind = w == "LEFT" ? JoinKind::Left : w == "RIGHT" ? JoinKind::Right : JoinKind::Full;
+                kind = isKw(w, "LEFT") ? JoinKind::Left : isKw(w, "RIGHT") ? JoinKind::Right : JoinKind::Full;
             } else if (peekKw("CROSS")) {
                 next();
                 expectKw("JOIN");
@@ -591,17 +640,31 @@ private:
         ExprPtr a = additive();
         const Token& t = peek();
         if (t.kind == Tok::Op) {
-            static const std::unordered_set<std::string> cmp = {"=",  "<>", "!=", "<", ">",
-                                                                "<=", ">=", "!<", "!>"};
-            if (cmp.count(t.text)) {
-                std::string op = next().text;
-                if (op == "!=") op = "<>";
-                if (op == "!<") op = ">=";
-                if (op == "!>") op = "<=";
-                if (peekKw("ALL") || peekKw("ANY") || peekKw("SOME")) fail();
-                return makeBinary(op, std::move(a), additive());
+            std::string_view op;
+            switch (t.op) {
+                case opCode("="):
+                case opCode("<>"):
+                case opCode("<"):
+                case opCode(">"):
+                case opCode("<="):
+                case opCode(">="):
+                    op = t.text;
+                    break;
+                case opCode("!="):
+                    op = "<>";
+                    break;
+                case opCode("!<"):
+                    op = ">=";
+                    break;
+                case opCode("!>"):
+                    op = "<=";
+                    break;
+                default:
+                    return a;
             }
-            return a;
+            next();
+            if (peekKw("ALL") || peekKw("ANY") || peekKw("SOME")) fail();
+            return makeBinary(std::string(op), std::move(a), additive());
         }
         bool negated = false;
         if (peekKw("NOT") && (peekKw("IN", 1) || peekKw("LIKE", 1) || peekKw("BETWEEN", 1))) {
@@ -660,10 +723,9 @@ private:
         ExprPtr e = multiplicative();
         for (;;) {
             const Token& t = peek();
-            if (t.kind == Tok::Op &&
-                (t.text == "+" || t.text == "-" || t.text == "&" || t.text == "|" || t.text == "^")) {
-                std::string op = next().text;
-                e = makeBinary(op, std::move(e), multiplicative());
+            if (isOp(t, "+") || isOp(t, "-") || isOp(t, "&") || isOp(t, "|") || isOp(t, "^")) {
+                std::string op(next().text);
+                e = makeBinary(std::move(op), std::move(e), multiplicative());
             } else {
                 return e;
             }
@@ -674,9 +736,9 @@ private:
         ExprPtr e = unary();
         for (;;) {
             const Token& t = peek();
-            if (t.kind == Tok::Op && (t.text == "*" || t.text == "/" || t.text == "%")) {
-                std::string op = next().text;
-                e = makeBinary(op, std::move(e), unary());
+            if (isOp(t, "*") || isOp(t, "/") || isOp(t, "%")) {
+                std::string op(next().text);
+                e = makeBinary(std::move(op), std::move(e), unary());
             } else {
                 return e;
             }
@@ -685,8 +747,8 @@ private:
 
     ExprPtr unary() {
         const Token& t = peek();
-        if (t.kind == Tok::Op && (t.text == "-" || t.text == "+" || t.text == "~")) {
-            std::string op = next().text;
+        if (isOp(t, "-") || isOp(t, "+") || isOp(t, "~")) {
+            std::string op(next().text);
             ExprPtr operand = unary();
             if (op == "+") return operand;
             if (op == "-" && operand->kind == ExprKind::Number && operand->text[0] != '-') {
@@ -704,21 +766,20 @@ private:
 
     TypeSpec typeSpec() {
         TypeSpec ts;
-        std::string n = toLowerAscii(word());
-        if (n == "dbo" && acceptOp(".")) n = toLowerAscii(word());
-        if (n == "double" && acceptKw("precision")) n = "float";
-        ts.name = n;
+        ts.name = toLowerAscii(word());
+        if (ts.name == "dbo" && acceptOp(".")) ts.name = toLowerAscii(word());
+        if (ts.name == "double" && acceptKw("precision")) ts.name = "float";
         if (acceptOp("(")) {
             if (acceptKw("MAX")) {
                 ts.length = -1;
             } else {
                 if (peek().kind != Tok::Number) fail();
-                int a = std::atoi(next().text.c_str());
+                int a = leadingInt(next().text);
                 ts.length = a;
                 ts.precision = a;
                 if (acceptOp(",")) {
                     if (peek().kind != Tok::Number) fail();
-                    ts.scale = std::atoi(next().text.c_str());
+                    ts.scale = leadingInt(next().text);
                 }
             }
             expectOp(")");
@@ -749,7 +810,7 @@ private:
                 e->text = toLowerAscii(next().text);
                 return e;
             case Tok::Op:
-                if (t.text == "(") {
+                if (isOp(t, "(")) {
                     next();
                     if (peekKw("SELECT")) {
                         e->kind = ExprKind::Subquery;
@@ -769,19 +830,18 @@ private:
                 break;
         }
         if (t.kind == Tok::Ident) {
-            std::string kw = toUpperAscii(t.text);
-            if (kw == "NULL") {
+            if (isKw(t, "NULL")) {
                 next();
                 e->kind = ExprKind::Null;
                 return e;
             }
-            if (kw == "DEFAULT") {
+            if (isKw(t, "DEFAULT")) {
                 next();
                 e->kind = ExprKind::Default;
                 return e;
             }
-            if (kw == "CASE") return caseExpr();
-            if (kw == "CAST" && peekOp("(", 1)) {
+            if (isKw(t, "CASE")) return caseExpr();
+            if (isKw(t, "CAST") && peekOp("(", 1)) {
                 next();
                 next();
                 e->kind = ExprKind::Cast;
@@ -791,7 +851,7 @@ private:
                 expectOp(")");
                 return e;
             }
-            if (kw == "CONVERT" && peekOp("(", 1)) {
+            if (isKw(t, "CONVERT") && peekOp("(", 1)) {
                 next();
                 next();
                 e->kind = ExprKind::Cast;
@@ -802,19 +862,20 @@ private:
                 expectOp(")");
                 return e;
             }
-            if (kw == "CURRENT_TIMESTAMP") {
+            if (isKw(t, "CURRENT_TIMESTAMP")) {
                 next();
                 e->kind = ExprKind::Function;
                 e->text = "getdate";
                 return e;
             }
-            if (kw == "USER" && !peekOp("(", 1)) {
+            if (isKw(t, "USER") && !peekOp("(", 1)) {
                 next();
                 e->kind = ExprKind::Function;
                 e->text = "user_name";
                 return e;
             }
-            if ((kw == "LEFT" || kw == "RIGHT" || kw == "NULLIF" || kw == "UPDATE") && peekOp("(", 1)) {
+            if ((isKw(t, "LEFT") || isKw(t, "RIGHT") || isKw(t, "NULLIF") || isKw(t, "UPDATE")) &&
+                peekOp("(", 1)) {
                 e->kind = ExprKind::Function;
                 e->text = toLowerAscii(next().text);
                 functionArgs(*e);
@@ -825,8 +886,8 @@ private:
         QualifiedName q = qualifiedName();
         if (peekOp("(")) {
             e->kind = ExprKind::Function;
-            e->name = q;
             e->text = toLowerAscii(q.last());
+            e->name = std::move(q);
             functionArgs(*e);
             if (peekKw("OVER")) {
                 next();
@@ -905,7 +966,7 @@ private:
         if (peekOp("(") && !peekKw("SELECT", 1)) {
             next();
             do {
-                s->columns.push_back(identifier());
+                s->columns.emplace_back(identifier());
             } while (acceptOp(","));
             expectOp(")");
         }
@@ -947,7 +1008,7 @@ private:
             }
             const Token& op = peek();
             if (op.kind != Tok::Op) fail();
-            std::string o = op.text;
+            const std::string_view o = op.text;
             if (o != "=" && o != "+=" && o != "-=" && o != "*=" && o != "/=") fail();
             next();
             a.value = expr();
@@ -960,7 +1021,7 @@ private:
                     target->kind = ExprKind::Variable;
                     target->text = a.variable;
                 }
-                a.value = makeBinary(o.substr(0, 1), std::move(target), std::move(a.value));
+                a.value = makeBinary(std::string(o.substr(0, 1)), std::move(target), std::move(a.value));
             }
             sets.push_back(std::move(a));
         } while (acceptOp(","));
@@ -1142,8 +1203,8 @@ private:
                peekKw("CHECK") || peekKw("DEFAULT") || peekKw("REFERENCES");
     }
 
-    ColumnDef columnDef(bool allowConstraints) {
-        ColumnDef col;
+    // Fills a column definition in place: it is large and tables have many.
+    void columnDef(ColumnDef& col, bool allowConstraints) {
         col.name = identifier();
         if (peekKw("AS")) fail();  // computed columns are outside the subset
         col.type = typeSpec();
@@ -1176,7 +1237,6 @@ private:
                 break;
             }
         }
-        return col;
     }
 
     StmtPtr createStatement(bool firstInBatch, bool alter) {
@@ -1191,7 +1251,7 @@ private:
                 if (startsConstraint())
                     s->constraints.push_back(constraintDef(nullptr));
                 else
-                    s->columns.push_back(columnDef(true));
+                    columnDef(s->columns.emplace_back(), true);
             } while (acceptOp(",") && !peekOp(")"));
             expectOp(")");
             if (peekKw("ON")) {
@@ -1279,7 +1339,7 @@ private:
         if (type == ObjectType::View) {
             if (acceptOp("(")) {
                 do {
-                    s->viewColumns.push_back(identifier());
+                    s->viewColumns.emplace_back(identifier());
                 } while (acceptOp(","));
                 expectOp(")");
             }
@@ -1299,7 +1359,7 @@ private:
             // A function body may use constructs the engine does not run;
             // it is kept as text and calling it is refused.
             expectOp("(");
-            m_pos = m_toks.size() - 1;
+            m_pos = m_last;
             return s;
         }
         if (type == ObjectType::Trigger) {
@@ -1409,7 +1469,7 @@ private:
     std::string stringValue() {
         const Token& v = peek();
         if (v.kind != Tok::String && v.kind != Tok::NString) fail();
-        return next().text;
+        return std::string(next().text);
     }
 
     bool onOff() {
@@ -1483,7 +1543,7 @@ private:
                     c.noCheck = s->noCheck;
                     s->constraints.push_back(std::move(c));
                 } else {
-                    s->columns.push_back(columnDef(true));
+                    columnDef(s->columns.emplace_back(), true);
                 }
                 any = true;
             } while (acceptOp(","));
@@ -1499,14 +1559,14 @@ private:
                 s->action = AlterAction::DropConstraint;
             }
             do {
-                s->names.push_back(identifier());
+                s->names.emplace_back(identifier());
             } while (acceptOp(","));
             return s;
         }
         if (acceptKw("ALTER")) {
             expectKw("COLUMN");
             s->action = AlterAction::AlterColumn;
-            s->columns.push_back(columnDef(false));
+            columnDef(s->columns.emplace_back(), false);
             return s;
         }
         if (acceptKw("CHECK")) {
@@ -1515,7 +1575,7 @@ private:
             s->action = AlterAction::CheckConstraint;
             if (!acceptKw("ALL")) {
                 do {
-                    s->names.push_back(identifier());
+                    s->names.emplace_back(identifier());
                 } while (acceptOp(","));
             }
             return s;
@@ -1528,18 +1588,18 @@ private:
         if (acceptKw("DATABASE")) {
             auto s = std::make_unique<NameStmt>(StmtKind::DropDatabase);
             do {
-                s->names.push_back(identifier());
+                s->names.emplace_back(identifier());
             } while (acceptOp(","));
             return s;
         }
         if (acceptKw("LOGIN")) {
             auto s = std::make_unique<NameStmt>(StmtKind::DropLogin);
-            s->names.push_back(identifier());
+            s->names.emplace_back(identifier());
             return s;
         }
         if (acceptKw("USER")) {
             auto s = std::make_unique<NameStmt>(StmtKind::DropUser);
-            s->names.push_back(identifier());
+            s->names.emplace_back(identifier());
             return s;
         }
         auto s = std::make_unique<DropObjectStmt>();
@@ -1655,8 +1715,7 @@ private:
             auto s = std::make_unique<SetVariableStmt>();
             s->name = toLowerAscii(next().text);
             const Token& op = peek();
-            if (op.kind != Tok::Op ||
-                (op.text != "=" && op.text != "+=" && op.text != "-=" && op.text != "*=" && op.text != "/="))
+            if (!isOp(op, "=") && !isOp(op, "+=") && !isOp(op, "-=") && !isOp(op, "*=") && !isOp(op, "/="))
                 fail();
             s->op = next().text;
             s->value = expr();
@@ -1693,7 +1752,7 @@ private:
 
     bool startsStatement(const Token& t) const {
         if (t.kind == Tok::End) return true;
-        if (t.kind == Tok::Op) return t.text == ";";
+        if (t.kind == Tok::Op) return isOp(t, ";");
         return isReserved(t) || isKw(t, "GO");
     }
 
@@ -1746,6 +1805,8 @@ private:
         return s;
     }
 };
+
+thread_local std::vector<Token> Parser::t_spare;
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "sqlengine/Engine.h"
 #include "sqlengine/Parser.h"
@@ -29,6 +30,7 @@ const Accepted kAccepted[] = {
     {"CommentsEverywhere", "-- c\nselect /* a */ 1 -- b\n/* x\n y */", 1},
     {"QuotedNames", "select [a]]b], \"c\" from [dbo] . [t t]", 1},
     {"StringsWithQuotes", "select 'it''s', N'中''文'", 1},
+    {"QuotedKeywordsAreNames", "SeLeCt [select], \"from\", selects from [table] where [order] = 1", 1},
     {"IfElseChain", "if 1 = 1 select 1 else if 2 = 2 select 2 else select 3", 1},
     {"BlocksNest", "begin begin select 1 end select 2 end", 1},
     {"ExecForms",
@@ -96,6 +98,10 @@ const Rejected kRejected[] = {
     {"UnclosedString", "select 'abc", 105, "Unclosed quotation mark after the character string 'abc'."},
     {"UnclosedComment", "select 1 /* /* */", 113, "Missing end comment mark '*/'."},
     {"UnclosedBracket", "select [abc", 105, ""},
+    {"UnclosedStringWithQuotes", "select 'a', 'it''s", 105,
+     "Unclosed quotation mark after the character string 'it's'."},
+    {"UnclosedBracketWithBrackets", "select [a]]b", 105,
+     "Unclosed quotation mark after the character string 'a]b'."},
     {"ViewNotFirst", "select 1 create view v as select 1 as a", 111,
      "'CREATE VIEW' must be the first statement in a query batch."},
     {"ProcedureNotFirst", "print 1\ncreate proc p as select 1", 111, ""},
@@ -112,6 +118,27 @@ const Rejected kRejected[] = {
 
 INSTANTIATE_TEST_SUITE_P(Batches, ParserRejectsTest, ::testing::ValuesIn(kRejected),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Quoted texts with doubled quotes differ from their source; several in one
+// batch, between plain ones, must each keep their own text.
+TEST(ParserTest, QuotedTextsReachTheTreeWithQuotesUndone) {
+    auto stmts =
+        parseBatch("select [a]]b] = 'it''s', \"q\"\"x\" = N'''', [plain] = 'x', '''' from [dbo].[t]]1]");
+    ASSERT_EQ(stmts.size(), 1u);
+    ASSERT_EQ(stmts[0]->kind, StmtKind::Select);
+    const sqlengine::Select& s = *static_cast<const sqlengine::SelectStmt&>(*stmts[0]).select;
+    ASSERT_EQ(s.items.size(), 4u);
+    EXPECT_EQ(s.items[0].alias, "a]b");
+    EXPECT_EQ(s.items[0].expr->text, "it's");
+    EXPECT_EQ(s.items[1].alias, "q\"x");
+    EXPECT_EQ(s.items[1].expr->text, "'");
+    EXPECT_TRUE(s.items[1].expr->national);
+    EXPECT_EQ(s.items[2].alias, "plain");
+    EXPECT_EQ(s.items[2].expr->text, "x");
+    EXPECT_EQ(s.items[3].expr->text, "'");
+    ASSERT_EQ(s.from.size(), 1u);
+    EXPECT_EQ(s.from[0]->name.parts, (std::vector<std::string>{"dbo", "t]1"}));
+}
 
 TEST(ParserTest, ModuleKeepsItsTextAndTheRestOfTheBatchAsBody) {
     auto stmts = parseBatch("  CREATE PROCEDURE dbo.p @x int AS\r\nSELECT @x\r\n\0\0");
