@@ -104,8 +104,9 @@ Scripts generate() {
         s.sqliteBatches.push_back(screate);
         s.sqliteBatches.push_back("CREATE UNIQUE INDEX \"PK_" + name + "\" ON \"" + name + "\"(ID)");
         s.sqliteBatches.push_back("CREATE INDEX \"IX_" + name + "_Field0\" ON \"" + name + "\"(Field0)");
-        sq += "DROP TABLE IF EXISTS \"" + name + "\";" + screate + "CREATE UNIQUE INDEX \"PK_" + name + "\" ON \"" + name + "\"(ID);CREATE INDEX \"IX_" +
-              name + "_Field0\" ON \"" + name + "\"(Field0);";
+        sq += "DROP TABLE IF EXISTS \"" + name + "\";" + screate + "CREATE UNIQUE INDEX \"PK_" + name +
+              "\" ON \"" + name + "\"(ID);CREATE INDEX \"IX_" + name + "_Field0\" ON \"" + name +
+              "\"(Field0);";
         if (t > 0 && t % 3 == 0) {
             s.schema.push_back("ALTER TABLE [dbo].[" + name + "] ADD \r\n\tCONSTRAINT [FK_" + name +
                                "_Table0] FOREIGN KEY \r\n\t(\r\n\t\t[ParentID]\r\n\t) REFERENCES "

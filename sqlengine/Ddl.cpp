@@ -88,7 +88,8 @@ long long SessionImpl::addObject(const std::string& name, const std::string& xty
         if (taken.step())
             throw SqlError(2714, "There is already an object named '" + name + "' in the database.");
     }
-    Query q(cached("INSERT INTO main._t7_objects(name, xtype, parent_obj, definition, crdate) VALUES (?, ?, ?, ?, ?)"));
+    Query q(cached(
+        "INSERT INTO main._t7_objects(name, xtype, parent_obj, definition, crdate) VALUES (?, ?, ?, ?, ?)"));
     q.bind(1, name).bind(2, xtype).bind(3, parent);
     if (definition.empty())
         q.bindNull(4);
@@ -147,8 +148,9 @@ TablePtr SessionImpl::findTable(const std::string& name) {
         ix.sqliteName = x.text(7);
         t->indexes.push_back(std::move(ix));
     }
-    Query f(cached("SELECT constraint_id, table_id, ref_table_id, on_delete, on_update FROM main._t7_fkeys WHERE "
-                   "table_id = ?1 OR ref_table_id = ?1"));
+    Query f(
+        cached("SELECT constraint_id, table_id, ref_table_id, on_delete, on_update FROM main._t7_fkeys WHERE "
+               "table_id = ?1 OR ref_table_id = ?1"));
     f.bind(1, t->id);
     while (f.step()) {
         ForeignKeyRef k;
@@ -196,15 +198,19 @@ void SessionImpl::recordColumns(const TableInfo& t, size_t first) {
         std::string sql =
             "INSERT INTO main._t7_columns(table_id, colid, name, type, length, prec, scale, max_length, "
             "not_null, is_identity, seed, step, collation) VALUES ";
-        for (size_t i = 0; i < n; ++i) sql += i ? ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        for (size_t i = 0; i < n; ++i)
+            sql +=
+                i ? ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
         Query q = prepare(sql);
         for (size_t i = 0; i < n; ++i) {
             const ColumnInfo& c = t.columns[at + i];
             int b = static_cast<int>(i * 13);
             q.bind(b + 1, t.id).bind(b + 2, static_cast<long long>(c.colid)).bindStatic(b + 3, c.name);
             q.bindStatic(b + 4, c.type.name).bind(b + 5, static_cast<long long>(c.type.length));
-            q.bind(b + 6, static_cast<long long>(c.type.precision)).bind(b + 7, static_cast<long long>(c.type.scale));
-            q.bind(b + 8, static_cast<long long>(maxLength(c.type))).bind(b + 9, static_cast<long long>(c.notNull));
+            q.bind(b + 6, static_cast<long long>(c.type.precision))
+                .bind(b + 7, static_cast<long long>(c.type.scale));
+            q.bind(b + 8, static_cast<long long>(maxLength(c.type)))
+                .bind(b + 9, static_cast<long long>(c.notNull));
             q.bind(b + 10, static_cast<long long>(c.identity)).bind(b + 11, c.seed).bind(b + 12, c.step);
             q.bindStatic(b + 13, c.collation);
         }
@@ -326,8 +332,8 @@ void SessionImpl::createCheckTriggers(long long cid, const TableInfo& t, const s
             547, std::string("The ") + op + " statement conflicted with the CHECK constraint \"" + name +
                      "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." + t.name +
                      "\"" + (column.empty() ? "" : ", column '" + column + "'") + ".");
-        deferSchema("CREATE TRIGGER " + quoteIdent("_t7t_" + std::to_string(cid) + "_" + op) + " BEFORE " + op +
-                    " ON " + quoteIdent(t.name) + " WHEN NOT (" + cond + ") BEGIN SELECT RAISE(ABORT, " +
+        deferSchema("CREATE TRIGGER " + quoteIdent("_t7t_" + std::to_string(cid) + "_" + op) + " BEFORE " +
+                    op + " ON " + quoteIdent(t.name) + " WHEN NOT (" + cond + ") BEGIN SELECT RAISE(ABORT, " +
                     quoteString(msg) + "); END");
     }
 }
@@ -406,10 +412,9 @@ void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsig
             547, std::string("The ") + op + " statement conflicted with the FOREIGN KEY constraint \"" +
                      name + "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." +
                      parent + "\", column '" + refs[0].name + "'.");
-        physical("CREATE TRIGGER " + quoteIdent(trig) + " BEFORE " + op + " ON " +
-                          quoteIdent(child) + " WHEN " + notNull + " AND NOT EXISTS (SELECT 1 FROM " +
-                          quoteIdent(parent) + " WHERE " + match("NEW.", "") +
-                          ") BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
+        physical("CREATE TRIGGER " + quoteIdent(trig) + " BEFORE " + op + " ON " + quoteIdent(child) +
+                 " WHEN " + notNull + " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(parent) + " WHERE " +
+                 match("NEW.", "") + ") BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
     }
     std::string changed;
     for (size_t i = 0; i < refs.size(); ++i)
@@ -417,7 +422,8 @@ void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsig
             (i ? " OR OLD." : "OLD.") + quoteIdent(refs[i].name) + " IS NOT NEW." + quoteIdent(refs[i].name);
     for (const char* op : {"DELETE", "UPDATE"}) {
         std::string action = std::string(op) == "DELETE" ? onDelete : onUpdate;
-        if (!wanted("_t7t_" + id + "_p" + op, asParent, std::string(op) == "DELETE" ? kDeleteRows : kUpdateRows))
+        if (!wanted("_t7t_" + id + "_p" + op, asParent,
+                    std::string(op) == "DELETE" ? kDeleteRows : kUpdateRows))
             continue;
         std::string trig = quoteIdent("_t7t_" + id + "_p" + op);
         std::string when = std::string(op) == "UPDATE" ? " WHEN " + changed : "";
@@ -432,14 +438,14 @@ void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsig
                 body += " WHERE " + childMatch("OLD.") + ";";
             }
             physical("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
-                              " BEGIN " + body + " END");
+                     " BEGIN " + body + " END");
         } else if (action == "SET NULL") {
             std::string body = "UPDATE " + quoteIdent(child) + " SET ";
             for (size_t i = 0; i < cols.size(); ++i)
                 body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = NULL";
             body += " WHERE " + childMatch("OLD.") + ";";
             physical("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
-                              " BEGIN " + body + " END");
+                     " BEGIN " + body + " END");
         } else {
             std::string msg = encodeError(
                 547, std::string("The ") + op + " statement conflicted with the REFERENCE constraint \"" +
@@ -447,9 +453,9 @@ void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsig
                          child + "\", column '" + cols[0].name + "'.");
             std::string cond =
                 "EXISTS (SELECT 1 FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ")";
-            physical("CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) +
-                              " WHEN " + (when.empty() ? "" : "(" + changed + ") AND ") + cond +
-                              " BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
+            physical("CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) + " WHEN " +
+                     (when.empty() ? "" : "(" + changed + ") AND ") + cond + " BEGIN SELECT RAISE(ABORT, " +
+                     quoteString(msg) + "); END");
         }
     }
 }
@@ -522,8 +528,8 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
             for (size_t i = 0; i < c.columns.size(); ++i)
                 cols += (i ? ", " : "") + quoteIdent(c.columns[i].name) +
                         (c.columns[i].descending ? " DESC" : "");
-            std::string create =
-                "CREATE UNIQUE INDEX " + quoteIdent(ix.sqliteName) + " ON " + quoteIdent(t.name) + "(" + cols + ")";
+            std::string create = "CREATE UNIQUE INDEX " + quoteIdent(ix.sqliteName) + " ON " +
+                                 quoteIdent(t.name) + "(" + cols + ")";
             try {
                 // Over rows already there the key may be duplicated: that is
                 // found out now, not when the change is carried out.
@@ -807,7 +813,7 @@ void SessionImpl::alterColumn(TableInfo& t, const ColumnDef& def) {
     m_writeRules.clear();
     int rule = addWriteRule(c, t, true);
     physical("UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = _t7_w(" +
-                      std::to_string(rule) + ", " + quoteIdent(c.name) + ")");
+             std::to_string(rule) + ", " + quoteIdent(c.name) + ")");
     Query q(
         cached("UPDATE main._t7_columns SET type = ?, length = ?, prec = ?, scale = ?, max_length = ?, "
                "not_null = ?, "

@@ -466,8 +466,9 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
                                         StmtKind::ExecString};
     // Within a script it does: the batch's failure must not undo the
     // batches before it.
-    m_singleStatement = !m_inScript && stmts.size() == 1 && std::find(std::begin(compound), std::end(compound),
-                                                       stmts[0]->kind) == std::end(compound);
+    m_singleStatement =
+        !m_inScript && stmts.size() == 1 &&
+        std::find(std::begin(compound), std::end(compound), stmts[0]->kind) == std::end(compound);
     try {
         begin();
         refreshCatalog();
@@ -639,9 +640,8 @@ SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
     bool savepoint = !(m_singleStatement && m_execDepth == 0);
     // Statements that only change the schema may hold their SQLite schema
     // changes back; any other first carries out what is held back.
-    static const StmtKind schemaOnly[] = {StmtKind::CreateTable, StmtKind::AlterTable,
-                                          StmtKind::CreateIndex, StmtKind::CreateModule,
-                                          StmtKind::Declare,     StmtKind::SetOption};
+    static const StmtKind schemaOnly[] = {StmtKind::CreateTable,  StmtKind::AlterTable, StmtKind::CreateIndex,
+                                          StmtKind::CreateModule, StmtKind::Declare,    StmtKind::SetOption};
     bool outer = m_execDepth == 0;
     if (outer) {
         m_deferring = std::find(std::begin(schemaOnly), std::end(schemaOnly), s.kind) != std::end(schemaOnly);
@@ -999,7 +999,9 @@ void SessionImpl::runInsert(const InsertStmt& s) {
     };
     // A nullable column without a default that gets no value is left out:
     // SQLite fills it with NULL, as the statement would.
-    auto given = [&](size_t i) { return std::find(target.begin(), target.end(), static_cast<int>(i)) != target.end(); };
+    auto given = [&](size_t i) {
+        return std::find(target.begin(), target.end(), static_cast<int>(i)) != target.end();
+    };
     std::vector<size_t> written;
     for (size_t i = 0; i < t->columns.size(); ++i) {
         const ColumnInfo& c = t->columns[i];

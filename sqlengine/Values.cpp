@@ -445,7 +445,8 @@ std::string formatDateTime(int y, int mo, int d, int h, int mi, int s, int ms) {
     // The common case by hand: catalog rows take a time stamp each.
     std::string r = "0000-00-00 00:00:00.000";
     auto put = [&r](size_t at, int v, int digits) {
-        for (int i = digits - 1; i >= 0; --i, v /= 10) r[at + static_cast<size_t>(i)] = static_cast<char>('0' + v % 10);
+        for (int i = digits - 1; i >= 0; --i, v /= 10)
+            r[at + static_cast<size_t>(i)] = static_cast<char>('0' + v % 10);
     };
     put(0, y, 4);
     put(5, mo, 2);

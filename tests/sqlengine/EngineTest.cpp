@@ -114,7 +114,8 @@ const ScriptCase kQueries[] = {
     {"InsertLeavingColumnsOut",
      "",
      "CREATE TABLE d (a int NULL, b int NULL, c int NOT NULL DEFAULT 7); INSERT INTO d DEFAULT VALUES;"
-     "INSERT INTO d (b) VALUES (2); INSERT INTO d (a) SELECT 3; INSERT INTO d (a, c) VALUES (4, 5), (6, DEFAULT);"
+     "INSERT INTO d (b) VALUES (2); INSERT INTO d (a) SELECT 3; INSERT INTO d (a, c) VALUES (4, 5), (6, "
+     "DEFAULT);"
      "SELECT a, b, c FROM d ORDER BY a",
      {"NULL|NULL|7", "NULL|2|7", "3|NULL|7", "4|NULL|5", "6|NULL|7"}},
 };
@@ -499,9 +500,10 @@ TEST_F(EngineTest, StatementsDifferingInValuesKeepTheirOwnValues) {
         "d datetime NULL)");
     for (int i = 1; i <= 5; ++i) {
         std::string k = std::to_string(i);
-        run("IF NOT EXISTS (SELECT * FROM t WHERE n = N'名" + k + "') INSERT INTO t (n, v, d) VALUES (N'名" + k +
-            "', " + k + ".5, '2006-01-0" + k + "')");
-        run("IF NOT EXISTS (SELECT * FROM t WHERE n = N'名" + k + "') INSERT INTO t (n, v, d) VALUES ('dup', 0, NULL)");
+        run("IF NOT EXISTS (SELECT * FROM t WHERE n = N'名" + k + "') INSERT INTO t (n, v, d) VALUES (N'名" +
+            k + "', " + k + ".5, '2006-01-0" + k + "')");
+        run("IF NOT EXISTS (SELECT * FROM t WHERE n = N'名" + k +
+            "') INSERT INTO t (n, v, d) VALUES ('dup', 0, NULL)");
     }
     EXPECT_EQ(rows("SELECT id, n, v FROM t WHERE d > '2006-01-03' ORDER BY 1 DESC"),
               (Rows{"5|名5|5.5", "4|名4|4.5"}));
