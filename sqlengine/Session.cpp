@@ -997,15 +997,15 @@ void SessionImpl::runInsert(const InsertStmt& s) {
         if (rules[i] < 0) rules[i] = addWriteRule(t->columns[i], *t, false);
         return std::to_string(rules[i]);
     };
+    // Where each table column's value stands among the given ones, or -1.
+    std::vector<int> valueAt(t->columns.size(), -1);
+    for (size_t k = 0; k < target.size(); ++k) valueAt[static_cast<size_t>(target[k])] = static_cast<int>(k);
     // A nullable column without a default that gets no value is left out:
     // SQLite fills it with NULL, as the statement would.
-    auto given = [&](size_t i) {
-        return std::find(target.begin(), target.end(), static_cast<int>(i)) != target.end();
-    };
     std::vector<size_t> written;
     for (size_t i = 0; i < t->columns.size(); ++i) {
         const ColumnInfo& c = t->columns[i];
-        if (given(i) || c.identity || c.notNull || !c.defaultText.empty()) written.push_back(i);
+        if (valueAt[i] >= 0 || c.identity || c.notNull || !c.defaultText.empty()) written.push_back(i);
     }
     if (written.empty()) written.push_back(0);
     auto defaultFor = [&](size_t i) {
@@ -1034,9 +1034,8 @@ void SessionImpl::runInsert(const InsertStmt& s) {
         for (size_t i : written) {
             if (!first) sql += ", ";
             first = false;
-            auto pos = std::find(target.begin(), target.end(), static_cast<int>(i));
-            if (pos != target.end())
-                sql += "_t7_w(" + rule(i) + ", c" + std::to_string(pos - target.begin()) + ")";
+            if (valueAt[i] >= 0)
+                sql += "_t7_w(" + rule(i) + ", c" + std::to_string(valueAt[i]) + ")";
             else
                 sql += defaultFor(i);
         }
@@ -1065,13 +1064,11 @@ void SessionImpl::runInsert(const InsertStmt& s) {
             for (size_t i : written) {
                 if (!first) sql += ", ";
                 first = false;
-                auto pos = s.defaultValues ? target.end()
-                                           : std::find(target.begin(), target.end(), static_cast<int>(i));
-                if (pos == target.end()) {
+                if (s.defaultValues || valueAt[i] < 0) {
                     sql += defaultFor(i);
                     continue;
                 }
-                const Expr& v = *rows[r][static_cast<size_t>(pos - target.begin())];
+                const Expr& v = *rows[r][static_cast<size_t>(valueAt[i])];
                 if (v.kind == ExprKind::Default)
                     sql += defaultFor(i);
                 else
