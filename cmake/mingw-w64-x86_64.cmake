@@ -32,10 +32,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # (libstdc++, libgcc, winpthread) are linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Test programs run under Wine.
+# The programs built here run under Wine: the test programs and the build's
+# own generator. They share one throw-away prefix in the build folder.
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
   find_program(T7_WINE NAMES wine wine64)
   if(T7_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${T7_WINE})
+    set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${CMAKE_BINARY_DIR}/wine WINEDEBUG=-all ${T7_WINE})
   endif()
 endif()

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "base/AppError.h"
@@ -130,10 +130,6 @@ std::wstring signedText(uint32_t word) {
     return std::to_wstring(static_cast<int32_t>(word));
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 MD5::MD5() : m_state(InitialState) {}
@@ -170,9 +166,11 @@ std::wstring MD5::Md5_File_Calc(const std::wstring& InFile) {
         if (!std::filesystem::is_regular_file(path, ec)) return L"";
         const auto size = std::filesystem::file_size(path, ec);
         if (ec || size > static_cast<uintmax_t>(MaxMessageLength)) return L"";
-        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+        // A stream opens the path in its native form (wide on Windows).
+        std::ifstream file;
+        file.rdbuf()->pubsetbuf(nullptr, 0);
+        file.open(path, std::ios::binary);
         if (!file) return L"";
-        std::setvbuf(file.get(), nullptr, _IONBF, 0);
 
         MD5Init();
         // Whole blocks go straight from a large read buffer into the
@@ -181,18 +179,19 @@ std::wstring MD5::Md5_File_Calc(const std::wstring& InFile) {
         constexpr size_t ChunkSize = 1 << 20;
         std::vector<uint8_t> chunk(ChunkSize);
         for (;;) {
-            size_t got = std::fread(chunk.data(), 1, ChunkSize, file.get());
+            file.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(ChunkSize));
+            const auto got = static_cast<size_t>(file.gcount());
             if (got > 0) {
                 // The file may have grown since its size was queried.
                 if (got > static_cast<size_t>(MaxMessageLength - m_byteCount)) return L"";
                 append(chunk.data(), got);
             }
             if (got < ChunkSize) {
-                if (std::ferror(file.get())) return L"";
+                if (file.bad() || !file.eof()) return L"";
                 break;
             }
         }
-        file.reset();
+        file.close();
         MD5Final();
         return GetValues();
     } catch (...) {

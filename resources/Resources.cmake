@@ -7,7 +7,8 @@ set(T7_SCRIPT_RESOURCES T7SQL T7DATA T7UPDATE OSTRELLOG)
 # The host tool converts with the wizard's own text converter.
 add_executable(t7_embed_scripts
     ${PROJECT_SOURCE_DIR}/resources/generator/EmbedScripts.cpp
-    ${PROJECT_SOURCE_DIR}/base/Text.cpp)
+    ${PROJECT_SOURCE_DIR}/base/Text.cpp
+    ${T7_PLATFORM_TEXT_SOURCE})
 target_include_directories(t7_embed_scripts PRIVATE ${PROJECT_SOURCE_DIR})
 
 set(t7_embedded_cpp ${PROJECT_BINARY_DIR}/generated/resources/EmbeddedScripts.cpp)

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
 #include <random>
 
 #include "sqlengine/Engine.h"
@@ -464,7 +465,13 @@ std::string currentDateTime() {
     int ms = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
     std::tm tm{};
-    localtime_r(&tt, &tm);
+    {
+        // std::localtime shares one result between threads on some systems;
+        // the copy is taken under a lock (localtime_r is POSIX only).
+        static std::mutex lock;
+        std::lock_guard guard(lock);
+        if (const std::tm* local = std::localtime(&tt)) tm = *local;
+    }
     return formatDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, ms);
 }
 

@@ -20,7 +20,7 @@ TEST(TextTest, MixedAsciiAndChineseRoundTripThroughCodePage936) {
 TEST(TextTest, CharacterWithoutCodeBecomesQuestionMark) {
     // U+0E01 (Thai) and U+1F600 have no code in 936.
     EXPECT_EQ(toCp936(L"a\x0E01" L"b"), "a?b");
-    EXPECT_EQ(toCp936(L"\x1F600" L"中"), "?\xD6\xD0");
+    EXPECT_EQ(toCp936(L"\U0001F600" L"中"), "?\xD6\xD0");
 }
 
 TEST(TextTest, EmbeddedNulCharactersSurviveBothWays) {

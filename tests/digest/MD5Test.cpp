@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -10,14 +10,13 @@
 #include "base/AppError.h"
 #include "base/Text.h"
 #include "digest/MD5.h"
+#include "support/ReferenceMd5.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
 namespace {
 
-constexpr int DigestLength = 16;
-
-std::wstring hexOf(const unsigned char (&digest)[DigestLength]) {
+std::wstring hexOf(const std::array<uint8_t, 16>& digest) {
     static constexpr wchar_t Hex[] = L"0123456789ABCDEF";
     std::wstring text;
     for (unsigned char b : digest) {
@@ -28,9 +27,7 @@ std::wstring hexOf(const unsigned char (&digest)[DigestLength]) {
 }
 
 std::wstring referenceDigest(const std::string& bytes) {
-    unsigned char digest[DigestLength];
-    EVP_Digest(bytes.data(), bytes.size(), digest, nullptr, EVP_md5(), nullptr);
-    return hexOf(digest);
+    return hexOf(test::ReferenceMd5::of(bytes));
 }
 
 std::span<const uint8_t> bytesOf(const std::string& s) {
@@ -146,13 +143,12 @@ TEST(MD5Test, MessageLimitIsEnforcedByFinal) {
     std::string block(32767, '\0');
     MD5 md5;
     md5.MD5Init();
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> reference(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    EVP_DigestInit_ex(reference.get(), EVP_md5(), nullptr);
+    test::ReferenceMd5 reference;
     int64_t left = MD5::MaxMessageLength;
     while (left > 0) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(left, 32767));
         md5.MD5Update(n, bytesOf(block));
-        EVP_DigestUpdate(reference.get(), block.data(), static_cast<size_t>(n));
+        reference.update(std::string_view(block.data(), static_cast<size_t>(n)));
         left -= n;
     }
     MD5 oneByteMore = md5;
@@ -160,9 +156,7 @@ TEST(MD5Test, MessageLimitIsEnforcedByFinal) {
     EXPECT_EQ(errorNumberOf([&] { oneByteMore.MD5Final(); }), errnum::Overflow);
 
     md5.MD5Final();
-    unsigned char digest[DigestLength];
-    EVP_DigestFinal_ex(reference.get(), digest, nullptr);
-    EXPECT_EQ(md5.GetValues(), hexOf(digest));
+    EXPECT_EQ(md5.GetValues(), hexOf(reference.finish()));
 }
 
 TEST(MD5Test, RotationKeepsTheSignOfTheRemainder) {
