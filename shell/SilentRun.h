@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/Global.h"
+#include "process/Global.h"
 #include "shell/Wizard.h"
 
 namespace t7 {

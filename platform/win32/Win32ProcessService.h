@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/ProcessService.h"
+#include "process/ProcessService.h"
 
 namespace t7 {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ScrambleString.h"
 #include "base/Text.h"
 #include "database/CommandRunner.h"
 #include "database/DatabasePage.h"
@@ -22,7 +23,6 @@
 #include "platform/machine/MachineRegistryHive.h"
 #include "resources/ScriptResources.h"
 #include "settings/CRegistry.h"
-#include "shell/ScrambleString.h"
 #include "sqlengine/Engine.h"
 #include "support/FakeWizard.h"
 #include "support/MachineTool.h"

@@ -1,7 +1,7 @@
 #include "support/FakeWizard.h"
 
 #include "base/AppError.h"
-#include "shell/CommandLine.h"
+#include "process/CommandLine.h"
 
 namespace t7::test {
 
