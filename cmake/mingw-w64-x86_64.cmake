@@ -9,6 +9,7 @@ set(CMAKE_CXX_COMPILER ${T7_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${T7_MINGW_TRIPLET}-windres)
 set(CMAKE_AR ${T7_MINGW_TRIPLET}-ar)
 set(CMAKE_RANLIB ${T7_MINGW_TRIPLET}-ranlib)
+set(CMAKE_OBJDUMP ${T7_MINGW_TRIPLET}-objdump)
 
 # Libraries and headers come from the mingw sysroot and from the folder the
 # build script installs the cross-built dependencies into; programs (ninja,

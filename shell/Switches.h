@@ -5,7 +5,6 @@
 // so every command line the wizard handles can also be run silently.
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace t7 {
 
@@ -16,10 +15,13 @@ struct SetupSwitches {
     std::optional<std::wstring> logFile;
 };
 
-// Removes every switch from `arguments` (pre-split, quotes already removed
-// by the shell) and returns them. A switch is a whole argument: "/s", "/r",
-// or "/f1" or "/f2" directly followed by the file name, in any letter case;
-// quotes around the file name are dropped. Any other argument stays.
-SetupSwitches extractSwitches(std::vector<std::wstring>& arguments);
+// Removes every switch from the raw argument text (the command line after
+// the program's name, as the process service hands it over) and returns
+// them; the rest of the text is left exactly as it was, for the wizard's own
+// splitting. The text is cut into words at blanks outside double quotes; a
+// switch is a whole word that, without its quotes, is "/s", "/r", or "/f1" or
+// "/f2" directly followed by the file name, in any letter case. The blanks
+// before a switch go with it.
+SetupSwitches extractSwitches(std::wstring& commandLineArguments);
 
 }  // namespace t7

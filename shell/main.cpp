@@ -30,27 +30,27 @@
 
 namespace {
 
-// The process as the wizard sees it: its arguments without the installer's
-// switches.
+// The process as the wizard sees it: its argument text without the
+// installer's switches.
 class WizardProcess : public t7::IProcessService {
 public:
-    WizardProcess(std::unique_ptr<t7::IProcessService> process, std::vector<std::wstring> arguments)
+    WizardProcess(std::unique_ptr<t7::IProcessService> process, std::wstring arguments)
         : m_process(std::move(process)), m_arguments(std::move(arguments)) {}
-    std::wstring commandLineArguments() const override { return t7::joinArguments(m_arguments); }
+    std::wstring commandLineArguments() const override { return m_arguments; }
     std::wstring programFolder() const override { return m_process->programFolder(); }
 
 private:
     std::unique_ptr<t7::IProcessService> m_process;
-    std::vector<std::wstring> m_arguments;
+    std::wstring m_arguments;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::wstring> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back(t7::fromUtf8(argv[i]));
+    std::unique_ptr<t7::IProcessService> platformProcess = t7::makeProcessService(argc, argv);
+    std::wstring arguments = platformProcess->commandLineArguments();
     const t7::SetupSwitches switches = t7::extractSwitches(arguments);
-    WizardProcess process(t7::makeProcessService(argc, argv), std::move(arguments));
+    WizardProcess process(std::move(platformProcess), std::move(arguments));
     const std::unique_ptr<t7::INetworkInfoService> network = t7::makeNetworkInfoService();
 
     const t7::MachineFolder machine = t7::MachineFolder::fromEnvironment();

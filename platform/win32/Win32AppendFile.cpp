@@ -57,7 +57,8 @@ void AppendFile::write(std::string_view bytes) {
     while (!bytes.empty()) {
         const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
-        if (!WriteFile(handleOf(m_handle), bytes.data(), chunk, &written, nullptr)) throw fileError(GetLastError());
+        if (!WriteFile(handleOf(m_handle), bytes.data(), chunk, &written, nullptr))
+            throw fileError(GetLastError());
         bytes.remove_prefix(written);
     }
 }

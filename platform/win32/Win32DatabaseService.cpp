@@ -37,8 +37,9 @@ DatabaseChoice parseDatabaseChoice(const std::wstring& setting, const std::wstri
         choice.serverFolder = setting.substr(prefix.size());
         return choice;
     }
-    throw AppError(errnum::InvalidProcedureCall,
-                   L"T7SETUP_DATABASE=" + setting + L" is not a database server: use engine or engine:<folder>");
+    throw AppError(
+        errnum::InvalidProcedureCall,
+        L"T7SETUP_DATABASE=" + setting + L" is not a database server: use engine or engine:<folder>");
 }
 
 namespace dmo {
@@ -56,9 +57,9 @@ std::shared_ptr<Application> makeApplication(std::function<std::vector<std::wstr
                        L"Path not found: the database server folder " + choice.serverFolder.wstring());
     }
     // Data file paths are Windows paths already.
-    return std::make_shared<MachineApplication>(MachineDatabaseOptions{
-        choice.serverFolder, std::move(machineName), std::move(localNames),
-        [](const std::wstring& path) { return std::filesystem::path(path); }});
+    return std::make_shared<MachineApplication>(
+        MachineDatabaseOptions{choice.serverFolder, std::move(machineName), std::move(localNames),
+                               [](const std::wstring& path) { return std::filesystem::path(path); }});
 }
 
 }  // namespace dmo

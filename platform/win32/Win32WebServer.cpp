@@ -6,7 +6,8 @@
 namespace t7 {
 
 std::filesystem::path systemApplicationHostConfig(const IFileSystem& fileSystem) {
-    return fileSystem.nativePath(fileSystem.systemDirectory()) / L"inetsrv" / L"config" / L"applicationHost.config";
+    return fileSystem.nativePath(fileSystem.systemDirectory()) / L"inetsrv" / L"config" /
+           L"applicationHost.config";
 }
 
 std::unique_ptr<IWebServerStore> makeWebServerStore(const IFileSystem& fileSystem,

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "base/Text.h"
 #include "shell/SilentRun.h"
 #include "shell/Switches.h"
@@ -9,16 +11,40 @@
 namespace t7 {
 namespace {
 
-TEST(SwitchesTest, AreTakenOutOfTheArgumentsInAnyLetterCase) {
-    std::vector<std::wstring> args = {L"t7", L"/S", L"/f1\"my answers.txt\"", L"D:\\Exam", L"/F2setup.log",
-                                      L"/r", L"/sx"};
-    const SetupSwitches switches = extractSwitches(args);
-    EXPECT_TRUE(switches.silent);
-    EXPECT_TRUE(switches.record);
-    EXPECT_EQ(switches.answersFile, L"my answers.txt");
-    EXPECT_EQ(switches.logFile, L"setup.log");
-    EXPECT_EQ(args, (std::vector<std::wstring>{L"t7", L"D:\\Exam", L"/sx"}));
+struct SwitchesCase {
+    const wchar_t* text;
+    const wchar_t* rest;
+    bool silent, record;
+    std::optional<std::wstring> answers, log;
+};
+
+class SwitchesTest : public ::testing::TestWithParam<SwitchesCase> {};
+
+TEST_P(SwitchesTest, AreTakenOutOfTheRawTextAndTheRestStaysAsItWas) {
+    std::wstring text = GetParam().text;
+    const SetupSwitches switches = extractSwitches(text);
+    EXPECT_EQ(text, GetParam().rest);
+    EXPECT_EQ(switches.silent, GetParam().silent);
+    EXPECT_EQ(switches.record, GetParam().record);
+    EXPECT_EQ(switches.answersFile, GetParam().answers);
+    EXPECT_EQ(switches.logFile, GetParam().log);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SwitchesTest,
+    ::testing::Values(
+        // As the installer passes them on Windows.
+        SwitchesCase{L"\"t7\" \"C:\\Exam\" /s /f1\"C:\\my answers.txt\" /f2\"C:\\setup.log\"",
+                     L"\"t7\" \"C:\\Exam\"", true, false, L"C:\\my answers.txt", L"C:\\setup.log"},
+        // Rejoined POSIX arguments, each quoted; any letter case; /sx is no switch.
+        SwitchesCase{L"\"t7\" \"/S\" \"/f1my answers.txt\" \"D:\\Exam\" \"/F2setup.log\" \"/r\" \"/sx\"",
+                     L"\"t7\" \"D:\\Exam\" \"/sx\"", true, true, L"my answers.txt", L"setup.log"},
+        // Inside a quoted argument, or glued to other text, it stays text.
+        SwitchesCase{L"\"D:\\Exam /s\"\t t7/s", L"\"D:\\Exam /s\"\t t7/s", false, false, std::nullopt,
+                     std::nullopt},
+        // The unquoted argument keeps its inner blanks once a switch has gone.
+        SwitchesCase{L"  /s t7 D:\\Exam  x", L" t7 D:\\Exam  x", true, false, std::nullopt, std::nullopt},
+        SwitchesCase{L"", L"", false, false, std::nullopt, std::nullopt}));
 
 class SilentRunTest : public ::testing::Test {
 protected:

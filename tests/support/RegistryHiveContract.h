@@ -160,15 +160,11 @@ TYPED_TEST_P(RegistryHiveContract, ClassesRootIsASeparateTree) {
     this->hive->closeKey(key);
 }
 
-REGISTER_TYPED_TEST_SUITE_P(RegistryHiveContract,
-                            OpenFindsOnlyExistingKeysIgnoringCase,
+REGISTER_TYPED_TEST_SUITE_P(RegistryHiveContract, OpenFindsOnlyExistingKeysIgnoringCase,
                             CreateOpensAnExistingKeyAndKeepsItsValues,
-                            HandlesOpenRelativeToTheirKeyAndCloseOnce,
-                            MissingValueFailsAndLeavesTheSizeAlone,
-                            StringsKeepEveryByteIncludingNulAndChinese,
-                            ReplacingAValueKeepsOneValue,
-                            ASmallBufferGetsMoreDataAndTheSizeNeeded,
-                            NonStringTypesKeepTheirBytesAndType,
+                            HandlesOpenRelativeToTheirKeyAndCloseOnce, MissingValueFailsAndLeavesTheSizeAlone,
+                            StringsKeepEveryByteIncludingNulAndChinese, ReplacingAValueKeepsOneValue,
+                            ASmallBufferGetsMoreDataAndTheSizeNeeded, NonStringTypesKeepTheirBytesAndType,
                             ClassesRootIsASeparateTree);
 
 }  // namespace t7

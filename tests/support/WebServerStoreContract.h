@@ -164,11 +164,9 @@ TYPED_TEST_P(WebServerStoreContract, StartLeavesTheSiteStarted) {
     EXPECT_FALSE(this->harness.started(L"Default Web Site"));
 }
 
-REGISTER_TYPED_TEST_SUITE_P(WebServerStoreContract,
-                            BindsOnlyTheLocalComputer,
+REGISTER_TYPED_TEST_SUITE_P(WebServerStoreContract, BindsOnlyTheLocalComputer,
                             EnumeratesSitesAndOtherChildrenWithTheirProperties,
-                            CreatesSavesAndReusesAnApplicationDirectory,
-                            RefusesPathsAndModesItCannotServe,
+                            CreatesSavesAndReusesAnApplicationDirectory, RefusesPathsAndModesItCannotServe,
                             StartLeavesTheSiteStarted);
 
 }  // namespace t7

@@ -48,7 +48,8 @@ TEST_P(Win32CommandLineTest, TheTextAfterTheProgramNameIsSplitAsTheWizardSplits)
 INSTANTIATE_TEST_SUITE_P(
     Lines, Win32CommandLineTest,
     ::testing::Values(
-        CommandLineCase{L"t7setup.exe \"t7\" \"D:\\Exam\"", L"\"t7\" \"D:\\Exam\"", {L"", L"t7", L"D:\\Exam"}},
+        CommandLineCase{
+            L"t7setup.exe \"t7\" \"D:\\Exam\"", L"\"t7\" \"D:\\Exam\"", {L"", L"t7", L"D:\\Exam"}},
         CommandLineCase{L"\"C:\\Program Files\\T7\\t7setup.exe\"  \"t7\" D:\\Program Files\\Exam",
                         L"\"t7\" D:\\Program Files\\Exam",
                         {L"", L"t7", L"D:\\Program Files\\Exam"}},
@@ -80,7 +81,8 @@ TEST_F(Win32FileSystemTest, FailuresRaiseTheScriptingRuntimesNumbers) {
     EXPECT_EQ(errorNumberOf([&] { files.createFolder(path(L"考试")); }), 58);
     EXPECT_EQ(errorNumberOf([&] { files.deleteFile(path(L"none.txt")); }), errnum::FileNotFound);
     EXPECT_EQ(errorNumberOf([&] { files.deleteFile(path(L"考试")); }), errnum::FileNotFound);
-    EXPECT_EQ(errorNumberOf([&] { files.moveFile(path(L"none.txt"), path(L"b.txt")); }), errnum::FileNotFound);
+    EXPECT_EQ(errorNumberOf([&] { files.moveFile(path(L"none.txt"), path(L"b.txt")); }),
+              errnum::FileNotFound);
 
     test::writeFileBytes(dir.path() / L"a.txt", "a");
     test::writeFileBytes(dir.path() / L"b.txt", "b");
@@ -163,7 +165,8 @@ TEST(Win32DatabaseChoiceTest, EngineFoldersAndRefusals) {
               std::filesystem::path(L"C:\\ProgramData\\T7Setup\\sqlserver"));
     EXPECT_EQ(parseDatabaseChoice(L"ENGINE", L"C:\\PD").serverFolder,
               std::filesystem::path(L"C:\\PD\\T7Setup\\sqlserver"));
-    EXPECT_EQ(parseDatabaseChoice(L"engine:D:\\数据 库", L"").serverFolder, std::filesystem::path(L"D:\\数据 库"));
+    EXPECT_EQ(parseDatabaseChoice(L"engine:D:\\数据 库", L"").serverFolder,
+              std::filesystem::path(L"D:\\数据 库"));
     for (const wchar_t* bad : {L"engine:", L"odbc", L"sqlserver"}) {
         EXPECT_EQ(errorNumberOf([&] { parseDatabaseChoice(bad, L"C:\\PD"); }), errnum::InvalidProcedureCall)
             << toUtf8(bad);

@@ -33,8 +33,9 @@ protected:
 TEST_F(Win32RegistryHiveTest, CodePage936NamesAndDataAreStoredAsUnicode) {
     RegKeyHandle key = 0;
     // Software\T7Contract\考试 with the value 名称 = "中文", all in code page 936.
-    ASSERT_EQ(hive.createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\T7Contract\\\xBF\xBC\xCA\xD4", key),
-              reg::Success);
+    ASSERT_EQ(
+        hive.createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\T7Contract\\\xBF\xBC\xCA\xD4", key),
+        reg::Success);
     const std::string data("\xD6\xD0\xCE\xC4\0", 5);
     ASSERT_EQ(hive.setValue(key, "\xC3\xFB\xB3\xC6", reg::Sz, reinterpret_cast<const uint8_t*>(data.data()),
                             static_cast<uint32_t>(data.size())),
@@ -45,7 +46,8 @@ TEST_F(Win32RegistryHiveTest, CodePage936NamesAndDataAreStoredAsUnicode) {
     wchar_t text[16] = {};
     DWORD size = sizeof text;
     DWORD type = 0;
-    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\T7Contract\\考试", L"名称", RRF_RT_ANY, &type, text, &size),
+    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\T7Contract\\考试", L"名称", RRF_RT_ANY, &type,
+                           text, &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(std::wstring(text), L"中文");
@@ -54,7 +56,8 @@ TEST_F(Win32RegistryHiveTest, CodePage936NamesAndDataAreStoredAsUnicode) {
 
 TEST_F(Win32RegistryHiveTest, EveryHandleIsReleasedByClose) {
     RegKeyHandle a = 0, b = 0;
-    ASSERT_EQ(hive.createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\T7Contract\\A", a), reg::Success);
+    ASSERT_EQ(hive.createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\T7Contract\\A", a),
+              reg::Success);
     ASSERT_EQ(hive.openKey(a, "", b), reg::Success);
     EXPECT_NE(a, b);
     EXPECT_EQ(hive.openHandles(), 2u);

@@ -64,8 +64,8 @@ ToolResult runMachineTool(const std::vector<std::string>& arguments) {
     startup.hStdOutput = write.h;
     startup.hStdError = write.h;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(tool.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &info))
+    if (!CreateProcessW(tool.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &info))
         throw std::runtime_error("cannot run " + toUtf8(command));
     Handle process{info.hProcess}, thread{info.hThread};
     CloseHandle(write.h);
@@ -74,7 +74,8 @@ ToolResult runMachineTool(const std::vector<std::string>& arguments) {
     ToolResult result;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(read.h, buffer, sizeof buffer, &got, nullptr) && got > 0) result.output.append(buffer, got);
+    while (ReadFile(read.h, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        result.output.append(buffer, got);
     WaitForSingleObject(process.h, INFINITE);
     DWORD status = 0;
     GetExitCodeProcess(process.h, &status);
