@@ -9,12 +9,15 @@ std::string toUtf8(std::wstring_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         uint32_t c = static_cast<uint32_t>(text[i]);
-        // Where wchar_t is UTF-16, a surrogate pair is one character.
-        if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
-            const uint32_t low = static_cast<uint32_t>(text[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
+        if constexpr (sizeof(wchar_t) == 2) {
+            // UTF-16, as on Windows: a surrogate pair is one character.
+            c &= 0xFFFF;
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+                const uint32_t low = static_cast<uint32_t>(text[i + 1]) & 0xFFFF;
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
             }
         }
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/AppError.h"
+#include "base/DurableFile.h"
 #include "base/FileSystem.h"
 #include "base/Text.h"
 
@@ -120,20 +121,8 @@ void updateConnectionString(IFileSystem& fileSystem, const std::wstring& install
     attribute.set_value(toUtf8(text).c_str());
 
     std::string out = serialize(document, encoding, bom, bytes.find("\r\n") != std::string::npos);
-    std::filesystem::path temporary = file;
-    temporary += ".t7tmp";
-    std::error_code ec;
-    {
-        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
-        stream.write(out.data(), static_cast<std::streamsize>(out.size()));
-        stream.close();
-        if (!stream) ec = std::make_error_code(std::errc::io_error);
-    }
-    if (!ec) std::filesystem::rename(temporary, file, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        throw AppError(75, L"Path/File access error: " + configPath);
-    }
+    removeLeftoverTemporaries(file);
+    if (writeFileDurably(file, out)) throw AppError(75, L"Path/File access error: " + configPath);
 }
 
 }  // namespace t7

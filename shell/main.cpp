@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "base/Text.h"
-#include "database/DatabasePage.h"
-#include "forms/GuiBackend.h"
-#include "forms/ScriptRecorder.h"
 #include "base/FileSystem.h"
+#include "base/Text.h"
 #include "database/CommandRunner.h"
 #include "database/DatabaseComponent.h"
+#include "database/DatabasePage.h"
 #include "errorlog/Clock.h"
+#include "forms/GuiBackend.h"
+#include "forms/ScriptRecorder.h"
 #include "process/CommandLine.h"
 #include "process/Global.h"
 #include "process/ProcessService.h"

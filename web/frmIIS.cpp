@@ -3,18 +3,17 @@
 #include <stdexcept>
 
 #include "base/AppError.h"
-#include "database/frmNamePWD.h"
 #include "web/frmSelectIP.h"
 
 namespace t7 {
 
 frmIIS::frmIIS(FormsRuntime& runtime, ProcessValues& values, frmIISServices services, frmSelectIP& selectIP,
-               frmNamePWD& namePWD)
+               std::function<void()> showNextPage)
     : Form(runtime, layoutTable()),
       m_values(values),
       m_services(std::move(services)),
       m_selectIP(selectIP),
-      m_namePWD(namePWD) {
+      m_showNextPage(std::move(showNextPage)) {
     onClick(L"cboWEBIP", [this] { composeWebURL(); });
     onChange(L"txtVirtualDIR", [this] { composeWebURL(); });
     onClick(L"lstWebServer", [this] {
@@ -53,7 +52,7 @@ void frmIIS::Form_Load() {
         if (!haveIIS) {
             runtime().msgBox(L"当前操作系统中没有找到Internet 信息服务(IIS)，配置IIS服务失败!",
                              MsgButtons::Ok, MsgIcon::Critical, L"InstallShield");
-            openDatabasePageAndClose();
+            showNextPageAndClose();
             return;
         }
 
@@ -80,12 +79,12 @@ void frmIIS::Form_Load() {
     } catch (const std::exception&) {
         // Any failure of start-up skips the web server configuration
         // silently and goes on with the database page.
-        openDatabasePageAndClose();
+        showNextPageAndClose();
     }
 }
 
-void frmIIS::openDatabasePageAndClose() {
-    m_namePWD.show();
+void frmIIS::showNextPageAndClose() {
+    if (m_showNextPage) m_showNextPage();
     unload();
 }
 
@@ -112,8 +111,7 @@ void frmIIS::cmdOk_Click() {
     }
     runtime().msgBox(L"IIS配置成功!\r" + WebLocation, MsgButtons::Ok, MsgIcon::Information, L"InstallShield");
     if (m_services.storeWebURL) m_services.storeWebURL(WebLocation);
-    m_namePWD.show();
-    unload();
+    showNextPageAndClose();
 }
 
 void frmIIS::cmdCancel_Click() {

@@ -17,7 +17,6 @@
 namespace t7 {
 
 class frmSelectIP;
-class frmNamePWD;
 class frmIIS;
 
 struct frmIISServices {
@@ -48,8 +47,10 @@ struct frmIISServices {
 
 class frmIIS : public Form {
 public:
+    // showNextPage: shows the page that follows this one; the wizard
+    // decides which. This page unloads itself right after.
     frmIIS(FormsRuntime& runtime, ProcessValues& values, frmIISServices services, frmSelectIP& selectIP,
-           frmNamePWD& namePWD);
+           std::function<void()> showNextPage);
 
     // The layout table of the page.
     static const FormLayout& layoutTable();
@@ -71,13 +72,14 @@ protected:
     void Form_Load() override;
 
 private:
-    // Start-up's fallback: open the database page and close this one.
-    void openDatabasePageAndClose();
+    // Start-up's fallback, and the end of the page: the next page is shown
+    // and this one closes.
+    void showNextPageAndClose();
 
     ProcessValues& m_values;
     frmIISServices m_services;
     frmSelectIP& m_selectIP;
-    frmNamePWD& m_namePWD;
+    std::function<void()> m_showNextPage;
 };
 
 }  // namespace t7

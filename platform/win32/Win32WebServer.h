@@ -3,13 +3,8 @@
 // applicationHost.config below the system directory, which the store over
 // that file reads and writes in place.
 #include <filesystem>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "base/FileSystem.h"
-#include "web/WebServerStore.h"
 
 namespace t7 {
 
@@ -17,10 +12,6 @@ namespace t7 {
 // the file system's system directory.
 std::filesystem::path systemApplicationHostConfig(const IFileSystem& fileSystem);
 
-// The store over that file (the platform's makeWebServerStore). `fileSystem`
-// must outlive it; `localNames` gives the addresses and the name of this
-// computer (IPArray).
-std::unique_ptr<IWebServerStore> makeWebServerStore(const IFileSystem& fileSystem,
-                                                    std::function<std::vector<std::wstring>()> localNames);
+// makeWebServerStore (web/WebServerStore.h) is the store over that file.
 
 }  // namespace t7

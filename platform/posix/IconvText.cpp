@@ -1,9 +1,9 @@
-// Code page 936 conversion over iconv, for the systems that have it.
+// The code page 936 conversions of base/Text.h over iconv.
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <stdexcept>
-#include <vector>
 
 #include "base/Text.h"
 
