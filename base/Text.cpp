@@ -90,6 +90,11 @@ std::wstring fromUtf8(std::string_view bytes) {
     return out;
 }
 
+std::filesystem::path pathOf(std::wstring_view text) {
+    const std::string utf8 = toUtf8(text);
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 std::wstring asciiLower(std::wstring_view text) {
     std::wstring out(text);
     for (wchar_t& c : out) {

@@ -2,6 +2,7 @@
 // Text conversions. In memory the wizard keeps std::wstring; wherever bytes
 // or character codes are needed, text goes through code page 936 (GBK), the
 // system ANSI code page of the target machines.
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ std::wstring fromCp936(std::string_view bytes);
 // 16 bits (Windows).
 std::string toUtf8(std::wstring_view text);
 std::wstring fromUtf8(std::string_view bytes);
+
+// The native path of a wide-text path. UTF-8 names the same file on every
+// platform, whatever the locale or the ANSI code page.
+std::filesystem::path pathOf(std::wstring_view text);
 
 // ASCII-only case folding, as the wizard's case-insensitive comparisons of
 // names need.

@@ -159,9 +159,7 @@ std::wstring MD5::Md5_String_Calc(std::wstring_view SourceString) {
 
 std::wstring MD5::Md5_File_Calc(const std::wstring& InFile) {
     try {
-        // UTF-8 names the same file on every platform, whatever the locale.
-        const std::string utf8 = toUtf8(InFile);
-        const std::filesystem::path path(std::u8string(utf8.begin(), utf8.end()));
+        const std::filesystem::path path = pathOf(InFile);
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec)) return L"";
         const auto size = std::filesystem::file_size(path, ec);

@@ -43,9 +43,7 @@ private:
     std::wstring m_arguments;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     std::unique_ptr<t7::IProcessService> platformProcess = t7::makeProcessService(argc, argv);
     std::wstring arguments = platformProcess->commandLineArguments();
     const t7::SetupSwitches switches = t7::extractSwitches(arguments);
@@ -82,15 +80,14 @@ int main(int argc, char** argv) {
                                  .fileSystem = fileSystem.get(),
                                  .commandRunner = commandRunner.get(),
                                  .SplitCommandLine = [&] { return t7::SplitCommandLine(process); },
-                                 .programFolder = std::filesystem::path(t7::toUtf8(process.programFolder())),
+                                 .programFolder = t7::pathOf(process.programFolder()),
                                  .clock = clock.get(),
                                  .timeStamp = {}}));
 
     if (switches.silent) {
         t7::SilentRunOptions options;
-        if (switches.answersFile)
-            options.answersFile = std::filesystem::path(t7::toUtf8(*switches.answersFile));
-        if (switches.logFile) options.logFile = std::filesystem::path(t7::toUtf8(*switches.logFile));
+        if (switches.answersFile) options.answersFile = t7::pathOf(*switches.answersFile);
+        if (switches.logFile) options.logFile = t7::pathOf(*switches.logFile);
         const t7::RunResult result = t7::runSilently(options, values, std::move(services));
         return static_cast<int>(result);
     }
@@ -110,10 +107,11 @@ int main(int argc, char** argv) {
     std::ofstream recording;
     std::unique_ptr<t7::ScriptRecorder> recorder;
     if (switches.record) {
-        const std::filesystem::path file(t7::toUtf8(switches.answersFile.value_or(L"answers.txt")));
+        const std::filesystem::path file = t7::pathOf(switches.answersFile.value_or(L"answers.txt"));
         recording.open(file, std::ios::binary | std::ios::trunc);
         if (!recording) {
-            std::cerr << "T7Setup: cannot write the answers file " << file.string() << "\n";
+            std::cerr << "T7Setup: cannot write the answers file "
+                      << t7::toUtf8(switches.answersFile.value_or(L"answers.txt")) << "\n";
             return static_cast<int>(t7::RunResult::EndedEarly);
         }
         recording << "# T7Setup answers, recorded\n" << std::flush;
@@ -131,4 +129,17 @@ int main(int argc, char** argv) {
     }
     return static_cast<int>(values.ifDataSucceedWritten ? t7::RunResult::Completed
                                                         : t7::RunResult::EndedEarly);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A platform service that cannot be set up (an unreadable setting, a
+    // folder that cannot be made) ends the run with its reason.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "T7Setup: " << e.what() << "\n";
+        return static_cast<int>(t7::RunResult::EndedEarly);
+    }
 }

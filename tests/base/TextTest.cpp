@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "support/TestPaths.h"
+
 namespace t7 {
 namespace {
 
@@ -42,6 +46,14 @@ TEST(TextTest, Utf8RoundTripKeepsChineseAndNul) {
     std::wstring text(L"IIS配置成功!\0x", 10);
     EXPECT_EQ(fromUtf8(toUtf8(text)), text);
     EXPECT_EQ(toUtf8(L"中"), "\xE4\xB8\xAD");
+}
+
+TEST(TextTest, PathOfNamesTheFileItsTextNames) {
+    test::TempDir dir;
+    const std::filesystem::path file = dir.path() / pathOf(L"考试 日志.TXT");
+    test::writeFileBytes(file, "x");
+    // The same name written as UTF-8 finds the same file.
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / std::u8string(u8"考试 日志.TXT")));
 }
 
 TEST(TextTest, CaseFoldingTouchesOnlyAsciiLetters) {
