@@ -28,6 +28,18 @@ public:
     virtual std::filesystem::path nativePath(const std::wstring& path) const = 0;
 };
 
+// The scripting runtime's error numbers for file system failures, and the
+// one routine that raises them with their texts: 53 "File not found", 58
+// "File already exists", 70 "Permission denied"; any other number raises 76
+// "Path not found".
+namespace fserr {
+constexpr int32_t FileNotFound = 53;
+constexpr int32_t FileAlreadyExists = 58;
+constexpr int32_t PermissionDenied = 70;
+constexpr int32_t PathNotFound = 76;
+}  // namespace fserr
+[[noreturn]] void raiseFileSystemError(int32_t number);
+
 // The file system of the platform the program was built for: the real one
 // on Windows, the machine folder's elsewhere.
 std::unique_ptr<IFileSystem> makeFileSystem();

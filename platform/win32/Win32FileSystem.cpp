@@ -9,19 +9,10 @@
 namespace t7 {
 namespace {
 
-constexpr int32_t kFileAlreadyExists = 58;
+constexpr int32_t kFileAlreadyExists = fserr::FileAlreadyExists;
 
 [[noreturn]] void raise(int32_t number) {
-    switch (number) {
-        case errnum::FileNotFound:
-            throw AppError(number, L"File not found");
-        case kFileAlreadyExists:
-            throw AppError(number, L"File already exists");
-        case errnum::PermissionDenied:
-            throw AppError(number, L"Permission denied");
-        default:
-            throw AppError(errnum::PathNotFound, L"Path not found");
-    }
+    raiseFileSystemError(number);
 }
 
 // The scripting runtime's error for a system error code; `otherwise` for
