@@ -99,6 +99,10 @@ std::string toCp936(std::wstring_view text) {
     return conv.convert(in.data(), in.size(), 4, "?");
 }
 
+bool fitsCp936(std::wstring_view text) {
+    return fromCp936(toCp936(text)) == text;
+}
+
 std::wstring fromCp936(std::string_view bytes) {
     bool ascii = true;
     for (char c : bytes) {

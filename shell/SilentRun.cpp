@@ -30,6 +30,11 @@ private:
 
 }  // namespace
 
+RunResult finishedRunResult(const ProcessValues& values) {
+    if (!values.ifDataSucceedWritten) return RunResult::EndedEarly;
+    return values.failuresReported > 0 ? RunResult::CompletedWithFailures : RunResult::Completed;
+}
+
 RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, WizardServices services) {
     Log log(options.logFile, options.echo);
     if (!log.open()) {
@@ -74,7 +79,10 @@ RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, Wi
         if (!runtime.run()) {
             result = RunResult::ActionsRanOut;
         } else {
-            result = values.ifDataSucceedWritten ? RunResult::Completed : RunResult::EndedEarly;
+            result = finishedRunResult(values);
+            if (values.failuresReported > 0) {
+                log(L"failures reported on the way: " + std::to_wstring(values.failuresReported));
+            }
             if (runner.remaining() > 0) {
                 log(std::to_wstring(runner.remaining()) + L" actions left unused: the wizard has ended");
             }

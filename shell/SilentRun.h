@@ -23,7 +23,13 @@ enum class RunResult : int {
     // The answers file is bad (nothing ran), or one of its actions could
     // not be carried out (the log names the line).
     BadAnswers = 3,
+    // The wizard reached its end, but a step on the way reported a failure
+    // (a message box or ErrorLog.TXT says which).
+    CompletedWithFailures = 4,
 };
+
+// The result of a run whose forms have all closed.
+RunResult finishedRunResult(const ProcessValues& values);
 
 struct SilentRunOptions {
     // Unset: no actions; the run goes as far as default answers take it.

@@ -72,6 +72,9 @@ int main(int argc, char** argv) {
     t7::ApplicationHostStore webStore(machine.applicationHostConfig(), fileSystem,
                                       [&values] { return values.IPArray; });
     t7::attachWebServerStore(services.web, webStore);
+    const t7::SystemClock clock;
+    services.web.programFolder = std::filesystem::path(t7::toUtf8(process.programFolder()));
+    services.web.clock = &clock;
 
     // The database page works on the machine's embedded database server,
     // which answers to the names start-up puts into IPArray.
@@ -81,14 +84,13 @@ int main(int argc, char** argv) {
                                    .localNames = [&values] { return values.IPArray; },
                                    .mapPath = t7::fileSystemPathMapper(fileSystem)});
     t7::PosixCommandRunner commandRunner = t7::PosixCommandRunner::forRunningProgram();
-    const t7::SystemClock clock;
     services.database = t7::DatabasePage::hooks(std::make_shared<t7::DatabasePage>(
         t7::DatabasePageServices{.component = &databaseServer,
                                  .registry = &registry,
                                  .fileSystem = &fileSystem,
                                  .commandRunner = &commandRunner,
                                  .SplitCommandLine = [&] { return t7::SplitCommandLine(process); },
-                                 .programFolder = std::filesystem::path(t7::toUtf8(process.programFolder())),
+                                 .programFolder = services.web.programFolder,
                                  .clock = &clock,
                                  .timeStamp = {}}));
 
@@ -135,6 +137,5 @@ int main(int argc, char** argv) {
         std::cerr << "T7Setup: " << e.what() << "\n";
         return static_cast<int>(t7::RunResult::EndedEarly);
     }
-    return static_cast<int>(values.ifDataSucceedWritten ? t7::RunResult::Completed
-                                                        : t7::RunResult::EndedEarly);
+    return static_cast<int>(t7::finishedRunResult(values));
 }

@@ -105,6 +105,21 @@ protected:
         return out;
     }
 
+    // The rows the default-rows script owns: rights, built-in roles with
+    // their rights, and the default subject.
+    Lines ownedRows(const std::string& database) {
+        Lines out;
+        auto add = [&](const std::string& table, const std::string& sql) {
+            for (const std::string& l : query(database, sql)) out.push_back(table + ": " + l);
+        };
+        add("RightItem", "select RightID, RightName, RightCode, ParentID, Permission, SortOrder from RightItem");
+        add("ROLEADMIN", "select RoleID, RoleName, Permission, Description, IsSystem from ROLEADMIN");
+        add("RolesRights", "select RoleID, RightID from RolesRights");
+        add("SUBJECT", "select SubjectID, SubjectName, ParentID, Description, SortOrder from SUBJECT");
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
     static void expectSame(const Lines& expected, const Lines& actual, const char* what) {
         Lines missing, extra;
         std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(),
@@ -140,6 +155,24 @@ TEST_F(ScriptConvergenceTest, UpgradedPreviousReleaseHasTheCatalogOfANewDatabase
     expectSame(fresh, catalog("T7Old"), "upgraded database against a new one");
     // The upgrade keeps the rows the old database had.
     EXPECT_EQ(query("T7Old", "select NAME, ROLE, UserCode from USERINFO"), Lines{"admin|0|NULL"});
+}
+
+// The previous release's built-in roles, rights and default subject end
+// as a new installation has them.
+TEST_F(ScriptConvergenceTest, UpgradedPreviousReleaseHasTheDefaultRowsOfANewDatabase) {
+    createDatabase("T7");
+    run("T7", LoadScriptText(L"T7SQL"));
+    run("T7", LoadScriptText(L"T7DATA"));
+    createDatabase("T7Old");
+    run("T7Old", test::sourceFile("tests/fixtures/previous-release.sql"));
+    run("T7Old", LoadScriptText(L"T7UPDATE"));
+    run("T7Old", LoadScriptText(L"T7Data"));
+    ASSERT_FALSE(HasFatalFailure());
+    expectSame(ownedRows("T7"), ownedRows("T7Old"), "default rows of the upgraded database");
+    // Running both again keeps them.
+    run("T7Old", LoadScriptText(L"T7UPDATE"));
+    run("T7Old", LoadScriptText(L"T7Data"));
+    expectSame(ownedRows("T7"), ownedRows("T7Old"), "default rows after a second upgrade");
 }
 
 // Tables are created before columns are added, so even a database that

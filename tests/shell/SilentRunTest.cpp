@@ -74,6 +74,19 @@ TEST_F(SilentRunTest, AFullRunEndsWithZero) {
         << text;
 }
 
+TEST_F(SilentRunTest, AFullRunWithAReportedFailureEndsWithFour) {
+    machine.createResult = VirtualDirsResult::FailureReported;
+    const RunResult result =
+        run("click frmIIS.cmdOK\n"
+            "click frmNamePWD.cmdOk\n"
+            "type frmNamePWD.txtOstrelUser=admin\n"
+            "click frmNamePWD.cmdOk\n");
+    EXPECT_EQ(result, RunResult::CompletedWithFailures);
+    EXPECT_NE(log().find("failures reported on the way: 1"), std::string::npos) << log();
+    EXPECT_EQ(lastLine(), "ResultCode=4");
+    EXPECT_TRUE(machine.storedURLs.empty());
+}
+
 TEST_F(SilentRunTest, CancellingEndsEarlyWithOne) {
     EXPECT_EQ(run("click frmIIS.cmdCancel\nanswer Yes\n"), RunResult::EndedEarly);
     EXPECT_EQ(lastLine(), "ResultCode=1");
