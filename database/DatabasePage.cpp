@@ -426,7 +426,8 @@ void DatabasePage::adminStep(frmNamePWD& page) {
         // The name becomes the web application's login: the server's own
         // principals can never be that.
         if (entryrules::isReservedLogin(name)) {
-            runtime.msgBox(L"不能将Vessa考试系统的管理员设置成" + (equalsIgnoreCase(name, L"sa") ? std::wstring(L"sa") : name) +
+            runtime.msgBox(L"不能将Vessa考试系统的管理员设置成" +
+                           (equalsIgnoreCase(name, L"sa") ? std::wstring(L"sa") : name) +
                            L",请使用其它用户名!");
             return;
         }

@@ -113,8 +113,8 @@ private:
     void trapped(frmNamePWD& page, Step&& step);
     void reportError(frmNamePWD& page, int32_t number, const std::wstring& description);
     // Appends an error to ErrorLog.TXT; `quiet` leaves out the log's own box.
-    void logError(frmNamePWD& page, const std::wstring& module, int32_t number, const std::wstring& description,
-                  bool quiet);
+    void logError(frmNamePWD& page, const std::wstring& module, int32_t number,
+                  const std::wstring& description, bool quiet);
     void runLogScript();
     void moveAside(const std::wstring& file, const std::wstring& stamp);
     std::wstring timeStamp() const;

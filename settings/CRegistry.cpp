@@ -29,8 +29,8 @@ std::wstring trimBlanks(const std::wstring& text) {
 
 // The failure of a write: the value's path and the hive's code.
 [[noreturn]] void cannotWrite(int32_t code, const std::wstring& path) {
-    throw RegistryError(code, L"The registry value " + path + L" cannot be written (error " +
-                                  std::to_wstring(code) + L")");
+    throw RegistryError(
+        code, L"The registry value " + path + L" cannot be written (error " + std::to_wstring(code) + L")");
 }
 
 }  // namespace
@@ -73,13 +73,15 @@ std::wstring CRegistry::SetKeyValue(const std::wstring& AppName, const std::wstr
     KeyGuard appGuard(m_hive, appKey);
 
     RegKeyHandle secKey = 0;
-    if (int32_t rc = m_hive.createKey(appKey, toCp936(SecName), secKey); rc != reg::Success) cannotWrite(rc, path);
+    if (int32_t rc = m_hive.createKey(appKey, toCp936(SecName), secKey); rc != reg::Success)
+        cannotWrite(rc, path);
     KeyGuard secGuard(m_hive, secKey);
 
     std::string data = toCp936(KeyValue);
     data.push_back('\0');
-    if (int32_t rc = m_hive.setValue(secKey, toCp936(KeyName), reg::Sz, reinterpret_cast<const uint8_t*>(data.data()),
-                                     static_cast<uint32_t>(data.size()));
+    if (int32_t rc =
+            m_hive.setValue(secKey, toCp936(KeyName), reg::Sz, reinterpret_cast<const uint8_t*>(data.data()),
+                            static_cast<uint32_t>(data.size()));
         rc != reg::Success) {
         cannotWrite(rc, path);
     }

@@ -89,7 +89,8 @@ int ASTCreateVirtualWebDir(VirtualDirServices& services, const std::wstring& Com
         const std::wstring& name = DirNames[i];
         const std::wstring& path = DirPaths[i];
         if (!isUsableVirtualDirName(name)) {
-            showPlain(services.messages, L"Unable to create /" + name + L": not a valid virtual directory name.");
+            showPlain(services.messages,
+                      L"Unable to create /" + name + L": not a valid virtual directory name.");
             ++failures;
             continue;
         }

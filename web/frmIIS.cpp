@@ -102,8 +102,8 @@ void frmIIS::openDatabasePageAndClose() {
 }
 
 void frmIIS::reportError(const std::wstring& module, const AppError& error) {
-    runtime().msgBox(L"错误号：" + std::to_wstring(error.number()) + L"\r\n" + error.description(), MsgButtons::Ok,
-                     MsgIcon::Exclamation, L"错误");
+    runtime().msgBox(L"错误号：" + std::to_wstring(error.number()) + L"\r\n" + error.description(),
+                     MsgButtons::Ok, MsgIcon::Exclamation, L"错误");
     if (m_services.clock) {
         ErrorReporter reporter(m_services.programFolder, *m_services.clock, runtime());
         reporter.ShowError(module, L"", error.number(), error.description(), false);

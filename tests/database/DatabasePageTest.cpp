@@ -525,32 +525,33 @@ TEST_P(EntryCheckTest, AFailingCheckShowsItsMessageAndWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, EntryCheckTest,
-    ::testing::Values(EntryCheck{L"", L"a", L"a", L"用户名不能为空!"},
-                      EntryCheck{L"sa", L"a", L"a", L"不能将Vessa考试系统的管理员设置成sa,请使用其它用户名!"},
-                      EntryCheck{L"admin", L"Exam2026", L"exam2026", L"两次输入的密码不相同！"},
-                      // The server's own principals, in any letter case.
-                      EntryCheck{L"SA", L"a", L"a", L"不能将Vessa考试系统的管理员设置成sa,请使用其它用户名!"},
-                      EntryCheck{L"sA", L"a", L"a", L"不能将Vessa考试系统的管理员设置成sa,请使用其它用户名!"},
-                      EntryCheck{L"Guest", L"a", L"a", L"不能将Vessa考试系统的管理员设置成Guest,请使用其它用户名!"},
-                      EntryCheck{L"DBO", L"a", L"a", L"不能将Vessa考试系统的管理员设置成DBO,请使用其它用户名!"},
-                      EntryCheck{L"sys", L"a", L"a", L"不能将Vessa考试系统的管理员设置成sys,请使用其它用户名!"},
-                      EntryCheck{L"Public", L"a", L"a", L"不能将Vessa考试系统的管理员设置成Public,请使用其它用户名!"},
-                      EntryCheck{L"information_schema", L"a", L"a",
-                                 L"不能将Vessa考试系统的管理员设置成information_schema,请使用其它用户名!"},
-                      EntryCheck{L"DB_Owner", L"a", L"a", L"不能将Vessa考试系统的管理员设置成DB_Owner,请使用其它用户名!"},
-                      EntryCheck{L"db_datareader", L"a", L"a",
-                                 L"不能将Vessa考试系统的管理员设置成db_datareader,请使用其它用户名!"},
-                      EntryCheck{L"SysAdmin", L"a", L"a", L"不能将Vessa考试系统的管理员设置成SysAdmin,请使用其它用户名!"},
-                      EntryCheck{L"dbcreator", L"a", L"a", L"不能将Vessa考试系统的管理员设置成dbcreator,请使用其它用户名!"},
-                      // Texts the login, the account row and the registry cannot hold whole.
-                      EntryCheck{L"a123456789b123456789c123456789d123456789e123456789f", L"a", L"a",
-                                 L"用户名不能超过50个字符!"},
-                      EntryCheck{L"admin😀", L"a", L"a", L"用户名中含有无法保存的字符,请重新输入!"},
-                      EntryCheck{L"admin", L"pw😀", L"pw😀", L"密码中含有无法保存的字符,请重新输入!"},
-                      EntryCheck{L"admin", L"Aa1xxxxxxxxxxxxxxxxxxxxxxx", L"Aa1xxxxxxxxxxxxxxxxxxxxxxx",
-                                 L"密码不能超过25个字符(一个汉字算两个字符)!"},
-                      EntryCheck{L"admin", L"考试系统管理员的密码一二三", L"考试系统管理员的密码一二三",
-                                 L"密码不能超过25个字符(一个汉字算两个字符)!"}));
+    ::testing::Values(
+        EntryCheck{L"", L"a", L"a", L"用户名不能为空!"},
+        EntryCheck{L"sa", L"a", L"a", L"不能将Vessa考试系统的管理员设置成sa,请使用其它用户名!"},
+        EntryCheck{L"admin", L"Exam2026", L"exam2026", L"两次输入的密码不相同！"},
+        // The server's own principals, in any letter case.
+        EntryCheck{L"SA", L"a", L"a", L"不能将Vessa考试系统的管理员设置成sa,请使用其它用户名!"},
+        EntryCheck{L"sA", L"a", L"a", L"不能将Vessa考试系统的管理员设置成sa,请使用其它用户名!"},
+        EntryCheck{L"Guest", L"a", L"a", L"不能将Vessa考试系统的管理员设置成Guest,请使用其它用户名!"},
+        EntryCheck{L"DBO", L"a", L"a", L"不能将Vessa考试系统的管理员设置成DBO,请使用其它用户名!"},
+        EntryCheck{L"sys", L"a", L"a", L"不能将Vessa考试系统的管理员设置成sys,请使用其它用户名!"},
+        EntryCheck{L"Public", L"a", L"a", L"不能将Vessa考试系统的管理员设置成Public,请使用其它用户名!"},
+        EntryCheck{L"information_schema", L"a", L"a",
+                   L"不能将Vessa考试系统的管理员设置成information_schema,请使用其它用户名!"},
+        EntryCheck{L"DB_Owner", L"a", L"a", L"不能将Vessa考试系统的管理员设置成DB_Owner,请使用其它用户名!"},
+        EntryCheck{L"db_datareader", L"a", L"a",
+                   L"不能将Vessa考试系统的管理员设置成db_datareader,请使用其它用户名!"},
+        EntryCheck{L"SysAdmin", L"a", L"a", L"不能将Vessa考试系统的管理员设置成SysAdmin,请使用其它用户名!"},
+        EntryCheck{L"dbcreator", L"a", L"a", L"不能将Vessa考试系统的管理员设置成dbcreator,请使用其它用户名!"},
+        // Texts the login, the account row and the registry cannot hold whole.
+        EntryCheck{L"a123456789b123456789c123456789d123456789e123456789f", L"a", L"a",
+                   L"用户名不能超过50个字符!"},
+        EntryCheck{L"admin😀", L"a", L"a", L"用户名中含有无法保存的字符,请重新输入!"},
+        EntryCheck{L"admin", L"pw😀", L"pw😀", L"密码中含有无法保存的字符,请重新输入!"},
+        EntryCheck{L"admin", L"Aa1xxxxxxxxxxxxxxxxxxxxxxx", L"Aa1xxxxxxxxxxxxxxxxxxxxxxx",
+                   L"密码不能超过25个字符(一个汉字算两个字符)!"},
+        EntryCheck{L"admin", L"考试系统管理员的密码一二三", L"考试系统管理员的密码一二三",
+                   L"密码不能超过25个字符(一个汉字算两个字符)!"}));
 
 TEST_F(DatabasePageTest, APasswordThePolicyRejectsIsReportedWithoutLogAndLeavesTheRegistryUntouched) {
     openPage({"--sql-pwd", "Sa2026pwd", "--sa-password", "Sa2026pwd"});
@@ -590,16 +591,18 @@ TEST_F(DatabasePageTest, ADatabaseUserThatCannotBeMadeIsWarnedAboutAndTheRunGoes
     ok();
     ASSERT_TRUE(showing(L"frameOstrel"));
     spy->failWhen = [](const test::SpyCall& call) -> std::optional<AppError> {
-        if (call.operation == L"ExecuteIn" && call.target == L"T7" && call.text.find(L"create user") != std::wstring::npos)
+        if (call.operation == L"ExecuteIn" && call.target == L"T7" &&
+            call.text.find(L"create user") != std::wstring::npos)
             return AppError(databaseComponentError(15023), L"User already exists in current database.");
         return std::nullopt;
     };
     enterAdministrator(L"admin", L"Exam2026");
     ok();
     ASSERT_EQ(boxTexts().size(), 2u);
-    EXPECT_EQ(boxTexts()[0], L"无法在数据库T7中为admin建立数据库用户,Vessa考试系统将无法访问该数据库!\r\n错误号：" +
-                                 std::to_wstring(databaseComponentError(15023)) +
-                                 L"\r\nUser already exists in current database.");
+    EXPECT_EQ(boxTexts()[0],
+              L"无法在数据库T7中为admin建立数据库用户,Vessa考试系统将无法访问该数据库!\r\n错误号：" +
+                  std::to_wstring(databaseComponentError(15023)) +
+                  L"\r\nUser already exists in current database.");
     EXPECT_EQ(backend.messageBoxes()[0].request.icon, MsgIcon::Exclamation);
     EXPECT_EQ(boxTexts()[1], kSuccess);
     const std::string log = test::readFileBytes(programFolder / "ErrorLog.TXT");
@@ -620,7 +623,8 @@ TEST_F(DatabasePageTest, ARegistryThatCannotBeWrittenIsReportedAndNoSuccessIsSho
     ASSERT_EQ(boxTexts().size(), 2u);  // the page's box, then ShowError's
     EXPECT_EQ(boxTexts()[0].rfind(L"错误号：1009\r\n", 0), 0u) << toUtf8(boxTexts()[0]);
     EXPECT_TRUE(showing(L"frameOstrel"));
-    EXPECT_NE(test::readFileBytes(programFolder / "ErrorLog.TXT").find("Error Code:\t1009"), std::string::npos);
+    EXPECT_NE(test::readFileBytes(programFolder / "ErrorLog.TXT").find("Error Code:\t1009"),
+              std::string::npos);
     EXPECT_FALSE(values.ifDataSucceedWritten);
     EXPECT_EQ(test::readFileBytes(machine.registryFile()), "not a registry file");
 }

@@ -112,7 +112,8 @@ protected:
         auto add = [&](const std::string& table, const std::string& sql) {
             for (const std::string& l : query(database, sql)) out.push_back(table + ": " + l);
         };
-        add("RightItem", "select RightID, RightName, RightCode, ParentID, Permission, SortOrder from RightItem");
+        add("RightItem",
+            "select RightID, RightName, RightCode, ParentID, Permission, SortOrder from RightItem");
         add("ROLEADMIN", "select RoleID, RoleName, Permission, Description, IsSystem from ROLEADMIN");
         add("RolesRights", "select RoleID, RightID from RolesRights");
         add("SUBJECT", "select SubjectID, SubjectName, ParentID, Description, SortOrder from SUBJECT");

@@ -92,7 +92,8 @@ TEST_P(CRegistryFaultTest, ReadsGiveTheResultTextsWritesRaiseAndHandlesAllClose)
             ADD_FAILURE() << "a failed write passed for a stored value";
         } catch (const RegistryError& e) {
             EXPECT_EQ(e.number(), reg::AccessDenied);
-            EXPECT_EQ(e.description(), L"The registry value Software\\Ostrel\\Install\\v cannot be written (error 5)");
+            EXPECT_EQ(e.description(),
+                      L"The registry value Software\\Ostrel\\Install\\v cannot be written (error 5)");
         }
     } else {
         EXPECT_EQ(registry.SetKeyValue(L"Ostrel", L"Install", L"v", L"new", RegistryRoot::LocalMachine), L"");
@@ -124,7 +125,8 @@ TEST(CRegistryUnreadableTest, WritesAndTheWebServerCheckRaiseAndTheFileStays) {
     MachineRegistryHive hive(machine);
     MachineFileSystem fileSystem(machine);
     CRegistry registry(hive, fileSystem);
-    EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"sqlPwd", RegistryRoot::LocalMachine), kFailToOpenKey);
+    EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"sqlPwd", RegistryRoot::LocalMachine),
+              kFailToOpenKey);
     try {
         registry.SetKeyValue(L"Ostrel", L"DB", L"SystemDBHost", L"x", RegistryRoot::LocalMachine);
         ADD_FAILURE() << "no error for a registry that cannot be read";

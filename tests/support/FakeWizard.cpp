@@ -28,7 +28,8 @@ WizardServices FakeMachine::services() {
         return createResult;
     };
     s.web.storeWebURL = [this](const std::wstring& url) {
-        if (registryUnwritable) throw RegistryError(1013, L"The registry value cannot be written (error 1013)");
+        if (registryUnwritable)
+            throw RegistryError(1013, L"The registry value cannot be written (error 1013)");
         storedURLs.push_back(url);
     };
     return s;

@@ -39,32 +39,33 @@ TEST_P(CreateVirtualDirsTest, PairsTheFieldsAndCallsOncePerComputer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, CreateVirtualDirsTest,
-    ::testing::Values(SplitCase{L"192.168.1.10",
-                                L"Exam",
-                                L"t7,D:\\Exam\\Web\\WebRoot",
-                                VirtualDirsResult::Created,
-                                {{L"192.168.1.10", L"Exam", {L"t7", L""}, {L"D:\\Exam\\Web\\WebRoot", L""}}}},
-                      SplitCase{L"a,b",
-                                L"Exam",
-                                L"x,p1,y,p2",
-                                VirtualDirsResult::FailureReported,
-                                {{L"a", L"Exam", {L"x", L"y", L""}, {L"p1", L"p2", L""}},
-                                 {L"b", L"Exam", {L"x", L"y", L""}, {L"p1", L"p2", L""}}}},
-                      // A comma inside the path gives an odd field count: nothing happens.
-                      SplitCase{L"192.168.1.10", L"Exam", L"t7,D:\\Exam,1\\WebRoot", VirtualDirsResult::Failed, {}},
-                      // Without a site the creator is still asked, so that it reports it.
-                      SplitCase{L"192.168.1.10",
-                                L"",
-                                L"t7,D:\\Exam\\WebRoot",
-                                VirtualDirsResult::Created,
-                                {{L"192.168.1.10", L"", {L"t7", L""}, {L"D:\\Exam\\WebRoot", L""}}}},
-                      // No computer: nothing is published.
-                      SplitCase{L"", L"Exam", L"t7,D:\\Exam\\WebRoot", VirtualDirsResult::FailureReported, {}},
-                      SplitCase{L"192.168.1.10",
-                                L"Exam",
-                                L",D:\\Exam\\WebRoot",
-                                VirtualDirsResult::Created,
-                                {{L"192.168.1.10", L"Exam", {L"", L""}, {L"D:\\Exam\\WebRoot", L""}}}}));
+    ::testing::Values(
+        SplitCase{L"192.168.1.10",
+                  L"Exam",
+                  L"t7,D:\\Exam\\Web\\WebRoot",
+                  VirtualDirsResult::Created,
+                  {{L"192.168.1.10", L"Exam", {L"t7", L""}, {L"D:\\Exam\\Web\\WebRoot", L""}}}},
+        SplitCase{L"a,b",
+                  L"Exam",
+                  L"x,p1,y,p2",
+                  VirtualDirsResult::FailureReported,
+                  {{L"a", L"Exam", {L"x", L"y", L""}, {L"p1", L"p2", L""}},
+                   {L"b", L"Exam", {L"x", L"y", L""}, {L"p1", L"p2", L""}}}},
+        // A comma inside the path gives an odd field count: nothing happens.
+        SplitCase{L"192.168.1.10", L"Exam", L"t7,D:\\Exam,1\\WebRoot", VirtualDirsResult::Failed, {}},
+        // Without a site the creator is still asked, so that it reports it.
+        SplitCase{L"192.168.1.10",
+                  L"",
+                  L"t7,D:\\Exam\\WebRoot",
+                  VirtualDirsResult::Created,
+                  {{L"192.168.1.10", L"", {L"t7", L""}, {L"D:\\Exam\\WebRoot", L""}}}},
+        // No computer: nothing is published.
+        SplitCase{L"", L"Exam", L"t7,D:\\Exam\\WebRoot", VirtualDirsResult::FailureReported, {}},
+        SplitCase{L"192.168.1.10",
+                  L"Exam",
+                  L",D:\\Exam\\WebRoot",
+                  VirtualDirsResult::Created,
+                  {{L"192.168.1.10", L"Exam", {L"", L""}, {L"D:\\Exam\\WebRoot", L""}}}}));
 
 TEST(CreateVirtualDirsFailure, AnErrorOfTheCreatorMakesItFalse) {
     int calls = 0;
@@ -179,7 +180,8 @@ TEST_F(AstCreateTest, CountsEveryFailureItShows) {
     run(L"Missing", {L"t7", L""}, {L"D:\\Exam\\WebRoot", L""});
     EXPECT_EQ(failures, 1);
     messages.clear();
-    EXPECT_EQ(run(L"Exam", {L"a", L"b", L"c", L""}, {L"D:\\Nowhere", L"D:\\B", L"D:\\Nowhere", L""}).size(), 2u);
+    EXPECT_EQ(run(L"Exam", {L"a", L"b", L"c", L""}, {L"D:\\Nowhere", L"D:\\B", L"D:\\Nowhere", L""}).size(),
+              2u);
     EXPECT_EQ(failures, 2);
 }
 
@@ -194,8 +196,8 @@ TEST(VirtualDirNameTest, UsableNames) {
     for (const wchar_t* name : {L"t7", L"exam-2026", L"考试", L"a.b", L"a b"}) {
         EXPECT_TRUE(isUsableVirtualDirName(name)) << toUtf8(name);
     }
-    for (const wchar_t* name : {L"", L"/t7", L"a?b", L"../x", L".", L"...", L"t7 ", L"a#b", L"a%20", L"a:b",
-                                L"a\tb", L"a😀"}) {
+    for (const wchar_t* name :
+         {L"", L"/t7", L"a?b", L"../x", L".", L"...", L"t7 ", L"a#b", L"a%20", L"a:b", L"a\tb", L"a😀"}) {
         EXPECT_FALSE(isUsableVirtualDirName(name)) << toUtf8(name);
     }
 }

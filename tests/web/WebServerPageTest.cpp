@@ -117,7 +117,8 @@ TEST_F(WebServerPageTest, OkPublishesTheApplicationStoresTheURLAndHandsOverToThe
     const std::string after = config();
     EXPECT_NE(after.find("<application path=\"/t7\">"), std::string::npos) << after;
     const std::string folder = (machine.driveFolder('d') / "Exam" / "WebRoot").string();
-    EXPECT_NE(after.find("<virtualDirectory path=\"/\" physicalPath=\"" + folder + "\" />"), std::string::npos)
+    EXPECT_NE(after.find("<virtualDirectory path=\"/\" physicalPath=\"" + folder + "\" />"),
+              std::string::npos)
         << after;
     EXPECT_NE(after.find("<location path=\"Default Web Site/t7\">"), std::string::npos);
     EXPECT_NE(after.find("<handlers accessPolicy=\"Read, Script\" />"), std::string::npos);
