@@ -117,26 +117,5 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{Op::Set, L"fail to get value", L"fail to get value", true},
                       FaultCase{Op::Query, L"fail to get value", L"new", false}));
 
-// A registry file that cannot be parsed is never taken for an empty one.
-TEST(CRegistryUnreadableTest, WritesAndTheWebServerCheckRaiseAndTheFileStays) {
-    test::TempDir dir;
-    MachineFolder machine(dir.path());
-    test::writeFileBytes(machine.registryFile(), "Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL");
-    MachineRegistryHive hive(machine);
-    MachineFileSystem fileSystem(machine);
-    CRegistry registry(hive, fileSystem);
-    EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"sqlPwd", RegistryRoot::LocalMachine),
-              kFailToOpenKey);
-    try {
-        registry.SetKeyValue(L"Ostrel", L"DB", L"SystemDBHost", L"x", RegistryRoot::LocalMachine);
-        ADD_FAILURE() << "no error for a registry that cannot be read";
-    } catch (const RegistryError& e) {
-        EXPECT_EQ(e.number(), reg::BadDatabase);
-    }
-    EXPECT_THROW(registry.IsHaveIIS(), RegistryError);
-    EXPECT_EQ(test::readFileBytes(machine.registryFile()),
-              "Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL");
-}
-
 }  // namespace
 }  // namespace t7
