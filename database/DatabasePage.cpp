@@ -192,8 +192,10 @@ void DatabasePage::reportError(frmNamePWD& page, int32_t number, const std::wstr
         runtime.msgBox(L"错误号：" + std::to_wstring(number) + L"\r\n" + description, MsgButtons::Ok,
                        MsgIcon::Exclamation, L"错误");
         logError(page, L"cmdOK_Click", number, description, false);
+        // A password the policy rejects is an entry to correct, not a
+        // failure of the setup.
+        ++page.values().failuresReported;
     }
-    ++page.values().failuresReported;
     if (page.isLoaded()) page.setMousePointer(MousePointer::Default);
 }
 
