@@ -561,6 +561,7 @@ TEST_F(DatabasePageTest, APasswordThePolicyRejectsIsReportedWithoutLogAndLeavesT
     EXPECT_EQ(backend.messageBoxes()[0].request.shownTitle(), L"错误");
     EXPECT_TRUE(recordingHive->setNames.empty());
     EXPECT_FALSE(std::filesystem::exists(programFolder / "ErrorLog.TXT"));
+    EXPECT_EQ(values.failuresReported, 0) << "an entry to correct, not a failure";
 }
 
 // The PWD column holds 50 characters: two hexadecimal digits a character.
@@ -644,6 +645,7 @@ TEST_F(DatabasePageTest, AFailingScriptKeepsTheStepAndTheNextOkCreatesATimestamp
               0u)
         << toUtf8(boxTexts()[0]);
     EXPECT_TRUE(std::filesystem::exists(programFolder / "ErrorLog.TXT"));
+    EXPECT_EQ(values.failuresReported, 1);
 
     ok();
     ASSERT_TRUE(showing(L"frameDB"));
