@@ -162,7 +162,8 @@ TEST(MachineRegistryHiveTest, UnparsableFileIsLeftExactlyAsItWas) {
     CRegistry registry(hive, fileSystem);
     EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"sqlPwd", RegistryRoot::LocalMachine),
               L"fail to open key");
-    registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"x", RegistryRoot::LocalMachine);
+    EXPECT_THROW(registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"x", RegistryRoot::LocalMachine),
+                 RegistryError);
     EXPECT_EQ(test::readFileBytes(machine.registryFile()), original);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "temporary file left";
 }
