@@ -99,10 +99,6 @@ std::string toCp936(std::wstring_view text) {
     return conv.convert(in.data(), in.size(), 4, "?");
 }
 
-bool fitsCp936(std::wstring_view text) {
-    return fromCp936(toCp936(text)) == text;
-}
-
 std::wstring fromCp936(std::string_view bytes) {
     bool ascii = true;
     for (char c : bytes) {
@@ -170,10 +166,8 @@ std::wstring fromUtf8(std::string_view bytes) {
         bool ok = i + len <= bytes.size();
         for (size_t k = 1; ok && k < len; ++k) {
             unsigned char cb = static_cast<unsigned char>(bytes[i + k]);
-            if ((cb & 0xC0) != 0x80)
-                ok = false;
-            else
-                c = (c << 6) | (cb & 0x3F);
+            if ((cb & 0xC0) != 0x80) ok = false;
+            else c = (c << 6) | (cb & 0x3F);
         }
         static constexpr uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
         if (!ok || c < minimum[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
@@ -212,6 +206,10 @@ bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b) {
         if (x != y) return false;
     }
     return true;
+}
+
+bool fitsCp936(std::wstring_view text) {
+    return fromCp936(toCp936(text)) == text;
 }
 
 }  // namespace t7
