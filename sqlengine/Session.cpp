@@ -571,6 +571,10 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
     int number;
     std::string text;
     if (decodeError(msg, number, text)) return SqlError(number, text);
+    // SQLite's own bounds on a statement: its parser's stack and the
+    // depth of an expression.
+    if (msg == "parser stack overflow" || msg.rfind("Expression tree is too large", 0) == 0)
+        return nestedTooDeeply();
     auto after = [&](const std::string& prefix) -> std::optional<std::string> {
         if (msg.rfind(prefix, 0) != 0) return std::nullopt;
         std::string rest = msg.substr(prefix.size());
@@ -868,6 +872,30 @@ void SessionImpl::runDeclare(const DeclareStmt& s) {
     }
 }
 
+std::vector<int> SessionImpl::decimalScales(Translator& t, const Select& sel, const Query& q) {
+    // From the select list; for a * from the tables the columns come from.
+    std::vector<int> scales = t.decimalScales(sel);
+    if (!scales.empty() || sel.items.empty()) return scales;
+    bool any = false;
+    scales.assign(static_cast<size_t>(q.columns()), -1);
+    for (int i = 0; i < q.columns(); ++i) {
+        const char* table = sqlite3_column_table_name(q.handle(), i);
+        const char* column = sqlite3_column_origin_name(q.handle(), i);
+        if (!table || !column) continue;
+        TablePtr info = findTable(table);
+        if (!info) continue;
+        for (const ColumnInfo& c : info->columns) {
+            if (c.type.scale > 0 && typeClass(c.type.name) == TypeClass::Decimal && c.type.name[0] != 'm' &&
+                c.type.name[0] != 's' && equalsIgnoreCase(c.name, column)) {
+                scales[static_cast<size_t>(i)] = c.type.scale;
+                any = true;
+            }
+        }
+    }
+    if (!any) scales.clear();
+    return scales;
+}
+
 void SessionImpl::runSelect(const SelectStmt& s) {
     const Select& sel = *s.select;
     bool assigns = false, plain = false;
@@ -894,6 +922,7 @@ void SessionImpl::runSelect(const SelectStmt& s) {
         return;
     }
     ResultSet rs;
+    std::vector<int> scales = decimalScales(t, sel, q);
     for (int i = 0; i < q.columns(); ++i) {
         std::string name = sqlite3_column_name(q.handle(), i);
         if (name.rfind("_t7_anon", 0) == 0) name.clear();
@@ -905,8 +934,10 @@ void SessionImpl::runSelect(const SelectStmt& s) {
         for (int i = 0; i < q.columns(); ++i) {
             if (q.isNull(i))
                 row.emplace_back(std::nullopt);
-            else
+            else if (scales.empty() || scales[static_cast<size_t>(i)] <= 0)
                 row.emplace_back(q.value(i).toText());
+            else
+                row.emplace_back(decimalText(q.value(i), scales[static_cast<size_t>(i)]));
         }
         rs.rows.push_back(std::move(row));
     }

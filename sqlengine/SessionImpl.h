@@ -106,6 +106,8 @@ struct IdentityState {
     bool used = false;
 };
 
+class Translator;
+
 class SessionImpl : public Session {
 public:
     SessionImpl(std::shared_ptr<ServerCore> core, std::string login, const std::string& database);
@@ -205,6 +207,9 @@ private:
     bool condition(const Expr& e);
     void assign(const std::string& var, const Value& v);
     void runSelect(const SelectStmt& s);
+    // The scale each result column shows a decimal with (see decimalText);
+    // empty when there is no decimal.
+    std::vector<int> decimalScales(Translator& t, const Select& sel, const Query& q);
     void runInsert(const InsertStmt& s);
     void runUpdate(const UpdateStmt& s);
     void runDelete(const DeleteStmt& s);
@@ -293,6 +298,9 @@ public:
         return out;
     }
     std::string select(const Select& s);
+    // The scale of each item of `s` that is a decimal column, variable or
+    // cast, -1 for the others; empty when the items include a *.
+    std::vector<int> decimalScales(const Select& s);
     // An ORDER BY or GROUP BY item.
     void orderItem(const Expr& e, std::string& out);
     std::string fromList(const std::vector<TableRefPtr>& from);
@@ -306,7 +314,19 @@ public:
     static std::string itemName(const SelectItem& item);
 
 private:
-    enum class Kind { Unknown, String, Number };
+    // What an expression gives, as far as the translation depends on it:
+    // Int is a number of type int (or smaller), whose arithmetic overflows
+    // past 32 bits; Number any other number.
+    enum class Kind { Unknown, String, Number, Int };
+    static bool isNumeric(Kind k) { return k == Kind::Number || k == Kind::Int; }
+    static Kind kindOfType(const std::string& type);
+    static Kind combine(const std::string& op, Kind a, Kind b);
+    // Bounds on the recursion over a tree the parser did not make, and on
+    // the function calls nested by one operator chain (SQLite's parser
+    // gives up at about a hundred levels).
+    static constexpr int kMaxDepth = 1500;
+    static constexpr int kMaxCalls = 100;
+    int m_depth = 0;
     struct Entry {
         std::string alias;
         TablePtr table;
@@ -318,7 +338,10 @@ private:
     const ColumnInfo* findColumn(const Expr& col);
     void function(const Expr& e, std::string& out);
     bool isDateTime(const Expr& e);
+    // A varchar(max), nvarchar(max), text or ntext value.
+    bool isMaxText(const Expr& e);
     void operand(const Expr& e, const Expr& other, std::string& out);
+    void arithmetic(const Expr& chain, std::string& out);
     void tableRef(const TableRef& t, std::string& out);
     void addEntries(const TableRef& t, std::vector<Entry>& entries);
     std::string literalOrParam(const Value& v);
