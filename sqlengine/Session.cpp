@@ -968,15 +968,20 @@ void SessionImpl::finishIdentities() {
 
 void SessionImpl::runInsert(const InsertStmt& s) {
     TablePtr t = requireTable(s.table);
-    if (t->isView)
-        throw SqlError(4405, "View or function '" + t->name +
-                                 "' is not updatable because the modification affects multiple base tables.");
+    const std::vector<std::string>* columns = &s.columns;
+    std::vector<std::string> baseColumns;
+    if (t->isView) {
+        UpdatableView view = updatableView(*t);
+        baseColumns = view.baseColumns(s.columns);
+        columns = &baseColumns;
+        t = view.base;
+    }
     ensureForeignKeyTriggers(*t, kInsertRows);
     int ident = t->identityColumn();
     bool identityInsert = ident >= 0 && equalsIgnoreCase(m_identityInsertTable, t->name);
     // Which table column each given value goes to.
     std::vector<int> target;
-    if (s.columns.empty()) {
+    if (columns->empty()) {
         if (identityInsert)
             throw SqlError(
                 8101, "An explicit value for the identity column in table '" + t->name +
@@ -984,7 +989,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
         for (size_t i = 0; i < t->columns.size(); ++i)
             if (!t->columns[i].identity) target.push_back(static_cast<int>(i));
     } else {
-        for (const std::string& c : s.columns) {
+        for (const std::string& c : *columns) {
             int i = t->findColumn(c);
             if (i < 0) throw SqlError(207, "Invalid column name '" + c + "'.");
             if (std::find(target.begin(), target.end(), i) != target.end())
@@ -1161,7 +1166,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
     std::string targetName = s.table.last();
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, targetName);
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
-    if (t->isView) throw SqlError(4405, "View or function '" + t->name + "' is not updatable.");
+    if (t->isView) return updateView(s, *t);
     ensureForeignKeyTriggers(*t, kUpdateRows);
     Translator tr(*this);
     std::string alias = target ? (target->alias.empty() ? target->name.last() : target->alias) : t->name;
@@ -1257,7 +1262,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
 void SessionImpl::runDelete(const DeleteStmt& s) {
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, s.table.last());
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
-    if (t->isView) throw SqlError(4405, "View or function '" + t->name + "' is not updatable.");
+    if (t->isView) return deleteFromView(s, *t);
     ensureForeignKeyTriggers(*t, kDeleteRows);
     Translator tr(*this);
     std::string sql = "DELETE FROM " + quoteIdent(t->name);

@@ -106,6 +106,21 @@ struct IdentityState {
     bool used = false;
 };
 
+// A view that INSERT, UPDATE and DELETE can go through (see Views.cpp).
+struct UpdatableView {
+    std::string name;
+    TablePtr base;
+    std::string baseAlias;  // what the view's query calls the base table
+    std::vector<StmtPtr> parsed;
+    std::shared_ptr<Select> select;
+    std::vector<std::string> names;                  // the view's columns
+    std::vector<const Expr*> items;                  // and what each one is
+    std::vector<std::unique_ptr<Expr>> starColumns;  // the items a * stands for
+    // The base columns under the view columns written (all when none are
+    // named); error 4406 for a column that is not a plain base column.
+    std::vector<std::string> baseColumns(const std::vector<std::string>& written) const;
+};
+
 class Translator;
 
 class SessionImpl : public Session {
@@ -213,6 +228,11 @@ private:
     void runInsert(const InsertStmt& s);
     void runUpdate(const UpdateStmt& s);
     void runDelete(const DeleteStmt& s);
+    // Through a view: 4405, 4403, 4426 or 4406 where SQL Server refuses.
+    UpdatableView updatableView(const TableInfo& view);
+    std::string viewRows(Translator& tr, const UpdatableView& v);
+    void updateView(const UpdateStmt& s, const TableInfo& view);
+    void deleteFromView(const DeleteStmt& s, const TableInfo& view);
     void runTruncate(const TruncateStmt& s);
     void runExec(const ExecStmt& s);
     void runProcedure(const std::string& name, const ExecStmt& s);

@@ -107,9 +107,9 @@ struct ValueCase {
     int error = 0;
 };
 
-class ArithmeticTest : public EngineTest, public ::testing::WithParamInterface<ValueCase> {};
+class ScriptResultTest : public EngineTest, public ::testing::WithParamInterface<ValueCase> {};
 
-TEST_P(ArithmeticTest, GivesSqlServersResultOrError) {
+TEST_P(ScriptResultTest, GivesSqlServersResultOrError) {
     const ValueCase& c = GetParam();
     if (c.error) {
         EXPECT_EQ(errorOf(c.query), c.error) << m_lastMessage;
@@ -159,7 +159,7 @@ const ValueCase kArithmetic[] = {
     {"StrWithNegativeLengthIsNull", "SELECT str(1.5, -1)", {"NULL"}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Values, ArithmeticTest, ::testing::ValuesIn(kArithmetic),
+INSTANTIATE_TEST_SUITE_P(Values, ScriptResultTest, ::testing::ValuesIn(kArithmetic),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- ISO type names ------------------------------------------------------
@@ -187,7 +187,68 @@ const ValueCase kTypeSynonyms[] = {
      8152},
 };
 
-INSTANTIATE_TEST_SUITE_P(IsoTypes, ArithmeticTest, ::testing::ValuesIn(kTypeSynonyms),
+INSTANTIATE_TEST_SUITE_P(IsoTypes, ScriptResultTest, ::testing::ValuesIn(kTypeSynonyms),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- writing through views ---------------------------------------------
+
+#define VIEW_BASE                                                                                          \
+    "CREATE TABLE p (id int IDENTITY(1,1) NOT NULL PRIMARY KEY, name varchar(10) NOT NULL, age int NULL, " \
+    "dept int NULL DEFAULT 9); INSERT INTO p (name, age, dept) VALUES ('ann', 30, 1), ('bob', 40, 2), "    \
+    "('cid', 50, 1);"
+
+const ValueCase kViews[] = {
+    {"InsertWithColumnList",
+     VIEW_BASE
+     "EXEC('CREATE VIEW v AS SELECT name AS who, age FROM p WHERE dept = 1');"
+     "INSERT INTO v (who, age) VALUES ('dan', 20); SELECT name, age, dept FROM p WHERE name = 'dan'",
+     {"dan|20|9"}},
+    {"InsertWithoutColumnList",
+     VIEW_BASE "EXEC('CREATE VIEW v (n, a) AS SELECT name, age FROM p');"
+               "INSERT v VALUES ('eve', 25); SELECT n, a FROM v WHERE n = 'eve'",
+     {"eve|25"}},
+    {"UpdateSeesOnlyTheViewsRows",
+     VIEW_BASE "EXEC('CREATE VIEW v AS SELECT id, name, age FROM p WHERE dept = 1');"
+               "UPDATE v SET age = age + 1 WHERE age < 100; SELECT name, age FROM p ORDER BY id",
+     {"ann|31", "bob|40", "cid|51"}},
+    {"UpdateThroughRenamedColumns",
+     VIEW_BASE "EXEC('CREATE VIEW v (who, years) AS SELECT name, age FROM p');"
+               "UPDATE v SET years = 1 WHERE v.who = 'bob'; SELECT @@ROWCOUNT, age FROM p WHERE name = 'bob'",
+     {"1|1"}},
+    {"DeleteSeesOnlyTheViewsRows",
+     VIEW_BASE "EXEC('CREATE VIEW v AS SELECT * FROM p WHERE age > 35');"
+               "DELETE FROM v WHERE dept = 1; SELECT name FROM p ORDER BY id",
+     {"ann", "bob"}},
+    {"WriteChecksStillApply",
+     VIEW_BASE "EXEC('CREATE VIEW v AS SELECT name, age FROM p'); INSERT INTO v (age) VALUES (1)",
+     {},
+     515},
+    {"DerivedColumnIs4406",
+     VIEW_BASE "EXEC('CREATE VIEW v AS SELECT name, age * 2 AS twice FROM p'); UPDATE v SET twice = 1",
+     {},
+     4406},
+    {"JoinIs4405",
+     VIEW_BASE
+     "CREATE TABLE d (id int NULL); EXEC('CREATE VIEW v AS SELECT p.name, d.id FROM p JOIN d ON d.id = "
+     "p.dept'); DELETE FROM v",
+     {},
+     4405},
+    {"AggregateIs4403",
+     VIEW_BASE
+     "EXEC('CREATE VIEW v AS SELECT dept, count(*) AS n FROM p GROUP BY dept'); UPDATE v SET dept = 1",
+     {},
+     4403},
+    {"DistinctIs4403",
+     VIEW_BASE "EXEC('CREATE VIEW v AS SELECT DISTINCT dept FROM p'); INSERT INTO v VALUES (3)",
+     {},
+     4403},
+    {"UnionIs4426",
+     VIEW_BASE "EXEC('CREATE VIEW v AS SELECT name FROM p UNION SELECT name FROM p'); DELETE FROM v",
+     {},
+     4426},
+};
+
+INSTANTIATE_TEST_SUITE_P(Views, ScriptResultTest, ::testing::ValuesIn(kViews),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- functions never let an exception into SQLite ------------------------
