@@ -391,7 +391,7 @@ void Translator::expr(const Expr& e, std::string& out) {
                 expr(*e.args[0], out);
                 out += ")";
             } else {
-                out += "(" + e.text;
+                out += "(" + e.text + " ";  // "- -1", not the comment "--1"
                 expr(*e.args[0], out);
                 out += ")";
             }
@@ -606,7 +606,7 @@ void Translator::arithmetic(const Expr& top, std::string& out) {
                 // sums and differences is one run of the associative +.
                 infix = isNumeric(k) && isNumeric(kr) ? "+" : "-";
                 precedence = 2;
-                if (infix[0] == '+') r = "(-" + r + ")";
+                if (infix[0] == '+') r = "(- " + r + ")";  // the space keeps "-" from starting a comment
                 break;
             case '*':
                 infix = "*";
