@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -358,6 +359,8 @@ private:
     const ColumnInfo* findColumn(const Expr& col);
     void function(const Expr& e, std::string& out);
     bool isDateTime(const Expr& e);
+    // The type of a column, variable or CAST; nullopt for other expressions.
+    std::optional<TypeSpec> declaredType(const Expr& e);
     // A varchar(max), nvarchar(max), text or ntext value.
     bool isMaxText(const Expr& e);
     void operand(const Expr& e, const Expr& other, std::string& out);

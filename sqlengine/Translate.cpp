@@ -672,19 +672,7 @@ std::vector<int> Translator::decimalScales(const Select& s) {
         if (item.expr->kind == ExprKind::Star) return scales;
     pushScope(s.from);
     for (const SelectItem& item : s.items) {
-        const Expr& e = *item.expr;
-        const TypeSpec* t = nullptr;
-        TypeSpec cast;
-        if (e.kind == ExprKind::Cast) {
-            cast = normalizeType(e.type, true);
-            t = &cast;
-        } else if (e.kind == ExprKind::Column) {
-            const ColumnInfo* c = findColumn(e);
-            if (c) t = &c->type;
-        } else if (e.kind == ExprKind::Variable) {
-            auto it = m_s.m_vars.find(e.text);
-            if (it != m_s.m_vars.end()) t = &it->second.type;
-        }
+        std::optional<TypeSpec> t = declaredType(*item.expr);
         bool exact = t && (t->name == "decimal" || t->name == "numeric");
         scales.push_back(exact ? t->scale : -1);
     }
@@ -692,17 +680,20 @@ std::vector<int> Translator::decimalScales(const Select& s) {
     return scales;
 }
 
-bool Translator::isMaxText(const Expr& e) {
-    const TypeSpec* t = nullptr;
-    if (e.kind == ExprKind::Cast) {
-        t = &e.type;
-    } else if (e.kind == ExprKind::Column) {
+std::optional<TypeSpec> Translator::declaredType(const Expr& e) {
+    if (e.kind == ExprKind::Cast) return normalizeType(e.type, true);
+    if (e.kind == ExprKind::Column) {
         const ColumnInfo* c = findColumn(e);
-        if (c) t = &c->type;
+        if (c) return c->type;
     } else if (e.kind == ExprKind::Variable) {
         auto it = m_s.m_vars.find(e.text);
-        if (it != m_s.m_vars.end()) t = &it->second.type;
+        if (it != m_s.m_vars.end()) return it->second.type;
     }
+    return std::nullopt;
+}
+
+bool Translator::isMaxText(const Expr& e) {
+    std::optional<TypeSpec> t = declaredType(e);
     return t && (t->length == -1 || t->name == "text" || t->name == "ntext");
 }
 
