@@ -1324,8 +1324,16 @@ void SessionImpl::runExecString(const ExecStringStmt& s) {
     if (!text.isNull()) runText(text.toText());
 }
 
+SessionImpl::NestLevel::NestLevel(SessionImpl& s) : m_s(s) {
+    if (m_s.m_nestLevel == 32)
+        throw SqlError(
+            217, "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+    ++m_s.m_nestLevel;
+}
+
 void SessionImpl::runText(const std::string& sql) {
     // Dynamic SQL is a batch of its own, with its own variables.
+    NestLevel nest(*this);
     std::vector<StmtPtr> stmts = parseBatch(sql);
     auto saved = std::move(m_vars);
     m_vars.clear();
@@ -1355,10 +1363,15 @@ void SessionImpl::runExec(const ExecStmt& s) {
 }
 
 void SessionImpl::runProcedure(const std::string& name, const ExecStmt& s) {
-    Query q(cached("SELECT definition FROM main._t7_objects WHERE name = ? AND xtype = 'P'"));
-    q.bind(1, name);
-    if (!q.step()) throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
-    std::string definition = q.text(0);
+    NestLevel nest(*this);
+    std::string definition;
+    {
+        // Done with before the body runs: the body may call this procedure.
+        Query q(cached("SELECT definition FROM main._t7_objects WHERE name = ? AND xtype = 'P'"));
+        q.bind(1, name);
+        if (!q.step()) throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
+        definition = q.text(0);
+    }
     std::vector<StmtPtr> parsed = parseBatch(definition);
     if (parsed.empty() || parsed[0]->kind != StmtKind::CreateModule)
         throw SqlError(2812, "Could not find stored procedure '" + name + "'.");

@@ -195,6 +195,19 @@ private:
     long long m_rowcount = 0;
     BatchResult* m_result = nullptr;
     int m_execDepth = 0;
+    // Procedures and dynamic SQL running inside one another; SQL Server
+    // stops at 32 with error 217.
+    int m_nestLevel = 0;
+    class NestLevel {
+    public:
+        explicit NestLevel(SessionImpl& s);
+        ~NestLevel() { --m_s.m_nestLevel; }
+        NestLevel(const NestLevel&) = delete;
+        NestLevel& operator=(const NestLevel&) = delete;
+
+    private:
+        SessionImpl& m_s;
+    };
     bool m_singleStatement = false;
     int m_tranCount = 0;
 

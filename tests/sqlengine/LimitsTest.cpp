@@ -59,6 +59,28 @@ const NestingCase kNesting[] = {
      191},
     {"TenThousandNestedIfs", [] { return repeat("IF 1 = 1 ", 10000) + "SELECT 1"; }, {}, 191},
     {"RightNestedSums", [] { return "SELECT " + repeat("1 + (", 3000) + "1" + repeat(")", 3000); }, {}, 191},
+    {"ProcedureCallingItself",
+     [] { return std::string("EXEC('CREATE PROCEDURE r AS EXEC r'); EXEC r"); },
+     {},
+     217},
+    {"ProcedureRecursionPastThe32Levels",
+     [] {
+         return std::string(
+             "EXEC('CREATE PROCEDURE q @n int AS IF @n > 0 BEGIN DECLARE @m int; SET @m = @n - 1; EXEC q @m "
+             "END');"
+             "EXEC q 32");
+     },
+     {},
+     217},
+    {"ProcedureRecursionWithinThe32Levels",
+     [] {
+         return std::string(
+             "EXEC('CREATE PROCEDURE q @n int AS IF @n > 0 BEGIN DECLARE @m int; SET @m = @n - 1; EXEC q @m "
+             "END "
+             "ELSE SELECT 1');"
+             "EXEC q 30");
+     },
+     {"1"}},
     {"TenThousandPlusOneTerms", [] { return "SELECT 1" + repeat(" + 1", 10000); }, {"10001"}},
     {"ThousandsOfConcatenations", [] { return "SELECT len('a'" + repeat(" + 'a'", 5000) + ")"; }, {"5001"}},
     {"ThousandsOfOrs",
