@@ -31,10 +31,15 @@ std::u16string ansiToUtf16(const std::string& bytes) {
 // Reads the hive. A missing file is an empty registry.
 int32_t load(const std::filesystem::path& file, regfile::Document& doc) {
     std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) {
+    const std::filesystem::file_status status = std::filesystem::status(file, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
         doc = regfile::Document();
-        return ec ? reg::AccessDenied : reg::Success;
+        return reg::Success;
     }
+    // Reading a FIFO would wait for a writer, and a folder or a device is
+    // no hive; neither is ever read or replaced.
+    if (ec) return reg::AccessDenied;
+    if (status.type() != std::filesystem::file_type::regular) return reg::BadDatabase;
     std::ifstream in(file, std::ios::binary);
     if (!in) return reg::AccessDenied;
     std::ostringstream bytes;

@@ -206,21 +206,21 @@ bool equalNames(std::u16string_view a, std::u16string_view b) {
            });
 }
 
+std::u16string NameIndex::folded(std::u16string_view name) {
+    std::u16string out(name);
+    for (char16_t& c : out) c = foldAscii(c);
+    return out;
+}
+
 Key* Key::child(std::u16string_view childName) {
-    for (Key& k : children) {
-        if (equalNames(k.name, childName)) return &k;
-    }
-    return nullptr;
+    return childIndex.find(children, childName);
 }
 const Key* Key::child(std::u16string_view childName) const {
     return const_cast<Key*>(this)->child(childName);
 }
 
 Value* Key::value(std::u16string_view valueName) {
-    for (Value& v : values) {
-        if (equalNames(v.name, valueName)) return &v;
-    }
-    return nullptr;
+    return valueIndex.find(values, valueName);
 }
 const Value* Key::value(std::u16string_view valueName) const {
     return const_cast<Key*>(this)->value(valueName);
@@ -285,8 +285,8 @@ std::optional<Document> Document::parse(const std::string& bytes) {
     for (size_t i = 1; i < lines.size(); ++i) {
         std::u16string line = lines[i];
         // Wrapped hex data continues on the next line.
-        while (!line.empty() && line.back() == u'\\' && line.find(u"=hex") != std::u16string::npos &&
-               i + 1 < lines.size()) {
+        const bool hexData = line.find(u"=hex") != std::u16string::npos;
+        while (hexData && !line.empty() && line.back() == u'\\' && i + 1 < lines.size()) {
             line.pop_back();
             line += trimmed(lines[++i]);
         }

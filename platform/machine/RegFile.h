@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace t7::regfile {
@@ -23,6 +24,31 @@ struct Value {
     std::u16string name;  // empty: the default value
     uint32_t type = 1;
     std::vector<uint8_t> data;
+};
+
+// Finds entries of a vector by name (case-insensitive) in constant time.
+// It follows the vector lazily: entries appended since the last lookup are
+// indexed then, so callers may push_back freely. Any other change to the
+// vector (erase, rename, reorder) must be followed by reset().
+class NameIndex {
+public:
+    template <class Entry>
+    Entry* find(std::vector<Entry>& entries, std::u16string_view name) const {
+        if (m_indexed > entries.size()) reset();
+        for (; m_indexed < entries.size(); ++m_indexed) m_positions.try_emplace(folded(entries[m_indexed].name), m_indexed);
+        auto it = m_positions.find(folded(name));
+        return it == m_positions.end() ? nullptr : &entries[it->second];
+    }
+    void reset() const {
+        m_positions.clear();
+        m_indexed = 0;
+    }
+
+private:
+    static std::u16string folded(std::u16string_view name);
+
+    mutable std::unordered_map<std::u16string, size_t> m_positions;
+    mutable size_t m_indexed = 0;
 };
 
 struct Key {
@@ -34,6 +60,9 @@ struct Key {
     const Key* child(std::u16string_view childName) const;
     Value* value(std::u16string_view valueName);
     const Value* value(std::u16string_view valueName) const;
+
+    NameIndex childIndex;
+    NameIndex valueIndex;
 };
 
 // A key path: the root's name ("HKEY_LOCAL_MACHINE"), then the components.
