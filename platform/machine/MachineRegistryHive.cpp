@@ -3,11 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <system_error>
 
 #include "base/Text.h"
@@ -40,12 +40,13 @@ int32_t load(const std::filesystem::path& file, regfile::Document& doc) {
     // no hive; neither is ever read or replaced.
     if (ec) return reg::AccessDenied;
     if (status.type() != std::filesystem::file_type::regular) return reg::BadDatabase;
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in) return reg::AccessDenied;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) return reg::AccessDenied;
-    auto parsed = regfile::Document::parse(bytes.str());
+    std::string bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad() || in.gcount() != static_cast<std::streamsize>(bytes.size())) return reg::AccessDenied;
+    auto parsed = regfile::Document::parse(bytes);
     if (!parsed) return reg::BadDatabase;
     doc = std::move(*parsed);
     return reg::Success;
