@@ -7,11 +7,11 @@
 // Usage: bench_registry_hive [keys] [scratch folder]
 #include <unistd.h>
 
-#include <chrono>
-#include <ctime>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
     t7::MachineRegistryHive hive(file);
     t7::RegKeyHandle key = 0;
     timer = Timer();
-    int32_t rc = hive.openKey(t7::rootHandle(t7::RegistryRoot::LocalMachine), "Software\\Bench\\Key050000", key);
+    int32_t rc =
+        hive.openKey(t7::rootHandle(t7::RegistryRoot::LocalMachine), "Software\\Bench\\Key050000", key);
     const Figure openTime = stop(timer);
     const std::string data = "changed";
     timer = Timer();

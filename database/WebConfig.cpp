@@ -1,10 +1,9 @@
 #include "database/WebConfig.h"
 
-#include <pugixml.hpp>
-
 #include <cctype>
 #include <cstdint>
 #include <fstream>
+#include <pugixml.hpp>
 #include <sstream>
 
 #include "base/AppError.h"
@@ -90,7 +89,8 @@ FileEncoding encodingOf(const std::string& bytes) {
     if (declared.empty() || declared == "utf-8" || declared == "utf8" || declared.starts_with("utf-16")) {
         return {Kind::Utf8, false};
     }
-    for (const char* name : {"gb2312", "gbk", "cp936", "windows-936", "x-gbk", "gb18030", "x-euc-cn", "euc-cn"}) {
+    for (const char* name :
+         {"gb2312", "gbk", "cp936", "windows-936", "x-gbk", "gb18030", "x-euc-cn", "euc-cn"}) {
         if (declared == name) return {Kind::Cp936, false};
     }
     return {Kind::AsciiOnly, false};
@@ -168,7 +168,8 @@ std::string serialize(const pugi::xml_document& document, const FileEncoding& en
     if (encoding.bom && target == pugi::encoding_utf16_be) writer.text = "\xFE\xFF";
     const std::string newline = encodeAscii(crlf ? "\r\n" : "\n", target);
     for (pugi::xml_node node : document.children()) {
-        node.print(writer, "", pugi::format_raw | pugi::format_no_declaration | pugi::format_no_escapes, target);
+        node.print(writer, "", pugi::format_raw | pugi::format_no_declaration | pugi::format_no_escapes,
+                   target);
         writer.text += newline;
     }
     return writer.text;
@@ -190,15 +191,15 @@ void quoteSafe(pugi::xml_node node) {
 
 }  // namespace
 
-std::wstring connectionText(const std::wstring& server, const std::wstring& user, const std::wstring& password,
-                            const std::wstring& database) {
+std::wstring connectionText(const std::wstring& server, const std::wstring& user,
+                            const std::wstring& password, const std::wstring& database) {
     return L"server=" + quoteValue(server) + L";uid=" + quoteValue(user) + L";pwd=" + quoteValue(password) +
            L";database=" + quoteValue(database);
 }
 
-void updateConnectionString(IFileSystem& fileSystem, const std::wstring& installPath, const std::wstring& server,
-                            const std::wstring& user, const std::wstring& password,
-                            const std::wstring& database) {
+void updateConnectionString(IFileSystem& fileSystem, const std::wstring& installPath,
+                            const std::wstring& server, const std::wstring& user,
+                            const std::wstring& password, const std::wstring& database) {
     const std::wstring text = connectionText(server, user, password, database);
     const std::wstring configPath = installPath + L"\\Webroot\\web.config";
     if (!fileSystem.fileExists(configPath)) return;

@@ -9,8 +9,8 @@ class IFileSystem;
 // "server=S;uid=N;pwd=P;database=D". A value that contains ";" or begins
 // with a quote or a blank is quoted the way connection strings allow, so
 // that it reads back as typed; every other value is written as it stands.
-std::wstring connectionText(const std::wstring& server, const std::wstring& user, const std::wstring& password,
-                            const std::wstring& database);
+std::wstring connectionText(const std::wstring& server, const std::wstring& user,
+                            const std::wstring& password, const std::wstring& database);
 
 // Sets connectionString of connectionStrings/add[@name="Ostrel"] (exact
 // name) below the root element of <installPath>\Webroot\web.config.
@@ -23,8 +23,8 @@ std::wstring connectionText(const std::wstring& server, const std::wstring& user
 // or gb2312/GBK; a character that encoding cannot hold goes in as a
 // character reference ("&#128512;"), as does every non-ASCII character
 // under any other declared encoding.
-void updateConnectionString(IFileSystem& fileSystem, const std::wstring& installPath, const std::wstring& server,
-                            const std::wstring& user, const std::wstring& password,
-                            const std::wstring& database);
+void updateConnectionString(IFileSystem& fileSystem, const std::wstring& installPath,
+                            const std::wstring& server, const std::wstring& user,
+                            const std::wstring& password, const std::wstring& database);
 
 }  // namespace t7

@@ -2,6 +2,8 @@
 // any file is either refused and left exactly as it was, or read; then a
 // virtual directory made an application in its first site is saved in a
 // file that reads back with that application.
+#include "platform/machine/ApplicationHostConfig.h"
+
 #include <unistd.h>
 
 #include <cstddef>
@@ -13,7 +15,6 @@
 #include <string>
 
 #include "base/AppError.h"
-#include "platform/machine/ApplicationHostConfig.h"
 #include "platform/machine/ApplicationHostStore.h"
 #include "platform/machine/MachineFileSystem.h"
 
@@ -54,7 +55,8 @@ const t7::MachineFolder& machine() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::filesystem::path file = machine().applicationHostConfig();
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(size));
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(size));
 
     t7::MachineFileSystem fileSystem(machine());
     t7::ApplicationHostStore store(file, fileSystem, [] { return std::vector<std::wstring>{L"SERVER01"}; });
@@ -68,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!site) site = child;
         }
         if (!site) return 0;
-        auto directory = site->GetObject(t7::kWebVirtualDirClass, L"Root")->Create(t7::kWebVirtualDirClass, L"t7fz");
+        auto directory =
+            site->GetObject(t7::kWebVirtualDirClass, L"Root")->Create(t7::kWebVirtualDirClass, L"t7fz");
         directory->setPath(L"D:\\Exam");
         directory->AppCreate2(2);
         directory->setAccessRead(true);

@@ -1,12 +1,12 @@
 // libFuzzer target for the registry file reader. Whatever it accepts, it
 // must write in a form it reads back to the same registry: formatting the
 // parsed document, parsing that and formatting again gives the same bytes.
+#include "platform/machine/RegFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-#include "platform/machine/RegFile.h"
 
 namespace {
 

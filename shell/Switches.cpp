@@ -34,9 +34,11 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code ec;
     if (std::filesystem::equivalent(a, b, ec)) return true;
     // A file not made yet: compare where the two names lead.
-    const std::filesystem::path left = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ec), ec);
+    const std::filesystem::path left =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(a, ec), ec);
     if (ec) return false;
-    const std::filesystem::path right = std::filesystem::weakly_canonical(std::filesystem::absolute(b, ec), ec);
+    const std::filesystem::path right =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(b, ec), ec);
     return !ec && left == right;
 }
 

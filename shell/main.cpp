@@ -2,8 +2,8 @@
 // the machine folder and this process, takes the installer's switches out of
 // the command line, and runs the wizard silently (/s) or on the desktop.
 #include <filesystem>
-#include <optional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +21,9 @@
 #include "settings/CRegistry.h"
 #include "shell/CommandLine.h"
 #include "shell/Global.h"
+#include "shell/PrivateFile.h"
 #include "shell/ProcessService.h"
 #include "shell/SilentRun.h"
-#include "shell/PrivateFile.h"
 #include "shell/Switches.h"
 #include "shell/Wizard.h"
 #include "shell/WizardLock.h"
@@ -162,9 +162,8 @@ int main(int argc, char** argv) {
             return static_cast<int>(t7::RunResult::EndedEarly);
         }
         recording->append("# T7Setup answers, recorded\n");
-        recorder = std::make_unique<t7::ScriptRecorder>(runtime, [&](const std::wstring& line) {
-            recording->append(t7::toUtf8(line) + '\n');
-        });
+        recorder = std::make_unique<t7::ScriptRecorder>(
+            runtime, [&](const std::wstring& line) { recording->append(t7::toUtf8(line) + '\n'); });
     }
     try {
         wizard.start();

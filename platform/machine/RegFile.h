@@ -37,7 +37,8 @@ public:
     template <class Entry>
     Entry* find(std::vector<Entry>& entries, std::u16string_view name) const {
         if (m_indexed > entries.size()) reset();
-        for (; m_indexed < entries.size(); ++m_indexed) m_positions.try_emplace(entries[m_indexed].name, m_indexed);
+        for (; m_indexed < entries.size(); ++m_indexed)
+            m_positions.try_emplace(entries[m_indexed].name, m_indexed);
         auto it = m_positions.find(name);
         return it == m_positions.end() ? nullptr : &entries[it->second];
     }

@@ -3,13 +3,13 @@
 // machine locked; the file itself stays, empty.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "base/Text.h"
 #include "platform/machine/MachineFolder.h"
+#include "platform/posix/UniqueFd.h"
 #include "shell/WizardLock.h"
 
 namespace t7 {
@@ -17,30 +17,23 @@ namespace {
 
 class PosixWizardLock : public IWizardLock {
 public:
-    explicit PosixWizardLock(int fd) : m_fd(fd) {}
-    ~PosixWizardLock() override { ::close(m_fd); }
-    PosixWizardLock(const PosixWizardLock&) = delete;
-    PosixWizardLock& operator=(const PosixWizardLock&) = delete;
+    explicit PosixWizardLock(UniqueFd fd) : m_fd(std::move(fd)) {}
 
 private:
-    int m_fd;
+    UniqueFd m_fd;
 };
 
 }  // namespace
 
 WizardLockResult takeWizardLock(const std::filesystem::path& machineFolder) {
     const std::filesystem::path file = MachineFolder(machineFolder).wizardLockFile();
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
-    if (fd < 0) {
-        return {WizardLockState::Unavailable, nullptr, fromUtf8(file.string() + ": " + std::strerror(errno))};
+    UniqueFd fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
+    if (fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+        return {WizardLockState::Held, std::make_unique<PosixWizardLock>(std::move(fd)), {}};
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        if (error == EWOULDBLOCK) return {WizardLockState::HeldElsewhere, nullptr, {}};
-        return {WizardLockState::Unavailable, nullptr, fromUtf8(file.string() + ": " + std::strerror(error))};
-    }
-    return {WizardLockState::Held, std::make_unique<PosixWizardLock>(fd), {}};
+    const int error = errno;
+    if (fd && error == EWOULDBLOCK) return {WizardLockState::HeldElsewhere, nullptr, {}};
+    return {WizardLockState::Unavailable, nullptr, fromUtf8(file.string() + ": " + std::strerror(error))};
 }
 
 }  // namespace t7

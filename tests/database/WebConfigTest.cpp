@@ -1,10 +1,9 @@
-#include "database/WebConfig.h"
-
 #include <gtest/gtest.h>
 
 #include "base/AppError.h"
 #include "base/FileSystem.h"
 #include "base/Text.h"
+#include "database/WebConfig.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -14,9 +13,13 @@ namespace {
 class ScratchFileSystem : public IFileSystem {
 public:
     explicit ScratchFileSystem(std::filesystem::path root) : m_root(std::move(root)) {}
-    bool folderExists(const std::wstring& p) const override { return std::filesystem::is_directory(nativePath(p)); }
+    bool folderExists(const std::wstring& p) const override {
+        return std::filesystem::is_directory(nativePath(p));
+    }
     void createFolder(const std::wstring& p) override { std::filesystem::create_directory(nativePath(p)); }
-    bool fileExists(const std::wstring& p) const override { return std::filesystem::is_regular_file(nativePath(p)); }
+    bool fileExists(const std::wstring& p) const override {
+        return std::filesystem::is_regular_file(nativePath(p));
+    }
     void deleteFile(const std::wstring& p) override { std::filesystem::remove(nativePath(p)); }
     void moveFile(const std::wstring& a, const std::wstring& b) override {
         std::filesystem::rename(nativePath(a), nativePath(b));
@@ -72,9 +75,9 @@ TEST_F(WebConfigTest, MissingFileIsSkippedSilently) {
 }
 
 TEST_F(WebConfigTest, MalformedFileOrNameInAnotherCaseFailsAndLeavesTheFile) {
-    for (std::string content : {std::string("<configuration><connectionStrings>"),
-                                std::string(kConfig).replace(std::string(kConfig).find("\"Ostrel\""), 8,
-                                                             "\"ostrel\"")}) {
+    for (std::string content :
+         {std::string("<configuration><connectionStrings>"),
+          std::string(kConfig).replace(std::string(kConfig).find("\"Ostrel\""), 8, "\"ostrel\"")}) {
         test::writeFileBytes(configFile(), content);
         try {
             update();
@@ -112,7 +115,8 @@ std::string utf16(const std::wstring& text, bool bigEndian) {
 }
 
 constexpr const wchar_t* kFullValue = L"server=(local);uid=管理员;pwd=密码😀&amp;&lt;&quot;;database=T7";
-constexpr const wchar_t* kCp936Value = L"server=(local);uid=管理员;pwd=密码&#128512;&amp;&lt;&quot;;database=T7";
+constexpr const wchar_t* kCp936Value =
+    L"server=(local);uid=管理员;pwd=密码&#128512;&amp;&lt;&quot;;database=T7";
 constexpr const wchar_t* kAsciiValue =
     L"server=(local);uid=&#31649;&#29702;&#21592;;pwd=&#23494;&#30721;&#128512;&amp;&lt;&quot;;database=T7";
 
@@ -120,14 +124,18 @@ class WebConfigEncodingTest : public WebConfigTest, public ::testing::WithParamI
 protected:
     std::wstring file(const std::wstring& value) const {
         const std::wstring declaration =
-            GetParam().declared[0] ? L"<?xml version=\"1.0\" encoding=\"" + fromUtf8(GetParam().declared) + L"\"?>\r\n"
-                                   : L"";
+            GetParam().declared[0]
+                ? L"<?xml version=\"1.0\" encoding=\"" + fromUtf8(GetParam().declared) + L"\"?>\r\n"
+                : L"";
         return declaration +
                L"<configuration>\r\n"
                L"  <connectionStrings>\r\n"
-               L"    <add name=\"Ostrel\" connectionString=\"" + value + L"\"/>\r\n"
+               L"    <add name=\"Ostrel\" connectionString=\"" +
+               value +
+               L"\"/>\r\n"
                L"  </connectionStrings>\r\n"
-               L"  <appSettings><add key=\"a&amp;b\" value=\"&#20013;&apos;&gt;&#10;&#x9;x\ny\"/></appSettings>\r\n"
+               L"  <appSettings><add key=\"a&amp;b\" "
+               L"value=\"&#20013;&apos;&gt;&#10;&#x9;x\ny\"/></appSettings>\r\n"
                L"  <title>考试 x &lt; y &#x4E2D; &custom;</title>\r\n"
                L"</configuration>\r\n";
     }
@@ -142,14 +150,17 @@ TEST_P(WebConfigEncodingTest, IsWrittenBackInItsEncodingWithOtherReferencesAsThe
 INSTANTIATE_TEST_SUITE_P(
     WebConfig, WebConfigEncodingTest,
     ::testing::Values(
-        Encoded{"Utf8WithBom", "utf-8", [](const std::wstring& t) { return "\xEF\xBB\xBF" + toUtf8(t); }, kFullValue},
-        Encoded{"Utf8Undeclared", "", [](const std::wstring& t) { return toUtf8(t); }, kFullValue},
-        Encoded{"Utf16leWithBom", "utf-16", [](const std::wstring& t) { return "\xFF\xFE" + utf16(t, false); },
+        Encoded{"Utf8WithBom", "utf-8", [](const std::wstring& t) { return "\xEF\xBB\xBF" + toUtf8(t); },
                 kFullValue},
-        Encoded{"Utf16leWithoutBom", "utf-16", [](const std::wstring& t) { return utf16(t, false); }, kFullValue},
+        Encoded{"Utf8Undeclared", "", [](const std::wstring& t) { return toUtf8(t); }, kFullValue},
+        Encoded{"Utf16leWithBom", "utf-16",
+                [](const std::wstring& t) { return "\xFF\xFE" + utf16(t, false); }, kFullValue},
+        Encoded{"Utf16leWithoutBom", "utf-16", [](const std::wstring& t) { return utf16(t, false); },
+                kFullValue},
         Encoded{"Utf16beWithBom", "UTF-16", [](const std::wstring& t) { return "\xFE\xFF" + utf16(t, true); },
                 kFullValue},
-        Encoded{"Utf16beWithoutBom", "utf-16", [](const std::wstring& t) { return utf16(t, true); }, kFullValue},
+        Encoded{"Utf16beWithoutBom", "utf-16", [](const std::wstring& t) { return utf16(t, true); },
+                kFullValue},
         Encoded{"Gb2312", "gb2312", [](const std::wstring& t) { return toCp936(t); }, kCp936Value},
         Encoded{"Gbk", "GBK", [](const std::wstring& t) { return toCp936(t); }, kCp936Value},
         Encoded{"OtherEncoding", "iso-8859-1",

@@ -1,8 +1,7 @@
-#include "shell/PrivateFile.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "shell/PrivateFile.h"
 #include "support/TestPaths.h"
 
 namespace t7 {

@@ -197,8 +197,10 @@ TEST(MachineRegistryHiveTest, ARegistryThatIsNoRegularFileIsRefused) {
     for (const char* name : {"fifo.reg", "folder.reg"}) {
         MachineRegistryHive hive(dir.path() / name);
         RegKeyHandle key = 0;
-        EXPECT_NE(hive.openKey(rootHandle(RegistryRoot::LocalMachine), "Software", key), reg::Success) << name;
-        EXPECT_NE(hive.createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\Ostrel", key), reg::Success)
+        EXPECT_NE(hive.openKey(rootHandle(RegistryRoot::LocalMachine), "Software", key), reg::Success)
+            << name;
+        EXPECT_NE(hive.createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\Ostrel", key),
+                  reg::Success)
             << name;
     }
     EXPECT_EQ(std::filesystem::status(dir.path() / "fifo.reg").type(), std::filesystem::file_type::fifo);
@@ -214,9 +216,8 @@ TEST(RegFileTest, ManySiblingKeysParseAndFormatInLinearTime) {
     constexpr int kKeys = 100000;
     for (int i = 0; i < kKeys; ++i) {
         const std::string name = "Key" + std::to_string(i);
-        regfile::Key* key =
-            doc.create({u"HKEY_LOCAL_MACHINE", u"Software", u"Many", std::u16string(name.begin(), name.end())},
-                       created);
+        regfile::Key* key = doc.create(
+            {u"HKEY_LOCAL_MACHINE", u"Software", u"Many", std::u16string(name.begin(), name.end())}, created);
         key->values.push_back({u"Value", 1, utf16z(u"data")});
     }
     const std::string bytes = doc.format();
@@ -224,7 +225,8 @@ TEST(RegFileTest, ManySiblingKeysParseAndFormatInLinearTime) {
     auto parsed = regfile::Document::parse(bytes);
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->format(), bytes);
-    [[maybe_unused]] const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    [[maybe_unused]] const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_NE(parsed->find({u"HKEY_LOCAL_MACHINE", u"SOFTWARE", u"many", u"key99999"}), nullptr);
 #if !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(seconds, 3.0);

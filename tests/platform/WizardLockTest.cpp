@@ -1,7 +1,6 @@
-#include "shell/WizardLock.h"
-
 #include <gtest/gtest.h>
 
+#include "shell/WizardLock.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
