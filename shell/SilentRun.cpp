@@ -7,6 +7,7 @@
 #include "base/Text.h"
 #include "forms/HeadlessBackend.h"
 #include "forms/ScriptRunner.h"
+#include "shell/Switches.h"
 
 namespace t7 {
 
@@ -36,6 +37,11 @@ RunResult finishedRunResult(const ProcessValues& values) {
 }
 
 RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, WizardServices services) {
+    // Checked before the log is created: it could be the answers file.
+    if (const auto problem = switchFilesProblem(options.answersFile, options.logFile)) {
+        std::cerr << "T7Setup: " << toUtf8(*problem) << "\n";
+        return RunResult::BadAnswers;
+    }
     Log log(options.logFile, options.echo);
     if (!log.open()) {
         // The run still goes on; its result stays in the exit status.
@@ -70,6 +76,11 @@ RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, Wi
 
     HeadlessBackend backend;
     FormsRuntime runtime(backend);
+    if (options.refusal) {
+        ScriptRunner runner(runtime, backend, {}, [&](const std::wstring& l) { log(l); });
+        runtime.show(*options.refusal);
+        return finish(RunResult::EndedEarly);
+    }
     Wizard wizard(runtime, values, std::move(services));
     ScriptRunner runner(runtime, backend, std::move(actions), [&](const std::wstring& l) { log(l); });
 

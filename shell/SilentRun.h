@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "forms/MessageBox.h"
 #include "shell/Global.h"
 #include "shell/Wizard.h"
 
@@ -37,10 +38,15 @@ struct SilentRunOptions {
     std::filesystem::path logFile = "setup.log";
     // Also receives every log line (for printing); may be empty.
     std::function<void(const std::wstring&)> echo;
+    // Set: the wizard does not start; this box is shown (and logged) and
+    // the run ends early. The answers file is still checked first.
+    std::optional<MessageBoxRequest> refusal;
 };
 
 // Runs the wizard silently. `values` and `services` are the process's; the
-// log file is created (or replaced). Never waits for input.
+// log file is created (or replaced). Never waits for input. Answers and log
+// files that switchFilesProblem refuses end the run with BadAnswers before
+// anything is written; the reason goes to the standard error.
 RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, WizardServices services);
 
 }  // namespace t7

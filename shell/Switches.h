@@ -3,6 +3,8 @@
 // records one, /f1"FILE" names the answers file and /f2"FILE" the log. They
 // are taken out of the arguments before the wizard reads its command line,
 // so every command line the wizard handles can also be run silently.
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +22,20 @@ struct SetupSwitches {
 // by the shell) and returns them. A switch is a whole argument: "/s", "/r",
 // or "/f1" or "/f2" directly followed by the file name, in any letter case;
 // quotes around the file name are dropped. Any other argument stays.
-SetupSwitches extractSwitches(std::vector<std::wstring>& arguments);
+//
+// Native paths begin with "/" too, so an argument that `exists` (a file or
+// folder of that whole name, such as the installation folder /f1x/Exam) is
+// never taken for /f1 or /f2. "--" ends the switches: it is dropped and
+// every argument after it stays as it is. `exists` may be empty (nothing
+// exists).
+SetupSwitches extractSwitches(std::vector<std::wstring>& arguments,
+                              const std::function<bool(const std::wstring&)>& exists = {});
+
+// Why the answers file and the log file cannot be used as named, or
+// nothing: an existing one that is a folder, a FIFO or a socket (reading or
+// writing it would fail or wait forever), or one file named twice, under
+// any spelling or link. Either may be unset. Touches no file.
+std::optional<std::wstring> switchFilesProblem(const std::optional<std::filesystem::path>& answersFile,
+                                               const std::optional<std::filesystem::path>& logFile);
 
 }  // namespace t7

@@ -1,8 +1,9 @@
 // The wizard's program: the composition root. It builds the services over
 // the machine folder and this process, takes the installer's switches out of
 // the command line, and runs the wizard silently (/s) or on the desktop.
-#include <fstream>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,12 @@
 #include "settings/CRegistry.h"
 #include "shell/CommandLine.h"
 #include "shell/Global.h"
+#include "shell/PrivateFile.h"
 #include "shell/ProcessService.h"
 #include "shell/SilentRun.h"
 #include "shell/Switches.h"
 #include "shell/Wizard.h"
+#include "shell/WizardLock.h"
 #include "web/NetworkInfoService.h"
 #include "web/WebPageServices.h"
 #include "web/mdlIPArray.h"
@@ -44,16 +47,46 @@ private:
     std::vector<std::wstring> m_arguments;
 };
 
+bool pathExists(const std::wstring& argument) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(t7::toUtf8(argument), ec));
+}
+
+std::optional<std::filesystem::path> asPath(const std::optional<std::wstring>& file) {
+    if (!file) return std::nullopt;
+    return std::filesystem::path(t7::toUtf8(*file));
+}
+
+t7::MessageBoxRequest otherWizardBox() {
+    return {.text = t7::kOtherWizardRunning,
+            .buttons = t7::MsgButtons::Ok,
+            .icon = t7::MsgIcon::Exclamation,
+            .title = L"InstallShield"};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::wstring> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(t7::fromUtf8(argv[i]));
-    const t7::SetupSwitches switches = t7::extractSwitches(arguments);
+    const t7::SetupSwitches switches = t7::extractSwitches(arguments, pathExists);
+    if (switches.record && !switches.silent) {
+        if (const auto problem = t7::switchFilesProblem(asPath(switches.answersFile), std::nullopt)) {
+            std::cerr << "T7Setup: " << t7::toUtf8(*problem) << "\n";
+            return static_cast<int>(t7::RunResult::BadAnswers);
+        }
+    }
+    const t7::MachineFolder machine = t7::MachineFolder::fromEnvironment();
+    // Taken before anything of the machine is read; a second wizard only
+    // says that the first one runs.
+    const t7::WizardLockResult lock = t7::takeWizardLock(machine.root());
+    if (lock.state == t7::WizardLockState::Unavailable) {
+        std::cerr << "T7Setup: running without the wizard lock: " << t7::toUtf8(lock.why) << "\n";
+    }
+    const bool otherWizard = lock.state == t7::WizardLockState::HeldElsewhere;
+
     WizardProcess process(t7::makeProcessService(argc, argv), std::move(arguments));
     const std::unique_ptr<t7::INetworkInfoService> network = t7::makeNetworkInfoService();
-
-    const t7::MachineFolder machine = t7::MachineFolder::fromEnvironment();
     t7::MachineRegistryHive hive(machine);
     t7::MachineFileSystem fileSystem(machine);
     t7::CRegistry registry(hive, fileSystem);
@@ -96,9 +129,9 @@ int main(int argc, char** argv) {
 
     if (switches.silent) {
         t7::SilentRunOptions options;
-        if (switches.answersFile)
-            options.answersFile = std::filesystem::path(t7::toUtf8(*switches.answersFile));
-        if (switches.logFile) options.logFile = std::filesystem::path(t7::toUtf8(*switches.logFile));
+        options.answersFile = asPath(switches.answersFile);
+        if (switches.logFile) options.logFile = *asPath(switches.logFile);
+        if (otherWizard) options.refusal = otherWizardBox();
         const t7::RunResult result = t7::runSilently(options, values, std::move(services));
         return static_cast<int>(result);
     }
@@ -112,22 +145,27 @@ int main(int argc, char** argv) {
         return static_cast<int>(t7::RunResult::EndedEarly);
     }
     t7::FormsRuntime runtime(*gui);
+    if (otherWizard) {
+        runtime.show(otherWizardBox());
+        return static_cast<int>(t7::RunResult::EndedEarly);
+    }
     t7::Wizard wizard(runtime, values, std::move(services));
 
-    // /r: the operator's actions become an answers file that /s replays.
-    std::ofstream recording;
+    // /r: the operator's actions become an answers file that /s replays. It
+    // holds the passwords typed, so only its owner may read it.
+    std::unique_ptr<t7::IPrivateFile> recording;
     std::unique_ptr<t7::ScriptRecorder> recorder;
     if (switches.record) {
-        const std::filesystem::path file(t7::toUtf8(switches.answersFile.value_or(L"answers.txt")));
-        recording.open(file, std::ios::binary | std::ios::trunc);
+        const std::filesystem::path file = asPath(switches.answersFile).value_or("answers.txt");
+        std::wstring why;
+        recording = t7::createPrivateFile(file, why);
         if (!recording) {
-            std::cerr << "T7Setup: cannot write the answers file " << file.string() << "\n";
+            std::cerr << "T7Setup: cannot write the answers file " << t7::toUtf8(why) << "\n";
             return static_cast<int>(t7::RunResult::EndedEarly);
         }
-        recording << "# T7Setup answers, recorded\n" << std::flush;
-        recorder = std::make_unique<t7::ScriptRecorder>(runtime, [&](const std::wstring& line) {
-            recording << t7::toUtf8(line) << '\n' << std::flush;
-        });
+        recording->append("# T7Setup answers, recorded\n");
+        recorder = std::make_unique<t7::ScriptRecorder>(
+            runtime, [&](const std::wstring& line) { recording->append(t7::toUtf8(line) + '\n'); });
     }
     try {
         wizard.start();

@@ -16,6 +16,8 @@ public:
     const std::filesystem::path& root() const { return m_root; }
     // The registry hive, in the registry editor's export format.
     std::filesystem::path registryFile() const { return m_root / "registry.reg"; }
+    // Held by the running wizard (see shell/WizardLock.h).
+    std::filesystem::path wizardLockFile() const { return m_root / "wizard.lock"; }
     // The system directory, "C:\WINDOWS\system32" of the machine.
     std::filesystem::path systemDirectory() const { return m_root / "Windows" / "System32"; }
     std::filesystem::path inetsrvFolder() const { return systemDirectory() / "inetsrv"; }
