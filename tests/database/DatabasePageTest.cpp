@@ -84,7 +84,9 @@ struct RecordingHive : IRegistryHive {
 };
 
 std::string fixture(const char* name) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures" / name).string();
+    // From the source folder, not __FILE__: a compiler cache may make that
+    // relative to the build folder.
+    return (std::filesystem::path(T7_SOURCE_DIR) / "tests" / "fixtures" / name).string();
 }
 
 class DatabasePageTest : public ::testing::Test {
