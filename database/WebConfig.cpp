@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "base/AppError.h"
 #include "base/DurableFile.h"
@@ -65,10 +66,12 @@ std::string encodeAscii(const char* ascii, pugi::xml_encoding encoding) {
 // (declaration, comments, root element); they go one to a line, with the
 // line end the file used, so a file written by hand keeps its shape.
 std::string serialize(const pugi::xml_document& document, pugi::xml_encoding encoding, bool bom, bool crlf) {
+    std::string_view mark;
+    if (bom && encoding == pugi::encoding_utf8) mark = "\xEF\xBB\xBF";
+    if (bom && encoding == pugi::encoding_utf16_le) mark = "\xFF\xFE";
+    if (bom && encoding == pugi::encoding_utf16_be) mark = "\xFE\xFF";
     StringWriter writer;
-    if (bom && encoding == pugi::encoding_utf8) writer.text = "\xEF\xBB\xBF";
-    if (bom && encoding == pugi::encoding_utf16_le) writer.text = "\xFF\xFE";
-    if (bom && encoding == pugi::encoding_utf16_be) writer.text = "\xFE\xFF";
+    writer.text.append(mark);
     const std::string newline = encodeAscii(crlf ? "\r\n" : "\n", encoding);
     for (pugi::xml_node node : document.children()) {
         node.print(writer, "", pugi::format_raw | pugi::format_no_declaration, encoding);
