@@ -7,6 +7,10 @@
 
 namespace t7 {
 
+// The code page 936 conversions are the platform's: iconv on POSIX
+// (platform/posix/IconvText.cpp), MultiByteToWideChar and
+// WideCharToMultiByte on Windows.
+//
 // Wide text to code page 936 bytes. A character with no code becomes '?'.
 // Embedded NUL characters are kept.
 std::string toCp936(std::wstring_view text);
@@ -18,7 +22,8 @@ std::wstring fromCp936(std::string_view bytes);
 bool fitsCp936(std::wstring_view text);
 
 // UTF-8 conversions for files, the command line and diagnostics. Invalid
-// UTF-8 becomes U+FFFD.
+// UTF-8 becomes U+FFFD. Wide text is UTF-32, or UTF-16 where wchar_t has
+// 16 bits (Windows).
 std::string toUtf8(std::wstring_view text);
 std::wstring fromUtf8(std::string_view bytes);
 

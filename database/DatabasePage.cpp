@@ -7,6 +7,7 @@
 
 #include "base/AppError.h"
 #include "base/FileSystem.h"
+#include "base/ScrambleString.h"
 #include "base/Text.h"
 #include "database/CommandRunner.h"
 #include "database/EntryRules.h"
@@ -17,7 +18,6 @@
 #include "errorlog/ErrorReporter.h"
 #include "resources/ScriptResources.h"
 #include "settings/CRegistry.h"
-#include "shell/ScrambleString.h"
 
 namespace t7 {
 

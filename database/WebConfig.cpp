@@ -5,8 +5,10 @@
 #include <fstream>
 #include <pugixml.hpp>
 #include <sstream>
+#include <string_view>
 
 #include "base/AppError.h"
+#include "base/DurableFile.h"
 #include "base/FileSystem.h"
 #include "base/Text.h"
 
@@ -162,10 +164,12 @@ std::string encodeAscii(const char* ascii, pugi::xml_encoding encoding) {
 // Texts are written as they were read, references included.
 std::string serialize(const pugi::xml_document& document, const FileEncoding& encoding, bool crlf) {
     const pugi::xml_encoding target = encoding.parserEncoding();
+    std::string_view mark;
+    if (encoding.bom && target == pugi::encoding_utf8) mark = "\xEF\xBB\xBF";
+    if (encoding.bom && target == pugi::encoding_utf16_le) mark = "\xFF\xFE";
+    if (encoding.bom && target == pugi::encoding_utf16_be) mark = "\xFE\xFF";
     StringWriter writer;
-    if (encoding.bom && target == pugi::encoding_utf8) writer.text = "\xEF\xBB\xBF";
-    if (encoding.bom && target == pugi::encoding_utf16_le) writer.text = "\xFF\xFE";
-    if (encoding.bom && target == pugi::encoding_utf16_be) writer.text = "\xFE\xFF";
+    writer.text.append(mark);
     const std::string newline = encodeAscii(crlf ? "\r\n" : "\n", target);
     for (pugi::xml_node node : document.children()) {
         node.print(writer, "", pugi::format_raw | pugi::format_no_declaration | pugi::format_no_escapes,
@@ -237,20 +241,8 @@ void updateConnectionString(IFileSystem& fileSystem, const std::wstring& install
 
     const std::string crlf = encodeAscii("\r\n", encoding.parserEncoding());
     std::string out = serialize(document, encoding, bytes.find(crlf) != std::string::npos);
-    std::filesystem::path temporary = file;
-    temporary += ".t7tmp";
-    std::error_code ec;
-    {
-        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
-        stream.write(out.data(), static_cast<std::streamsize>(out.size()));
-        stream.close();
-        if (!stream) ec = std::make_error_code(std::errc::io_error);
-    }
-    if (!ec) std::filesystem::rename(temporary, file, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        throw AppError(75, L"Path/File access error: " + configPath);
-    }
+    removeLeftoverTemporaries(file);
+    if (writeFileDurably(file, out)) throw AppError(75, L"Path/File access error: " + configPath);
 }
 
 }  // namespace t7

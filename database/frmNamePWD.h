@@ -8,7 +8,7 @@
 
 #include "forms/Form.h"
 #include "forms/FormsRuntime.h"
-#include "shell/Global.h"
+#include "process/Global.h"
 
 namespace t7 {
 

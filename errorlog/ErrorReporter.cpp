@@ -1,35 +1,14 @@
 #include "errorlog/ErrorReporter.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <memory>
 
 #include "base/AppError.h"
+#include "base/AppendFile.h"
 #include "base/ContinueOnError.h"
 #include "base/Text.h"
 
 namespace t7 {
 namespace {
-
-// Errors of the runtime's file statements, by the failure behind them.
-AppError fileError(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return AppError(errnum::PathNotFound, L"Path not found");
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return AppError(errnum::PermissionDenied, L"Permission denied");
-        case ENOSPC:
-        case EDQUOT:
-            return AppError(61, L"Disk full");
-        case EISDIR:
-            return AppError(75, L"Path/File access error");
-        default:
-            return AppError(57, L"Device I/O error");
-    }
-}
 
 // Str$ of a number: a blank stands for the sign of a non-negative one.
 std::wstring withSign(int32_t n) {
@@ -41,10 +20,6 @@ std::wstring fourDigits(int32_t n) {
     if (digits.size() < 4) digits.insert(0, 4 - digits.size(), L'0');
     return (n < 0 ? L"-" : L"") + digits;
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -73,14 +48,8 @@ void ErrorReporter::ShowError(const std::wstring& strModule, const std::wstring&
     std::filesystem::path path;
     step([&] { path = logFile(); });
 
-    std::unique_ptr<std::FILE, FileCloser> file;
-    step([&] {
-        std::FILE* f = std::fopen(path.c_str(), "ab");
-        if (!f) throw fileError(errno);
-        // Unbuffered, so that each line's failure shows at its own write.
-        std::setvbuf(f, nullptr, _IONBF, 0);
-        file.reset(f);
-    });
+    std::unique_ptr<AppendFile> file;
+    step([&] { file = std::make_unique<AppendFile>(path); });
 
     const std::wstring tab = L"\t";
     const std::wstring lines[] = {
@@ -93,18 +62,12 @@ void ErrorReporter::ShowError(const std::wstring& strModule, const std::wstring&
             // Writing to a file that never opened is the runtime's "bad file
             // name or number".
             if (!file) throw AppError(52, L"Bad file name or number");
-            const std::string bytes = toCp936(line) + "\r\n";
-            errno = 0;
-            if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-                int error = errno;
-                std::clearerr(file.get());
-                throw fileError(error);
-            }
+            file->write(toCp936(line) + "\r\n");
         });
     }
 
     step([&] {
-        if (file && std::fclose(file.release()) != 0) throw fileError(errno);
+        if (file) file->close();
     });
 
     const std::wstring crlf = L"\r\n";

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/CommandLine.h"
+#include "process/CommandLine.h"
 
 namespace {
 

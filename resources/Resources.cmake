@@ -4,10 +4,12 @@
 # t7_wizard as a resource of type "CUSTOM".
 set(T7_SCRIPT_RESOURCES T7SQL T7DATA T7UPDATE OSTRELLOG)
 
-# The host tool converts with the wizard's own text converter.
+# The host tool converts with the wizard's own text converter: base/Text.cpp
+# and the platform's code page 936 conversions (platform/<platform>/*Text.cpp).
+file(GLOB t7_platform_text CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/platform/${T7_PLATFORM}/*Text.cpp)
 add_executable(t7_embed_scripts
     ${PROJECT_SOURCE_DIR}/resources/generator/EmbedScripts.cpp
-    ${PROJECT_SOURCE_DIR}/base/Text.cpp)
+    ${PROJECT_SOURCE_DIR}/base/Text.cpp ${t7_platform_text})
 target_include_directories(t7_embed_scripts PRIVATE ${PROJECT_SOURCE_DIR})
 
 set(t7_embedded_cpp ${PROJECT_BINARY_DIR}/generated/resources/EmbeddedScripts.cpp)

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "forms/MessageBox.h"
-#include "shell/Global.h"
+#include "process/Global.h"
 #include "shell/Wizard.h"
 
 namespace t7 {

@@ -6,7 +6,7 @@ Wizard::Wizard(FormsRuntime& runtime, ProcessValues& values, WizardServices serv
     : m_dbaPwd(runtime),
       m_namePWD(runtime, values, m_dbaPwd, std::move(services.database)),
       m_selectIP(runtime, values),
-      m_iis(runtime, values, std::move(services.web), m_selectIP, m_namePWD) {}
+      m_iis(runtime, values, std::move(services.web), m_selectIP, [this] { m_namePWD.show(); }) {}
 
 void Wizard::start() {
     // The load step may already have closed the page (missing argument,

@@ -7,7 +7,7 @@
 #include "database/frmDBAPwd.h"
 #include "database/frmNamePWD.h"
 #include "forms/FormsRuntime.h"
-#include "shell/Global.h"
+#include "process/Global.h"
 #include "web/frmIIS.h"
 #include "web/frmSelectIP.h"
 

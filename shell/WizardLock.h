@@ -42,4 +42,8 @@ struct WizardLockResult {
 // waits. Child processes do not inherit it.
 WizardLockResult takeWizardLock(const std::filesystem::path& machineFolder);
 
+// The lock of the machine this process works on: the machine folder the
+// platform's services use, or the machine itself on Windows.
+WizardLockResult takeMachineWizardLock();
+
 }  // namespace t7

@@ -1,34 +1,33 @@
-// The wizard's program: the composition root. It builds the services over
-// the machine folder and this process, takes the installer's switches out of
-// the command line, and runs the wizard silently (/s) or on the desktop.
+// The wizard's program: the composition root. It builds the platform's
+// services through their make... factories (the platform folder CMake picks
+// defines them), takes the installer's switches out of the command line,
+// and runs the wizard silently (/s) or on the desktop.
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/FileSystem.h"
 #include "base/Text.h"
+#include "database/CommandRunner.h"
+#include "database/DatabaseComponent.h"
 #include "database/DatabasePage.h"
+#include "errorlog/Clock.h"
 #include "forms/GuiBackend.h"
 #include "forms/ScriptRecorder.h"
-#include "platform/machine/ApplicationHostStore.h"
-#include "platform/machine/MachineDatabaseComponent.h"
-#include "platform/machine/MachineFileSystem.h"
-#include "platform/machine/MachineFolder.h"
-#include "platform/machine/MachineRegistryHive.h"
-#include "platform/posix/PosixCommandRunner.h"
-#include "platform/posix/SystemClock.h"
+#include "process/CommandLine.h"
+#include "process/Global.h"
+#include "process/ProcessService.h"
 #include "settings/CRegistry.h"
-#include "shell/CommandLine.h"
-#include "shell/Global.h"
 #include "shell/PrivateFile.h"
-#include "shell/ProcessService.h"
 #include "shell/SilentRun.h"
 #include "shell/Switches.h"
 #include "shell/Wizard.h"
 #include "shell/WizardLock.h"
 #include "web/NetworkInfoService.h"
 #include "web/WebPageServices.h"
+#include "web/WebServerStore.h"
 #include "web/mdlIPArray.h"
 
 namespace {
@@ -76,10 +75,9 @@ int main(int argc, char** argv) {
             return static_cast<int>(t7::RunResult::BadAnswers);
         }
     }
-    const t7::MachineFolder machine = t7::MachineFolder::fromEnvironment();
     // Taken before anything of the machine is read; a second wizard only
     // says that the first one runs.
-    const t7::WizardLockResult lock = t7::takeWizardLock(machine.root());
+    const t7::WizardLockResult lock = t7::takeMachineWizardLock();
     if (lock.state == t7::WizardLockState::Unavailable) {
         std::cerr << "T7Setup: running without the wizard lock: " << t7::toUtf8(lock.why) << "\n";
     }
@@ -87,9 +85,10 @@ int main(int argc, char** argv) {
 
     WizardProcess process(t7::makeProcessService(argc, argv), std::move(arguments));
     const std::unique_ptr<t7::INetworkInfoService> network = t7::makeNetworkInfoService();
-    t7::MachineRegistryHive hive(machine);
-    t7::MachineFileSystem fileSystem(machine);
-    t7::CRegistry registry(hive, fileSystem);
+
+    const std::unique_ptr<t7::IRegistryHive> hive = t7::makeRegistryHive();
+    const std::unique_ptr<t7::IFileSystem> fileSystem = t7::makeFileSystem();
+    t7::CRegistry registry(*hive, *fileSystem);
     t7::ProcessValues values;
 
     t7::WizardServices services;
@@ -102,29 +101,25 @@ int main(int argc, char** argv) {
     };
     // The local computer, for the web server store, is every address and the
     // machine name that start-up puts into IPArray.
-    t7::ApplicationHostStore webStore(machine.applicationHostConfig(), fileSystem,
-                                      [&values] { return values.IPArray; });
-    t7::attachWebServerStore(services.web, webStore);
-    const t7::SystemClock clock;
-    services.web.programFolder = std::filesystem::path(t7::toUtf8(process.programFolder()));
-    services.web.clock = &clock;
+    const std::unique_ptr<t7::IWebServerStore> webStore =
+        t7::makeWebServerStore(*fileSystem, [&values] { return values.IPArray; });
+    t7::attachWebServerStore(services.web, *webStore);
 
-    // The database page works on the machine's embedded database server,
-    // which answers to the names start-up puts into IPArray.
-    t7::MachineApplication databaseServer(
-        t7::MachineDatabaseOptions{.serverFolder = machine.sqlServerFolder(),
-                                   .machineName = t7::mdlIPArray::GetLocalComputerName(*network),
-                                   .localNames = [&values] { return values.IPArray; },
-                                   .mapPath = t7::fileSystemPathMapper(fileSystem)});
-    t7::PosixCommandRunner commandRunner = t7::PosixCommandRunner::forRunningProgram();
+    // The database server answers to the names start-up puts into IPArray.
+    const std::shared_ptr<t7::dmo::Application> databaseServer = t7::dmo::makeApplication(
+        [&values] { return values.IPArray; }, t7::mdlIPArray::GetLocalComputerName(*network));
+    const std::unique_ptr<t7::ICommandRunner> commandRunner = t7::makeCommandRunner();
+    const std::unique_ptr<t7::IClock> clock = t7::makeClock();
+    services.web.programFolder = std::filesystem::path(t7::toUtf8(process.programFolder()));
+    services.web.clock = clock.get();
     services.database = t7::DatabasePage::hooks(std::make_shared<t7::DatabasePage>(
-        t7::DatabasePageServices{.component = &databaseServer,
+        t7::DatabasePageServices{.component = databaseServer.get(),
                                  .registry = &registry,
-                                 .fileSystem = &fileSystem,
-                                 .commandRunner = &commandRunner,
+                                 .fileSystem = fileSystem.get(),
+                                 .commandRunner = commandRunner.get(),
                                  .SplitCommandLine = [&] { return t7::SplitCommandLine(process); },
                                  .programFolder = services.web.programFolder,
-                                 .clock = &clock,
+                                 .clock = clock.get(),
                                  .timeStamp = {}}));
 
     if (switches.silent) {

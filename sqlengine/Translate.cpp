@@ -134,7 +134,11 @@ bool isHidden(const std::string& name) {
 
 std::string Translator::param(const Value& v) {
     params.push_back(v);
-    return "?" + std::to_string(params.size());
+    // Appending, not `"?" + std::to_string(...)`: GCC 12 at -O3 reports a
+    // false -Wrestrict inside the inlined insert of operator+.
+    std::string name = "?";
+    name += std::to_string(params.size());
+    return name;
 }
 
 void Translator::bindAll(Query& q) const {

@@ -8,6 +8,7 @@
 // ever returned. Objects handed out stay usable after the store call that
 // produced them; changes reach the store only through Start and SetInfo.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -92,6 +93,14 @@ public:
     // service cannot be reached.
     virtual std::shared_ptr<IWebService> bind(const std::wstring& path) = 0;
 };
+
+class IFileSystem;
+
+// The web server store of the platform the program was built for.
+// `localNames` gives the names that mean this computer (IPArray);
+// `fileSystem` checks the folders given as paths and must outlive the store.
+std::unique_ptr<IWebServerStore> makeWebServerStore(const IFileSystem& fileSystem,
+                                                    std::function<std::vector<std::wstring>()> localNames);
 
 inline constexpr const wchar_t* kWebServerClass = L"IIsWebServer";
 inline constexpr const wchar_t* kWebVirtualDirClass = L"IIsWebVirtualDir";

@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 #include "base/AppError.h"
-#include "database/frmNamePWD.h"
 #include "errorlog/ErrorReporter.h"
 #include "settings/CRegistry.h"
 #include "web/frmSelectIP.h"
@@ -11,12 +10,12 @@
 namespace t7 {
 
 frmIIS::frmIIS(FormsRuntime& runtime, ProcessValues& values, frmIISServices services, frmSelectIP& selectIP,
-               frmNamePWD& namePWD)
+               std::function<void()> showNextPage)
     : Form(runtime, layoutTable()),
       m_values(values),
       m_services(std::move(services)),
       m_selectIP(selectIP),
-      m_namePWD(namePWD) {
+      m_showNextPage(std::move(showNextPage)) {
     onClick(L"cboWEBIP", [this] { composeWebURL(); });
     onChange(L"txtVirtualDIR", [this] { composeWebURL(); });
     onClick(L"lstWebServer", [this] {
@@ -58,14 +57,14 @@ void frmIIS::Form_Load() {
             // A registry that cannot be read is no machine without a web
             // server: the operator learns what is wrong.
             reportError(L"Form_Load", e);
-            openDatabasePageAndClose();
+            showNextPageAndClose();
             return;
         }
         if (!haveIIS) {
             runtime().msgBox(L"当前操作系统中没有找到Internet 信息服务(IIS)，配置IIS服务失败!",
                              MsgButtons::Ok, MsgIcon::Critical, L"InstallShield");
             ++m_values.failuresReported;
-            openDatabasePageAndClose();
+            showNextPageAndClose();
             return;
         }
 
@@ -92,12 +91,12 @@ void frmIIS::Form_Load() {
     } catch (const std::exception&) {
         // Any failure of start-up skips the web server configuration
         // silently and goes on with the database page.
-        openDatabasePageAndClose();
+        showNextPageAndClose();
     }
 }
 
-void frmIIS::openDatabasePageAndClose() {
-    m_namePWD.show();
+void frmIIS::showNextPageAndClose() {
+    if (m_showNextPage) m_showNextPage();
     unload();
 }
 
@@ -146,8 +145,7 @@ void frmIIS::cmdOk_Click() {
             reportError(L"cmdOk_Click", e);
         }
     }
-    m_namePWD.show();
-    unload();
+    showNextPageAndClose();
 }
 
 void frmIIS::cmdCancel_Click() {

@@ -14,14 +14,13 @@
 #include "errorlog/Clock.h"
 #include "forms/Form.h"
 #include "forms/FormsRuntime.h"
-#include "shell/Global.h"
+#include "process/Global.h"
 #include "web/VirtualDirs.h"
 
 namespace t7 {
 
 class AppError;
 class frmSelectIP;
-class frmNamePWD;
 class frmIIS;
 
 struct frmIISServices {
@@ -58,8 +57,10 @@ struct frmIISServices {
 
 class frmIIS : public Form {
 public:
+    // showNextPage: shows the page that follows this one; the wizard
+    // decides which. This page unloads itself right after.
     frmIIS(FormsRuntime& runtime, ProcessValues& values, frmIISServices services, frmSelectIP& selectIP,
-           frmNamePWD& namePWD);
+           std::function<void()> showNextPage);
 
     // The layout table of the page.
     static const FormLayout& layoutTable();
@@ -81,8 +82,9 @@ protected:
     void Form_Load() override;
 
 private:
-    // Start-up's fallback: open the database page and close this one.
-    void openDatabasePageAndClose();
+    // Start-up's fallback, and the end of the page: the next page is shown
+    // and this one closes.
+    void showNextPageAndClose();
     // An error the run goes on from: its box, the error log, and the count
     // of reported failures.
     void reportError(const std::wstring& module, const AppError& error);
@@ -90,7 +92,7 @@ private:
     ProcessValues& m_values;
     frmIISServices m_services;
     frmSelectIP& m_selectIP;
-    frmNamePWD& m_namePWD;
+    std::function<void()> m_showNextPage;
 };
 
 }  // namespace t7

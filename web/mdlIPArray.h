@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/Global.h"
+#include "process/Global.h"
 #include "web/NetworkInfoService.h"
 
 namespace t7 {

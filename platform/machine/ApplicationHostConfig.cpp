@@ -1,13 +1,12 @@
 #include "platform/machine/ApplicationHostConfig.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
 #include "base/AppError.h"
+#include "base/DurableFile.h"
 #include "base/Text.h"
 #include "web/WebServerStore.h"
 
@@ -149,21 +148,7 @@ ApplicationHostConfig ApplicationHostConfig::createDefault() {
 }
 
 void ApplicationHostConfig::save(const std::filesystem::path& file) const {
-    const std::filesystem::path temporary =
-        file.parent_path() / (file.filename().string() + ".tmp-" + std::to_string(::getpid()));
-    bool written = false;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out << m_prolog << printedRoot() << m_epilog;
-            out.flush();
-            written = out.good();
-        }
-    }
-    std::error_code ec;
-    if (written) std::filesystem::rename(temporary, file, ec);
-    if (!written || ec) {
-        std::filesystem::remove(temporary, ec);
+    if (writeFileDurably(file, m_prolog + printedRoot() + m_epilog)) {
         throw AppError(weberr::WriteFault,
                        L"Cannot save the web server configuration " + fromUtf8(file.string()));
     }

@@ -1,15 +1,12 @@
 #include "platform/machine/MachineRegistryHive.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <optional>
 #include <system_error>
 
+#include "base/DurableFile.h"
 #include "base/Text.h"
 #include "platform/machine/RegFile.h"
 
@@ -52,34 +49,15 @@ int32_t load(const std::filesystem::path& file, regfile::Document& doc) {
     return reg::Success;
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Replaces the hive with doc: a temporary file beside it, flushed to disk,
-// then renamed over it, so a reader sees the old file or the new one, never
-// half of one.
+// Replaces the hive with doc through the durable write routine: a reader
+// sees the old file or the new one, never half of one.
 int32_t save(const std::filesystem::path& file, const regfile::Document& doc) {
-    std::filesystem::path temp = file;
-    temp += ".tmp-" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return errno == ENOENT ? reg::PathNotFound : reg::CannotWrite;
-    bool ok = writeAll(fd, doc.format()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(temp.c_str(), file.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return reg::CannotWrite;
-    }
-    return reg::Success;
+    const std::error_code ec = writeFileDurably(file, doc.format());
+    if (!ec) return reg::Success;
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
+        ec == std::errc::read_only_file_system)
+        return reg::AccessDenied;
+    return ec == std::errc::no_such_file_or_directory ? reg::PathNotFound : reg::CannotWrite;
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "base/Text.h"
-#include "shell/CommandLine.h"
+#include "process/CommandLine.h"
 
 namespace t7 {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/ProcessService.h"
+#include "process/ProcessService.h"
 
 namespace t7 {
 

@@ -36,4 +36,6 @@ WizardLockResult takeWizardLock(const std::filesystem::path& machineFolder) {
     return {WizardLockState::Unavailable, nullptr, fromUtf8(file.string() + ": " + std::strerror(error))};
 }
 
+WizardLockResult takeMachineWizardLock() { return takeWizardLock(MachineFolder::fromEnvironment().root()); }
+
 }  // namespace t7

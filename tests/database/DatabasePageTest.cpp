@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ScrambleString.h"
 #include "base/Text.h"
 #include "database/CommandRunner.h"
 #include "database/DatabasePage.h"
@@ -22,7 +23,6 @@
 #include "platform/machine/MachineRegistryHive.h"
 #include "resources/ScriptResources.h"
 #include "settings/CRegistry.h"
-#include "shell/ScrambleString.h"
 #include "sqlengine/Engine.h"
 #include "support/FakeWizard.h"
 #include "support/MachineTool.h"
@@ -84,7 +84,9 @@ struct RecordingHive : IRegistryHive {
 };
 
 std::string fixture(const char* name) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures" / name).string();
+    // From the source folder, not __FILE__: a compiler cache may make that
+    // relative to the build folder.
+    return (std::filesystem::path(T7_SOURCE_DIR) / "tests" / "fixtures" / name).string();
 }
 
 class DatabasePageTest : public ::testing::Test {

@@ -4,7 +4,7 @@
 
 #include "base/Text.h"
 #include "platform/posix/PosixProcessService.h"
-#include "shell/CommandLine.h"
+#include "process/CommandLine.h"
 
 namespace t7 {
 namespace {

@@ -1,8 +1,8 @@
 #include "support/FakeWizard.h"
 
 #include "base/AppError.h"
+#include "process/CommandLine.h"
 #include "settings/CRegistry.h"
-#include "shell/CommandLine.h"
 
 namespace t7::test {
 

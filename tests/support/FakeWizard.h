@@ -8,7 +8,7 @@
 
 #include "forms/FormsRuntime.h"
 #include "forms/HeadlessBackend.h"
-#include "shell/Global.h"
+#include "process/Global.h"
 #include "shell/Wizard.h"
 
 namespace t7::test {

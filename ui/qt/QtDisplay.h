@@ -16,4 +16,10 @@ namespace t7::qt {
 bool displayAvailable(std::string& why);
 void releaseDisplayProbe();
 
+// The platform's part of the check, in ui/qt/<platform>/, once
+// QT_QPA_PLATFORM (`platform`, empty when unset) has been found to name no
+// platform that draws nowhere.
+bool platformDisplayAvailable(const std::string& platform, std::string& why);
+void releasePlatformDisplayProbe();
+
 }  // namespace t7::qt

@@ -1,7 +1,7 @@
-#include "shell/CommandLine.h"
+#include "process/CommandLine.h"
 
 #include "base/AppError.h"
-#include "shell/ProcessService.h"
+#include "process/ProcessService.h"
 
 namespace t7 {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/Random.h"
+#include "base/Random.h"
 
 namespace t7 {
 

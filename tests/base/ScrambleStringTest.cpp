@@ -3,8 +3,8 @@
 #include <deque>
 
 #include "base/AppError.h"
+#include "base/ScrambleString.h"
 #include "base/Text.h"
-#include "shell/ScrambleString.h"
 
 namespace t7 {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "base/AppError.h"
-#include "shell/CommandLine.h"
-#include "shell/ProcessService.h"
+#include "process/CommandLine.h"
+#include "process/ProcessService.h"
 
 namespace t7 {
 namespace {

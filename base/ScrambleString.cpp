@@ -1,4 +1,4 @@
-#include "shell/ScrambleString.h"
+#include "base/ScrambleString.h"
 
 #include <cmath>
 
