@@ -241,7 +241,8 @@ TEST_P(DatabaseFileTest, StaysInTheServersFolders) {
 }
 
 const FileCase kFileCases[] = {
-    {"NameClimbingOut", "CREATE DATABASE [../../../../x]", 5105},
+    // Two levels up is the test's own folder, where a stray file would show.
+    {"NameClimbingOut", "CREATE DATABASE [../../x]", 5105},
     {"NameClimbingOneUp", "CREATE DATABASE [..]", 5105},
     {"NameWithBackslash", "CREATE DATABASE [a\\b]", 5105},
     {"NameWithColon", "CREATE DATABASE [a:b]", 5105},
