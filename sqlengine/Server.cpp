@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <random>
 
 #include "sqlengine/Engine.h"
@@ -102,6 +101,11 @@ public:
             try {
                 createMasterCatalog(m_db);
             } catch (const SqliteError& e) {
+                // A half-made master would be taken for a real one next time.
+                m_db.reset();
+                std::error_code ec;
+                for (const char* suffix : {"", "-wal", "-shm"})
+                    std::filesystem::remove(m_core->masterPath.string() + suffix, ec);
                 throw SqlError(
                     5123,
                     std::string("CREATE FILE encountered an error while creating the master catalog: ") +

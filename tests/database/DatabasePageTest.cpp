@@ -84,7 +84,8 @@ struct RecordingHive : IRegistryHive {
 };
 
 std::string fixture(const char* name) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures" / name).string();
+    // __FILE__ may be relative to the build folder; tests run elsewhere.
+    return (std::filesystem::path(T7_SOURCE_DIR) / "tests" / "fixtures" / name).string();
 }
 
 class DatabasePageTest : public ::testing::Test {
