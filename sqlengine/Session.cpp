@@ -264,7 +264,7 @@ void SessionImpl::attach(bool isMaster, const std::string& stored) {
 
 void SessionImpl::useDatabase(const std::string& name) {
     try {
-        checkRunning();
+        checkRunning(false);
         // What a script has done so far stays done when the connection changes.
         commit();
         std::string previous = m_dbName;
@@ -396,7 +396,7 @@ void SessionImpl::endBatch() {
     if (!m_inScript) commit();
 }
 
-void SessionImpl::checkRunning() {
+void SessionImpl::checkRunning(bool staying) {
     sqlite3* db = m_db;
     std::string schema = m_mst;
     DbHandle own;
@@ -415,7 +415,7 @@ void SessionImpl::checkRunning() {
         m_masterDataVersion = -1;
         Query q(cached("SELECT value FROM " + schema + "._t7_server WHERE key = 'running'"));
         if (q.step() && q.text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
-        if (!m_dbPath.empty()) {
+        if (staying && !m_dbPath.empty()) {
             // Another connection may have dropped this database since.
             Query d(cached("SELECT 1 FROM " + schema + "._t7_databases WHERE name = ? AND filename = ?"));
             d.bind(1, m_dbName).bind(2, m_dbPath);

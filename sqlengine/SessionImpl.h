@@ -253,7 +253,10 @@ private:
     // A translated statement: kept prepared for the next statement of the
     // same shape, or prepared afresh while the kept one is still running.
     Query prepare(const std::string& sql);
-    void checkRunning();
+    // Raises SqlError 17 when the service is stopped, and 911 (back in
+    // master) when the current database was dropped and the session is
+    // `staying` in it.
+    void checkRunning(bool staying = true);
     void refreshCatalog();
     void catalogChanged();
     std::string userName();
