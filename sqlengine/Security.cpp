@@ -91,6 +91,11 @@ SqlError objectNotFoundOrDenied(const std::string& object) {
                               "\" because it does not exist or you do not have permissions.");
 }
 
+SqlError databaseNotFound(const std::string& name) {
+    return SqlError(911,
+                    "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+}
+
 SqlError lockTimeout() {
     return SqlError(1222, "Lock request time out period exceeded.");
 }

@@ -210,18 +210,14 @@ bool SessionImpl::databaseExists(const std::string& name, std::string* stored, s
 void SessionImpl::open(const std::string& database) {
     std::string stored, path;
     close();
-    if (!databaseExists(database, &stored, &path))
-        throw SqlError(
-            911, "Database '" + database + "' does not exist. Make sure that the name is entered correctly.");
+    if (!databaseExists(database, &stored, &path)) throw databaseNotFound(database);
     bool isMaster = equalsIgnoreCase(stored, "master");
     try {
         m_db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
     } catch (const SqliteError& e) {
         if ((e.code() & 0xFF) == SQLITE_BUSY) throw lockTimeout();
         // Dropped by another connection since the catalog was read.
-        if (!databaseExists(database))
-            throw SqlError(911, "Database '" + database +
-                                    "' does not exist. Make sure that the name is entered correctly.");
+        if (!databaseExists(database)) throw databaseNotFound(database);
         throw SqlError(945, "Database '" + stored +
                                 "' cannot be opened due to inaccessible files or insufficient memory or disk "
                                 "space.  See the SQL Server errorlog for details.");
@@ -280,9 +276,7 @@ void SessionImpl::useDatabase(const std::string& name) {
 }
 
 void SessionImpl::switchDatabase(const std::string& name) {
-    if (!databaseExists(name))
-        throw SqlError(
-            911, "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+    if (!databaseExists(name)) throw databaseNotFound(name);
     commit();
     useDatabase(name);
     begin();
@@ -422,8 +416,7 @@ void SessionImpl::checkRunning(bool staying) {
             if (!d.step()) {
                 std::string name = m_dbName;
                 open("master");
-                throw SqlError(911, "Database '" + name +
-                                        "' does not exist. Make sure that the name is entered correctly.");
+                throw databaseNotFound(name);
             }
         }
         m_masterDataVersion = version;

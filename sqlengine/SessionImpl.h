@@ -79,6 +79,7 @@ SqlError statementPermissionDenied(const std::string& permission, const std::str
 SqlError noPermission();
 SqlError objectNotFoundOrDenied(const std::string& object);
 SqlError lockTimeout();
+SqlError databaseNotFound(const std::string& name);
 SqlError fileActivationError(const std::string& shown);
 SqlError createFileError(const std::string& osError, const std::string& shown);
 
