@@ -127,18 +127,19 @@ int main(int argc, char** argv) {
     long newPeak = 0, upgradePeak = 0;
     for (int i = 0; i < runs; ++i) {
         const fs::path machine = work / ("machine" + std::to_string(i));
-        const fs::path exam = work / ("Exam" + std::to_string(i));
+        // On the machine's drive D:, where the database server may keep files.
+        const fs::path exam = machine / "drive_d" / ("Exam" + std::to_string(i));
         const fs::path output = work / "output.txt";
-        writeFile(exam / "WebRoot" / "web.config",
-                  "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<configuration>\n  <connectionStrings>\n"
-                  "    <add name=\"Ostrel\" connectionString=\"server=(local);uid=sa;pwd=;database=T7\" />\n"
-                  "  </connectionStrings>\n</configuration>\n");
         if (run(t7machine, {"init", machine.string(), "--sql-pwd", "Sa2026pwd", "--sa-password", "Sa2026pwd"},
                 machine, output)
                 .status != 0) {
             std::fprintf(stderr, "t7machine init failed; see %s\n", output.c_str());
             return 1;
         }
+        writeFile(exam / "WebRoot" / "web.config",
+                  "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<configuration>\n  <connectionStrings>\n"
+                  "    <add name=\"Ostrel\" connectionString=\"server=(local);uid=sa;pwd=;database=T7\" />\n"
+                  "  </connectionStrings>\n</configuration>\n");
         for (bool upgrade : {false, true}) {
             const fs::path log = work / "setup.log";
             const Outcome o =

@@ -145,9 +145,10 @@ void createDatabaseCatalog(sqlite3* db) {
         "INSERT INTO _t7_rolemembers VALUES (16384, 1);");
 }
 
-SessionImpl::SessionImpl(std::shared_ptr<ServerCore> core, std::string login, const std::string& database)
-    : m_core(std::move(core)), m_login(std::move(login)) {
-    m_sysadmin = equalsIgnoreCase(m_login, "sa");
+SessionImpl::SessionImpl(std::shared_ptr<ServerCore> core, std::string login, const std::string& database,
+                         unsigned serverRoles)
+    : m_core(std::move(core)), m_login(std::move(login)), m_serverRoles(serverRoles) {
+    m_sysadmin = (m_serverRoles & kSysadmin) != 0;
     open(database);
 }
 
@@ -157,7 +158,9 @@ SessionImpl::~SessionImpl() {
         // would had each batch been committed on its own.
         try {
             endScript();
-        } catch (const SqlError&) {
+        } catch (...) {
+            // Nothing may leave a destructor; the batches' own errors were
+            // reported when they ran.
         }
     }
     close();
@@ -177,10 +180,9 @@ void SessionImpl::endScript() {
 }
 
 void SessionImpl::close() {
-    for (auto& [sql, stmt] : m_cache) sqlite3_finalize(stmt);
     m_cache.clear();
-    if (m_db) sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    m_db.reset();
+    m_dbPath.clear();
     m_inTransaction = false;
     dropPendingSchema();
     m_tables.clear();
@@ -190,12 +192,12 @@ void SessionImpl::close() {
 }
 
 bool SessionImpl::databaseExists(const std::string& name, std::string* stored, std::string* path) {
-    sqlite3* master = m_db ? m_db : nullptr;
-    std::unique_ptr<sqlite3, int (*)(sqlite3*)> own(nullptr, sqlite3_close_v2);
+    sqlite3* master = m_db;
+    DbHandle own;
     std::string schema = m_db ? m_mst : "main";
     if (!master) {
-        own.reset(openConnection(m_core->masterPath, false));
-        master = own.get();
+        own = openConnection(m_core->masterPath, false);
+        master = own;
     }
     Query q(master, "SELECT name, filename FROM " + schema + "._t7_databases WHERE name = ?");
     q.bind(1, name);
@@ -208,11 +210,28 @@ bool SessionImpl::databaseExists(const std::string& name, std::string* stored, s
 void SessionImpl::open(const std::string& database) {
     std::string stored, path;
     close();
-    if (!databaseExists(database, &stored, &path))
-        throw SqlError(
-            911, "Database '" + database + "' does not exist. Make sure that the name is entered correctly.");
+    if (!databaseExists(database, &stored, &path)) throw databaseNotFound(database);
     bool isMaster = equalsIgnoreCase(stored, "master");
-    m_db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
+    try {
+        m_db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
+    } catch (const SqliteError& e) {
+        if ((e.code() & 0xFF) == SQLITE_BUSY) throw lockTimeout();
+        // Dropped by another connection since the catalog was read.
+        if (!databaseExists(database)) throw databaseNotFound(database);
+        throw SqlError(945, "Database '" + stored +
+                                "' cannot be opened due to inaccessible files or insufficient memory or disk "
+                                "space.  See the SQL Server errorlog for details.");
+    }
+    try {
+        attach(isMaster, stored);
+    } catch (...) {
+        close();
+        throw;
+    }
+    m_dbPath = isMaster ? std::string() : path;
+}
+
+void SessionImpl::attach(bool isMaster, const std::string& stored) {
     registerSessionFunctions(m_db, this);
     if (isMaster) {
         m_mst = "main";
@@ -231,31 +250,33 @@ void SessionImpl::open(const std::string& database) {
         q.bind(1, m_login);
         if (!q.step()) {
             std::string db = stored;
-            close();
             throw SqlError(916, "The server principal \"" + m_login +
                                     "\" is not able to access the database \"" + db +
                                     "\" under the current security context.");
         }
     }
+    loadDatabaseRights();
 }
 
 void SessionImpl::useDatabase(const std::string& name) {
-    checkRunning();
-    // What a script has done so far stays done when the connection changes.
-    commit();
-    std::string previous = m_dbName;
     try {
-        open(name);
-    } catch (...) {
-        if (!m_db && !previous.empty()) open(previous);
-        throw;
+        checkRunning(false);
+        // What a script has done so far stays done when the connection changes.
+        commit();
+        std::string previous = m_dbName;
+        try {
+            open(name);
+        } catch (...) {
+            if (!m_db && !previous.empty()) open(previous);
+            throw;
+        }
+    } catch (const SqliteError& e) {
+        throw mapError(e);
     }
 }
 
 void SessionImpl::switchDatabase(const std::string& name) {
-    if (!databaseExists(name))
-        throw SqlError(
-            911, "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+    if (!databaseExists(name)) throw databaseNotFound(name);
     commit();
     useDatabase(name);
     begin();
@@ -263,23 +284,23 @@ void SessionImpl::switchDatabase(const std::string& name) {
 
 sqlite3_stmt* SessionImpl::cached(const std::string& sql) {
     auto it = m_cache.find(sql);
-    if (it != m_cache.end()) return it->second;
+    if (it != m_cache.end()) return it->second.get();
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v3(m_db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
     if (rc != SQLITE_OK) throwSqlite(m_db, rc);
-    m_cache.emplace(sql, st);
+    m_cache.emplace(sql, StmtHandle(st));
     return st;
 }
 
 Query SessionImpl::prepare(const std::string& sql) {
     auto it = m_cache.find(sql);
-    if (it != m_cache.end() && !sqlite3_stmt_busy(it->second)) return Query(it->second, false);
+    if (it != m_cache.end() && !sqlite3_stmt_busy(it->second.get())) return Query(it->second.get(), false);
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v3(m_db, sql.c_str(), static_cast<int>(sql.size()),
                                 it == m_cache.end() ? SQLITE_PREPARE_PERSISTENT : 0, &st, nullptr);
     if (rc != SQLITE_OK) throwSqlite(m_db, rc);
     if (it != m_cache.end()) return Query(st, true);
-    m_cache.emplace(sql, st);
+    m_cache.emplace(sql, StmtHandle(st));
     return Query(st, false);
 }
 
@@ -287,6 +308,13 @@ void SessionImpl::begin() {
     if (m_inTransaction) return;
     Query(cached("BEGIN")).run();
     m_inTransaction = true;
+    if (m_batchWrites) {
+        // A transaction that reads first and then writes cannot wait for
+        // another process's commit in between: SQLite refuses the write at
+        // once. Taking the write lock first (this matches no row) makes it
+        // a wait, as on the server.
+        Query(cached("UPDATE main._t7_meta SET value = value WHERE key IS NULL")).run();
+    }
 }
 
 void SessionImpl::commit() {
@@ -362,13 +390,13 @@ void SessionImpl::endBatch() {
     if (!m_inScript) commit();
 }
 
-void SessionImpl::checkRunning() {
+void SessionImpl::checkRunning(bool staying) {
     sqlite3* db = m_db;
     std::string schema = m_mst;
-    std::unique_ptr<sqlite3, int (*)(sqlite3*)> own(nullptr, sqlite3_close_v2);
+    DbHandle own;
     if (!db) {
-        own.reset(openConnection(m_core->masterPath, false));
-        db = own.get();
+        own = openConnection(m_core->masterPath, false);
+        db = own;
         schema = "main";
     }
     if (!own) {
@@ -381,6 +409,16 @@ void SessionImpl::checkRunning() {
         m_masterDataVersion = -1;
         Query q(cached("SELECT value FROM " + schema + "._t7_server WHERE key = 'running'"));
         if (q.step() && q.text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
+        if (staying && !m_dbPath.empty()) {
+            // Another connection may have dropped this database since.
+            Query d(cached("SELECT 1 FROM " + schema + "._t7_databases WHERE name = ? AND filename = ?"));
+            d.bind(1, m_dbName).bind(2, m_dbPath);
+            if (!d.step()) {
+                std::string name = m_dbName;
+                open("master");
+                throw databaseNotFound(name);
+            }
+        }
         m_masterDataVersion = version;
         return;
     }
@@ -451,24 +489,34 @@ std::string SessionImpl::userName() {
 BatchResult SessionImpl::executeBatch(std::string_view batch) {
     std::vector<StmtPtr> stmts = parseBatch(batch);
     if (!m_db) throw SqlError(17, "SQL Server does not exist or access denied.");
-    checkRunning();
+    try {
+        checkRunning();
+    } catch (const SqliteError& e) {
+        throw mapError(e);
+    }
     if (m_cache.size() > kCachedStatements) {
         // Between batches nothing is running: start the cache afresh.
-        for (auto& [sql, stmt] : m_cache) sqlite3_finalize(stmt);
         m_cache.clear();
     }
     BatchResult result;
     m_result = &result;
     m_vars.clear();
     // One plain statement needs no savepoint of its own (see runLeaf).
-    static const StmtKind compound[] = {StmtKind::Use,       StmtKind::If,          StmtKind::While,
-                                        StmtKind::Block,     StmtKind::Transaction, StmtKind::Exec,
-                                        StmtKind::ExecString};
+    static const StmtKind compound[] = {
+        StmtKind::Use,         StmtKind::If,   StmtKind::While,      StmtKind::Block,
+        StmtKind::Transaction, StmtKind::Exec, StmtKind::ExecString, StmtKind::CreateDatabase,
+        StmtKind::DropDatabase};
     // Within a script it does: the batch's failure must not undo the
     // batches before it.
     m_singleStatement =
         !m_inScript && stmts.size() == 1 &&
         std::find(std::begin(compound), std::end(compound), stmts[0]->kind) == std::end(compound);
+    static const StmtKind readOnly[] = {StmtKind::Select, StmtKind::Print, StmtKind::Declare,
+                                        StmtKind::SetVariable, StmtKind::SetOption};
+    m_batchWrites =
+        m_inScript || std::any_of(stmts.begin(), stmts.end(), [](const StmtPtr& s) {
+            return std::find(std::begin(readOnly), std::end(readOnly), s->kind) == std::end(readOnly);
+        });
     try {
         begin();
         refreshCatalog();
@@ -508,7 +556,13 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
             if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             m_inTransaction = false;
         }
-        throw;
+        // Failures of SQLite outside a statement (the batch's own begin or
+        // commit) still reach the client as server errors.
+        try {
+            throw;
+        } catch (const SqliteError& e) {
+            throw mapError(e);
+        }
     }
     m_result = nullptr;
     return result;
@@ -550,6 +604,10 @@ SessionImpl::Flow SessionImpl::run(const Stmt& s) {
             return Flow::Normal;
         case StmtKind::Transaction:
             runTransaction(static_cast<const TransactionStmt&>(s).action);
+            return Flow::Normal;
+        case StmtKind::CreateDatabase:
+        case StmtKind::DropDatabase:
+            runServerStatement(s);
             return Flow::Normal;
         case StmtKind::Exec:
         case StmtKind::ExecString:
@@ -627,8 +685,7 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
         }
         return SqlError(2627, "Cannot insert duplicate key in object 'dbo." + table + "'.");
     }
-    if (e.code() == SQLITE_BUSY || (e.code() & 0xFF) == SQLITE_BUSY || (e.code() & 0xFF) == SQLITE_LOCKED)
-        return SqlError(1222, "Lock request time out period exceeded.");
+    if ((e.code() & 0xFF) == SQLITE_BUSY || (e.code() & 0xFF) == SQLITE_LOCKED) return lockTimeout();
     if (msg.find("values for") != std::string::npos && msg.find("columns") != std::string::npos)
         return SqlError(121,
                         "The select list for the INSERT statement contains more items than the insert list. "
@@ -696,6 +753,7 @@ SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
 }
 
 void SessionImpl::runStatement(const Stmt& s) {
+    requireSchemaRight(s);
     switch (s.kind) {
         case StmtKind::Select:
             runSelect(static_cast<const SelectStmt&>(s));
@@ -726,12 +784,6 @@ void SessionImpl::runStatement(const Stmt& s) {
             break;
         case StmtKind::CreateModule:
             runCreateModule(static_cast<const CreateModuleStmt&>(s));
-            break;
-        case StmtKind::CreateDatabase:
-            runCreateDatabase(static_cast<const CreateDatabaseStmt&>(s));
-            break;
-        case StmtKind::DropDatabase:
-            runDropDatabase(static_cast<const NameStmt&>(s));
             break;
         case StmtKind::CreateLogin:
             runCreateLogin(static_cast<const LoginStmt&>(s));
@@ -968,6 +1020,7 @@ void SessionImpl::finishIdentities() {
 
 void SessionImpl::runInsert(const InsertStmt& s) {
     TablePtr t = requireTable(s.table);
+    requireWrite("INSERT", *t);
     const std::vector<std::string>* columns = &s.columns;
     std::vector<std::string> baseColumns;
     if (t->isView) {
@@ -1166,6 +1219,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
     std::string targetName = s.table.last();
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, targetName);
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
+    requireWrite("UPDATE", *t);
     if (t->isView) return updateView(s, *t);
     ensureForeignKeyTriggers(*t, kUpdateRows);
     Translator tr(*this);
@@ -1262,6 +1316,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
 void SessionImpl::runDelete(const DeleteStmt& s) {
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, s.table.last());
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
+    requireWrite("DELETE", *t);
     if (t->isView) return deleteFromView(s, *t);
     ensureForeignKeyTriggers(*t, kDeleteRows);
     Translator tr(*this);
@@ -1292,6 +1347,7 @@ void SessionImpl::runDelete(const DeleteStmt& s) {
 
 void SessionImpl::runTruncate(const TruncateStmt& s) {
     TablePtr t = requireTable(s.table);
+    requireAlter(t->name);
     Query ref(cached("SELECT 1 FROM main._t7_fkeys WHERE ref_table_id = ? AND table_id <> ?"));
     ref.bind(1, t->id).bind(2, t->id);
     if (ref.step())
@@ -1305,6 +1361,7 @@ void SessionImpl::runTruncate(const TruncateStmt& s) {
 
 void SessionImpl::runSetIdentityInsert(const SetIdentityInsertStmt& s) {
     TablePtr t = requireTable(s.table);
+    requireAlter(t->name);
     if (t->identityColumn() < 0)
         throw SqlError(8106, "Table '" + t->name +
                                  "' does not have the identity property. Cannot perform SET operation.");
@@ -1337,20 +1394,28 @@ void SessionImpl::runText(const std::string& sql) {
     std::vector<StmtPtr> stmts = parseBatch(sql);
     auto saved = std::move(m_vars);
     m_vars.clear();
+    // Dynamic SQL runs with the caller's own rights, even in a procedure.
+    int moduleDepth = m_moduleDepth;
+    m_moduleDepth = 0;
     try {
         for (const StmtPtr& st : stmts)
             if (run(*st) == Flow::Return) break;
     } catch (...) {
         m_vars = std::move(saved);
+        m_moduleDepth = moduleDepth;
         throw;
     }
     m_vars = std::move(saved);
+    m_moduleDepth = moduleDepth;
 }
 
 void SessionImpl::runExec(const ExecStmt& s) {
     std::string name = toLowerAscii(s.proc.last());
     if (name == "sp_addrolemember") return roleMember(s, true);
     if (name == "sp_droprolemember") return roleMember(s, false);
+    if (name == "sp_addsrvrolemember") return serverRoleMember(s, true);
+    if (name == "sp_dropsrvrolemember") return serverRoleMember(s, false);
+    if (name == "sp_addlogin") return runAddLogin(s);
     if (name == "sp_executesql") {
         // Only the statement itself; parameterised calls are not supported.
         if (s.args.size() != 1 || (!s.args[0].param.empty() && s.args[0].param != "@statement"))
@@ -1376,6 +1441,7 @@ void SessionImpl::runProcedure(const std::string& name, const ExecStmt& s) {
     if (parsed.empty() || parsed[0]->kind != StmtKind::CreateModule)
         throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
     const auto& proc = static_cast<const CreateModuleStmt&>(*parsed[0]);
+    requireExecute(name);
     // Arguments are evaluated in the caller's scope.
     std::unordered_map<std::string, Variable> locals;
     std::vector<bool> given(proc.params.size(), false);
@@ -1413,8 +1479,15 @@ void SessionImpl::runProcedure(const std::string& name, const ExecStmt& s) {
             }
         }
         std::vector<StmtPtr> body = parseBatch(proc.bodyText);
-        for (const StmtPtr& st : body)
-            if (run(*st) == Flow::Return) break;
+        ++m_moduleDepth;
+        try {
+            for (const StmtPtr& st : body)
+                if (run(*st) == Flow::Return) break;
+        } catch (...) {
+            --m_moduleDepth;
+            throw;
+        }
+        --m_moduleDepth;
     } catch (...) {
         m_vars = std::move(saved);
         throw;

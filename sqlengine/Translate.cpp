@@ -127,7 +127,7 @@ private:
 };
 
 bool isHidden(const std::string& name) {
-    return name.size() >= 3 && equalsIgnoreCase(name.substr(0, 3), "_t7");
+    return isInternalName(name);
 }
 
 }  // namespace
@@ -197,6 +197,8 @@ std::string Translator::tableSql(const QualifiedName& name, TablePtr* info) {
         throw SqlError(208, "Invalid object name '" + parts.back() + "'.");
     // A user table must exist in SQLite before a statement can name it.
     m_s.flushSchema();
+    // Views and constraints run with their owner's rights.
+    if (!inlineOnly) m_s.requireSelect(parts.back());
     if (info) *info = m_s.findTable(parts.back());
     return quoteIdent(parts.back());
 }

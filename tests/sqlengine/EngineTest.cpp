@@ -618,7 +618,7 @@ TEST_F(EngineTest, PrintMessagesAreReturnedInOrder) {
 // ---- databases -------------------------------------------------------
 
 TEST_F(EngineTest, CreateDatabaseWithFileClauseMakesDataAndLogFiles) {
-    fs::path data = m_dir / "Data";
+    fs::path data = m_dir / "sqlserver" / "Data";
     fs::create_directories(data);
     std::string file = (data / "Exam.mdf").string();
     run("CREATE DATABASE Exam ON (NAME =Exam ,FILENAME = '" + file + "' )");

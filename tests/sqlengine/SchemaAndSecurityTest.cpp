@@ -192,7 +192,7 @@ TEST_F(EngineTest, OrdinaryLoginsCannotManageOtherLogins) {
         return 0;
     };
     EXPECT_EQ(err("DROP LOGIN v"), 15151);
-    EXPECT_EQ(err("ALTER LOGIN v WITH PASSWORD = 'New#12345'"), 15151);
+    EXPECT_EQ(err("ALTER LOGIN v WITH PASSWORD = 'New#12345'"), 15247);
     EXPECT_EQ(err("ALTER LOGIN u WITH PASSWORD = 'New#12345'"), 15151);  // without its old password
     EXPECT_EQ(err("ALTER LOGIN u WITH PASSWORD = 'New#12345' OLD_PASSWORD = 'Abc#1234'"), 0);
     run("CREATE DATABASE Closed");
