@@ -8,6 +8,7 @@
 // The listener runs in this process on a free loopback port.
 #include <sql.h>
 #include <sqlext.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,7 +20,6 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "base/Text.h"
@@ -51,7 +51,8 @@ std::vector<std::string> scriptBatches(const char* name) {
 }
 
 std::string driver() {
-    for (const char* p : {"/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", "/usr/lib/aarch64-linux-gnu/odbc/libtdsodbc.so"})
+    for (const char* p :
+         {"/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", "/usr/lib/aarch64-linux-gnu/odbc/libtdsodbc.so"})
         if (fs::exists(p)) return p;
     return "FreeTDS";
 }
@@ -64,8 +65,8 @@ public:
         SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc);
         std::string cs = "DRIVER={" + driver() + "};SERVER=127.0.0.1;PORT=" + std::to_string(port) +
                          ";UID=sa;PWD=;TDS_Version=7.4;ClientCharset=UTF-8;DATABASE=" + database;
-        check(SQLDriverConnect(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS, nullptr, 0, nullptr,
-                               SQL_DRIVER_NOPROMPT),
+        check(SQLDriverConnect(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS, nullptr, 0,
+                               nullptr, SQL_DRIVER_NOPROMPT),
               SQL_HANDLE_DBC, m_dbc);
         SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &m_stmt);
     }
@@ -77,7 +78,8 @@ public:
     }
     // Runs `sql` and reads every result; returns the rows read.
     long run(const std::string& sql) {
-        SQLRETURN rc = SQLExecDirect(m_stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
+        SQLRETURN rc =
+            SQLExecDirect(m_stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
         if (rc != SQL_NO_DATA) check(rc, SQL_HANDLE_STMT, m_stmt);
         long rows = 0;
         do {
@@ -126,7 +128,8 @@ int main() {
                 one.run("select 1");
                 ++trips;
             }
-            std::printf("select 1 over one connection: %.0f round trips/s (target >= 5000)\n", trips / seconds(start));
+            std::printf("select 1 over one connection: %.0f round trips/s (target >= 5000)\n",
+                        trips / seconds(start));
         }
 
         std::vector<std::string> schema = scriptBatches("T7SQL.sql"), data = scriptBatches("T7DATA.sql");
@@ -160,9 +163,10 @@ int main() {
             overTds.push_back(seconds(start));
         }
         double script = median(inProcess), batches = median(byBatch), odbc = median(overTds);
-        std::printf("schema and data scripts (%zu batches): in-process %.3f s as one script each, %.3f s batch by "
-                    "batch; through ODBC %.3f s: %.2fx the script run (target <= 2x), %.2fx the batch-by-batch run\n",
-                    schema.size() + data.size(), script, batches, odbc, odbc / script, odbc / batches);
+        std::printf(
+            "schema and data scripts (%zu batches): in-process %.3f s as one script each, %.3f s batch by "
+            "batch; through ODBC %.3f s: %.2fx the script run (target <= 2x), %.2fx the batch-by-batch run\n",
+            schema.size() + data.size(), script, batches, odbc, odbc / script, odbc / batches);
 
         admin->useDatabase("master");
         admin->executeBatch("CREATE DATABASE Load");
@@ -178,10 +182,10 @@ int main() {
                 try {
                     Odbc c(port, "Load");
                     for (int n = 0; seconds(start) < 3.0; ++n) {
-                        c.run("insert into Answers values (" + std::to_string(k) + ", " + std::to_string(n) + ", " +
-                              std::to_string(n % 100) + ")");
-                        c.run("select mark from Answers where client = " + std::to_string(k) + " and n = " +
-                              std::to_string(n));
+                        c.run("insert into Answers values (" + std::to_string(k) + ", " + std::to_string(n) +
+                              ", " + std::to_string(n % 100) + ")");
+                        c.run("select mark from Answers where client = " + std::to_string(k) +
+                              " and n = " + std::to_string(n));
                         statements += 2;
                     }
                 } catch (const std::exception& e) {

@@ -59,8 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BadStream{"unknown type", "GET / HTTP/1.1\r\n\r\n"},
                       BadStream{"packet over the size", std::string("\x12\x01\x20\x00\0\0\1\0", 8)},
                       BadStream{"length below the header", std::string("\x12\x01\x00\x04\0\0\1\0", 8)},
-                      BadStream{"message over the limit",
-                                packet(kSqlBatch, 0, std::string(2000, 'a')) + packet(kSqlBatch, 0, std::string(2000, 'a'))},
+                      BadStream{"message over the limit", packet(kSqlBatch, 0, std::string(2000, 'a')) +
+                                                              packet(kSqlBatch, 0, std::string(2000, 'a'))},
                       BadStream{"type changes within a message",
                                 packet(kSqlBatch, 0, "a") + packet(kRpc, kEndOfMessage, "b")}));
 
@@ -83,12 +83,13 @@ TEST_P(DecimalTest, ScalesAndRounds) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, DecimalTest,
-                         ::testing::Values(DecimalCase{"12.345", 2, true, "1235"}, DecimalCase{"12.344", 2, true, "1234"},
-                                           DecimalCase{"-7", 3, true, "-7000"}, DecimalCase{"-0.004", 2, true, "0"},
-                                           DecimalCase{"1e3", 1, true, "10000"}, DecimalCase{".5", 0, true, "1"},
-                                           DecimalCase{"abc", 0, false, ""}, DecimalCase{"1.2.3", 0, false, ""},
-                                           DecimalCase{std::string(39, '9'), 0, false, ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, DecimalTest,
+    ::testing::Values(DecimalCase{"12.345", 2, true, "1235"}, DecimalCase{"12.344", 2, true, "1234"},
+                      DecimalCase{"-7", 3, true, "-7000"}, DecimalCase{"-0.004", 2, true, "0"},
+                      DecimalCase{"1e3", 1, true, "10000"}, DecimalCase{".5", 0, true, "1"},
+                      DecimalCase{"abc", 0, false, ""}, DecimalCase{"1.2.3", 0, false, ""},
+                      DecimalCase{std::string(39, '9'), 0, false, ""}));
 
 TEST(ValueTextTest, DecimalTextPlacesThePoint) {
     EXPECT_EQ(decimalText(true, 5, 3), "-0.005");
@@ -102,7 +103,8 @@ TEST(ValueTextTest, DateTimesCountDaysFrom1900) {
     EXPECT_EQ(ms, 0);
     ASSERT_TRUE(parseDateTimeText("1753-01-01", days, ms));
     EXPECT_EQ(days, -53690);
-    for (std::string text : {"2024-02-29 23:59:58.997", "1999-12-31 12:00:00.500", "1753-01-01 00:00:00.000"}) {
+    for (std::string text :
+         {"2024-02-29 23:59:58.997", "1999-12-31 12:00:00.500", "1753-01-01 00:00:00.000"}) {
         ASSERT_TRUE(parseDateTimeText(text, days, ms));
         EXPECT_EQ(dateTimeText(days, ms), text);
     }
@@ -194,8 +196,9 @@ TEST(BrowserTest, AnswersEnumerationAndItsOwnInstanceOnly) {
     ASSERT_GE(reply.size(), 3u);
     EXPECT_EQ(reply[0], '\x05');
     std::string data = reply.substr(3);
-    EXPECT_EQ(static_cast<size_t>(static_cast<unsigned char>(reply[1]) | static_cast<unsigned char>(reply[2]) << 8),
-              data.size());
+    EXPECT_EQ(
+        static_cast<size_t>(static_cast<unsigned char>(reply[1]) | static_cast<unsigned char>(reply[2]) << 8),
+        data.size());
     EXPECT_NE(data.find("ServerName;HOST;InstanceName;MSSQLSERVER;"), std::string::npos);
     EXPECT_NE(data.find(";tcp;1500;;"), std::string::npos);
     EXPECT_FALSE(browserReply(std::string("\x04mssqlserver\0", 13), "HOST", "MSSQLSERVER", 1).empty());
@@ -233,7 +236,7 @@ std::string login7(const std::string& user, const std::string& password, const s
         w.u16(static_cast<uint16_t>(u.size() / 2));
         data += u;
     }
-    w.raw(std::string(6, '\0'));  // client id
+    w.raw(std::string(6, '\0'));           // client id
     for (int i = 0; i < 3; ++i) w.u32(0);  // SSPI, attach file, change password
     w.u32(0);
     EXPECT_EQ(w.size(), fixed);
@@ -304,7 +307,8 @@ TEST(ConnectionLoginTest, LogsInAndRunsBatches) {
 
     std::string rows = conn.handle({kSqlBatch, batch("SELECT a FROM t ORDER BY a")}).bytes;
     // Two ROW tokens of an int: length 4, then the value.
-    EXPECT_NE(rows.find(std::string("\xD1\x04\x01\x00\x00\x00\xD1\x04\x03\x00\x00\x00", 12)), std::string::npos);
+    EXPECT_NE(rows.find(std::string("\xD1\x04\x01\x00\x00\x00\xD1\x04\x03\x00\x00\x00", 12)),
+              std::string::npos);
     d = dones(rows);
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].rows, 2u);
