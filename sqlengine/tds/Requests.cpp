@@ -64,29 +64,23 @@ struct TypeInfo {
     uint8_t precision = 0, scale = 0;
 };
 
+// The size of a fixed-length type; -1 for the others.
+int fixedSize(uint8_t type) {
+    static const uint8_t sizes[][2] = {{0x1F, 0}, {0x30, 1}, {0x32, 1}, {0x34, 2}, {0x38, 4}, {0x7F, 8},
+                                       {0x3A, 4}, {0x3B, 4}, {0x3C, 8}, {0x3D, 8}, {0x3E, 8}, {0x7A, 4}};
+    for (const auto& s : sizes)
+        if (s[0] == type) return s[1];
+    return -1;
+}
+
 TypeInfo readTypeInfo(Reader& r) {
     TypeInfo t;
     t.type = r.u8();
+    if (int size = fixedSize(t.type); size >= 0) {
+        t.maxLen = static_cast<uint32_t>(size);
+        return t;
+    }
     switch (t.type) {
-        case 0x1F:
-        case 0x30:
-        case 0x32:
-        case 0x34:
-        case 0x38:
-        case 0x7F:
-        case 0x3A:
-        case 0x3B:
-        case 0x3C:
-        case 0x3D:
-        case 0x3E:
-        case 0x7A: {
-            static const uint8_t sizes[][2] = {{0x1F, 0}, {0x30, 1}, {0x32, 1}, {0x34, 2},
-                                               {0x38, 4}, {0x7F, 8}, {0x3A, 4}, {0x3B, 4},
-                                               {0x3C, 8}, {0x3D, 8}, {0x3E, 8}, {0x7A, 4}};
-            for (const auto& s : sizes)
-                if (s[0] == t.type) t.maxLen = s[1];
-            break;
-        }
         case 0x24:
         case 0x26:
         case 0x68:
@@ -139,21 +133,9 @@ TypeInfo readTypeInfo(Reader& r) {
 
 // Reads the value's bytes; nullopt for NULL.
 std::optional<std::string> readBytes(Reader& r, const TypeInfo& t) {
+    if (t.type == 0x1F) return std::nullopt;
+    if (fixedSize(t.type) >= 0) return std::string(r.take(t.maxLen));
     switch (t.type) {
-        case 0x1F:
-            return std::nullopt;
-        case 0x30:
-        case 0x32:
-        case 0x34:
-        case 0x38:
-        case 0x7F:
-        case 0x3A:
-        case 0x3B:
-        case 0x3C:
-        case 0x3D:
-        case 0x3E:
-        case 0x7A:
-            return std::string(r.take(t.maxLen));
         case 0xA5:
         case 0xAD:
         case 0xA7:
