@@ -617,6 +617,10 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
     std::string text;
     if (decodeError(msg, number, text)) return SqlError(number, text);
     if ((e.code() & 0xFF) == SQLITE_INTERRUPT || m_cancelled) return cancelled();
+    // SQLite's own bounds on a statement: its parser's stack and the
+    // depth of an expression.
+    if (msg == "parser stack overflow" || msg.rfind("Expression tree is too large", 0) == 0)
+        return nestedTooDeeply();
     auto after = [&](const std::string& prefix) -> std::optional<std::string> {
         if (msg.rfind(prefix, 0) != 0) return std::nullopt;
         std::string rest = msg.substr(prefix.size());
@@ -914,6 +918,30 @@ void SessionImpl::runDeclare(const DeclareStmt& s) {
     }
 }
 
+std::vector<int> SessionImpl::decimalScales(Translator& t, const Select& sel, const Query& q) {
+    // From the select list; for a * from the tables the columns come from.
+    std::vector<int> scales = t.decimalScales(sel);
+    if (!scales.empty() || sel.items.empty()) return scales;
+    bool any = false;
+    scales.assign(static_cast<size_t>(q.columns()), -1);
+    for (int i = 0; i < q.columns(); ++i) {
+        const char* table = sqlite3_column_table_name(q.handle(), i);
+        const char* column = sqlite3_column_origin_name(q.handle(), i);
+        if (!table || !column) continue;
+        TablePtr info = findTable(table);
+        if (!info) continue;
+        for (const ColumnInfo& c : info->columns) {
+            if (c.type.scale > 0 && typeClass(c.type.name) == TypeClass::Decimal && c.type.name[0] != 'm' &&
+                c.type.name[0] != 's' && equalsIgnoreCase(c.name, column)) {
+                scales[static_cast<size_t>(i)] = c.type.scale;
+                any = true;
+            }
+        }
+    }
+    if (!any) scales.clear();
+    return scales;
+}
+
 void SessionImpl::runSelect(const SelectStmt& s) {
     const Select& sel = *s.select;
     bool assigns = false, plain = false;
@@ -940,6 +968,7 @@ void SessionImpl::runSelect(const SelectStmt& s) {
         return;
     }
     ResultSet rs;
+    std::vector<int> scales = decimalScales(t, sel, q);
     for (int i = 0; i < q.columns(); ++i) {
         std::string name = sqlite3_column_name(q.handle(), i);
         if (name.rfind("_t7_anon", 0) == 0) name.clear();
@@ -965,7 +994,10 @@ void SessionImpl::runSelect(const SelectStmt& s) {
                 seen = SQLITE_FLOAT;
             else
                 seen = SQLITE_TEXT;
-            row.emplace_back(q.value(i).toText());
+            if (scales.empty() || scales[static_cast<size_t>(i)] <= 0)
+                row.emplace_back(q.value(i).toText());
+            else
+                row.emplace_back(decimalText(q.value(i), scales[static_cast<size_t>(i)]));
         }
         rs.rows.push_back(std::move(row));
     }
@@ -1093,15 +1125,20 @@ void SessionImpl::finishIdentities() {
 
 void SessionImpl::runInsert(const InsertStmt& s) {
     TablePtr t = requireTable(s.table);
-    if (t->isView)
-        throw SqlError(4405, "View or function '" + t->name +
-                                 "' is not updatable because the modification affects multiple base tables.");
+    const std::vector<std::string>* columns = &s.columns;
+    std::vector<std::string> baseColumns;
+    if (t->isView) {
+        UpdatableView view = updatableView(*t);
+        baseColumns = view.baseColumns(s.columns);
+        columns = &baseColumns;
+        t = view.base;
+    }
     ensureForeignKeyTriggers(*t, kInsertRows);
     int ident = t->identityColumn();
     bool identityInsert = ident >= 0 && equalsIgnoreCase(m_identityInsertTable, t->name);
     // Which table column each given value goes to.
     std::vector<int> target;
-    if (s.columns.empty()) {
+    if (columns->empty()) {
         if (identityInsert)
             throw SqlError(
                 8101, "An explicit value for the identity column in table '" + t->name +
@@ -1109,7 +1146,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
         for (size_t i = 0; i < t->columns.size(); ++i)
             if (!t->columns[i].identity) target.push_back(static_cast<int>(i));
     } else {
-        for (const std::string& c : s.columns) {
+        for (const std::string& c : *columns) {
             int i = t->findColumn(c);
             if (i < 0) throw SqlError(207, "Invalid column name '" + c + "'.");
             if (std::find(target.begin(), target.end(), i) != target.end())
@@ -1287,7 +1324,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
     std::string targetName = s.table.last();
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, targetName);
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
-    if (t->isView) throw SqlError(4405, "View or function '" + t->name + "' is not updatable.");
+    if (t->isView) return updateView(s, *t);
     ensureForeignKeyTriggers(*t, kUpdateRows);
     Translator tr(*this);
     std::string alias = target ? (target->alias.empty() ? target->name.last() : target->alias) : t->name;
@@ -1384,7 +1421,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
 void SessionImpl::runDelete(const DeleteStmt& s) {
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, s.table.last());
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
-    if (t->isView) throw SqlError(4405, "View or function '" + t->name + "' is not updatable.");
+    if (t->isView) return deleteFromView(s, *t);
     ensureForeignKeyTriggers(*t, kDeleteRows);
     Translator tr(*this);
     std::string sql = "DELETE FROM " + quoteIdent(t->name);
@@ -1447,8 +1484,16 @@ void SessionImpl::runExecString(const ExecStringStmt& s) {
     if (!text.isNull()) runText(text.toText());
 }
 
+SessionImpl::NestLevel::NestLevel(SessionImpl& s) : m_s(s) {
+    if (m_s.m_nestLevel == 32)
+        throw SqlError(
+            217, "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+    ++m_s.m_nestLevel;
+}
+
 void SessionImpl::runText(const std::string& sql) {
     // Dynamic SQL is a batch of its own, with its own variables.
+    NestLevel nest(*this);
     std::vector<StmtPtr> stmts = parseBatch(sql);
     auto saved = std::move(m_vars);
     m_vars.clear();
@@ -1478,10 +1523,15 @@ void SessionImpl::runExec(const ExecStmt& s) {
 }
 
 void SessionImpl::runProcedure(const std::string& name, const ExecStmt& s) {
-    Query q(cached("SELECT definition FROM main._t7_objects WHERE name = ? AND xtype = 'P'"));
-    q.bind(1, name);
-    if (!q.step()) throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
-    std::string definition = q.text(0);
+    NestLevel nest(*this);
+    std::string definition;
+    {
+        // Done with before the body runs: the body may call this procedure.
+        Query q(cached("SELECT definition FROM main._t7_objects WHERE name = ? AND xtype = 'P'"));
+        q.bind(1, name);
+        if (!q.step()) throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
+        definition = q.text(0);
+    }
     std::vector<StmtPtr> parsed = parseBatch(definition);
     if (parsed.empty() || parsed[0]->kind != StmtKind::CreateModule)
         throw SqlError(2812, "Could not find stored procedure '" + name + "'.");

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -108,6 +109,23 @@ struct IdentityState {
     bool used = false;
 };
 
+// A view that INSERT, UPDATE and DELETE can go through (see Views.cpp).
+struct UpdatableView {
+    std::string name;
+    TablePtr base;
+    std::string baseAlias;  // what the view's query calls the base table
+    std::vector<StmtPtr> parsed;
+    std::shared_ptr<Select> select;
+    std::vector<std::string> names;                  // the view's columns
+    std::vector<const Expr*> items;                  // and what each one is
+    std::vector<std::unique_ptr<Expr>> starColumns;  // the items a * stands for
+    // The base columns under the view columns written (all when none are
+    // named); error 4406 for a column that is not a plain base column.
+    std::vector<std::string> baseColumns(const std::vector<std::string>& written) const;
+};
+
+class Translator;
+
 class SessionImpl : public Session {
 public:
     SessionImpl(std::shared_ptr<ServerCore> core, std::string login, const std::string& database);
@@ -185,6 +203,19 @@ private:
     long long m_rowcount = 0;
     BatchResult* m_result = nullptr;
     int m_execDepth = 0;
+    // Procedures and dynamic SQL running inside one another; SQL Server
+    // stops at 32 with error 217.
+    int m_nestLevel = 0;
+    class NestLevel {
+    public:
+        explicit NestLevel(SessionImpl& s);
+        ~NestLevel() { --m_s.m_nestLevel; }
+        NestLevel(const NestLevel&) = delete;
+        NestLevel& operator=(const NestLevel&) = delete;
+
+    private:
+        SessionImpl& m_s;
+    };
     bool m_singleStatement = false;
     int m_tranCount = 0;
 
@@ -217,9 +248,17 @@ private:
     std::vector<ColumnType> resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
                                         const std::vector<int>& kinds);
     void countRows(long long rows, int resultSet = -1);
+    // The scale each result column shows a decimal with (see decimalText);
+    // empty when there is no decimal.
+    std::vector<int> decimalScales(Translator& t, const Select& sel, const Query& q);
     void runInsert(const InsertStmt& s);
     void runUpdate(const UpdateStmt& s);
     void runDelete(const DeleteStmt& s);
+    // Through a view: 4405, 4403, 4426 or 4406 where SQL Server refuses.
+    UpdatableView updatableView(const TableInfo& view);
+    std::string viewRows(Translator& tr, const UpdatableView& v);
+    void updateView(const UpdateStmt& s, const TableInfo& view);
+    void deleteFromView(const DeleteStmt& s, const TableInfo& view);
     void runTruncate(const TruncateStmt& s);
     void runExec(const ExecStmt& s);
     void runProcedure(const std::string& name, const ExecStmt& s);
@@ -305,6 +344,9 @@ public:
         return out;
     }
     std::string select(const Select& s);
+    // The scale of each item of `s` that is a decimal column, variable or
+    // cast, -1 for the others; empty when the items include a *.
+    std::vector<int> decimalScales(const Select& s);
     // An ORDER BY or GROUP BY item.
     void orderItem(const Expr& e, std::string& out);
     std::string fromList(const std::vector<TableRefPtr>& from);
@@ -318,7 +360,19 @@ public:
     static std::string itemName(const SelectItem& item);
 
 private:
-    enum class Kind { Unknown, String, Number };
+    // What an expression gives, as far as the translation depends on it:
+    // Int is a number of type int (or smaller), whose arithmetic overflows
+    // past 32 bits; Number any other number.
+    enum class Kind { Unknown, String, Number, Int };
+    static bool isNumeric(Kind k) { return k == Kind::Number || k == Kind::Int; }
+    static Kind kindOfType(const std::string& type);
+    static Kind combine(const std::string& op, Kind a, Kind b);
+    // Bounds on the recursion over a tree the parser did not make, and on
+    // the function calls nested by one operator chain (SQLite's parser
+    // gives up at about a hundred levels).
+    static constexpr int kMaxDepth = 1500;
+    static constexpr int kMaxCalls = 100;
+    int m_depth = 0;
     struct Entry {
         std::string alias;
         TablePtr table;
@@ -330,7 +384,12 @@ private:
     const ColumnInfo* findColumn(const Expr& col);
     void function(const Expr& e, std::string& out);
     bool isDateTime(const Expr& e);
+    // The type of a column, variable or CAST; nullopt for other expressions.
+    std::optional<TypeSpec> declaredType(const Expr& e);
+    // A varchar(max), nvarchar(max), text or ntext value.
+    bool isMaxText(const Expr& e);
     void operand(const Expr& e, const Expr& other, std::string& out);
+    void arithmetic(const Expr& chain, std::string& out);
     void tableRef(const TableRef& t, std::string& out);
     void addEntries(const TableRef& t, std::vector<Entry>& entries);
     std::string literalOrParam(const Value& v);

@@ -42,6 +42,14 @@ std::string Value::toText() const {
     return "";
 }
 
+std::string decimalText(const Value& v, int scale) {
+    if (scale <= 0 || (v.kind != Value::Kind::Int && v.kind != Value::Kind::Real)) return v.toText();
+    char buf[400];
+    double d = v.kind == Value::Kind::Int ? static_cast<double>(v.i) : v.r;
+    std::snprintf(buf, sizeof buf, "%.*f", std::min(scale, 38), d);
+    return buf;
+}
+
 bool Value::truthy() const {
     switch (kind) {
         case Kind::Null:

@@ -63,6 +63,9 @@ enum class ConvertMode {
 // SQL Server does. `style` is the CONVERT style (-1 when not given).
 Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int style = -1);
 
+// A decimal(p, s) value as SQL Server shows it: with s digits after the point.
+std::string decimalText(const Value& v, int scale);
+
 // Current local time in the stored datetime form "YYYY-MM-DD HH:MM:SS.mmm".
 std::string currentDateTime();
 // Parses a datetime text; false when it is not one.
