@@ -172,7 +172,8 @@ private:
 }  // namespace
 
 std::string hashPassword(const std::string& password) {
-    static std::mt19937_64 rng{std::random_device{}()};
+    // One generator per thread: sessions of the TDS listener run at once.
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
     char salt[17];
     std::snprintf(salt, sizeof salt, "%016llx", static_cast<unsigned long long>(rng()));
     return std::string(salt) + ":" + sha256Hex(std::string(salt) + password);

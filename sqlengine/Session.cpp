@@ -181,7 +181,10 @@ void SessionImpl::endScript() {
 
 void SessionImpl::close() {
     m_cache.clear();
-    m_db.reset();
+    {
+        std::lock_guard<std::mutex> lock(m_dbLock);
+        m_db.reset();
+    }
     m_dbPath.clear();
     m_inTransaction = false;
     dropPendingSchema();
@@ -213,7 +216,10 @@ void SessionImpl::open(const std::string& database) {
     if (!databaseExists(database, &stored, &path)) throw databaseNotFound(database);
     bool isMaster = equalsIgnoreCase(stored, "master");
     try {
-        m_db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
+        DbHandle db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
+        // cancel() may look at m_db from another thread.
+        std::lock_guard<std::mutex> lock(m_dbLock);
+        m_db = std::move(db);
     } catch (const SqliteError& e) {
         if ((e.code() & 0xFF) == SQLITE_BUSY) throw lockTimeout();
         // Dropped by another connection since the catalog was read.
@@ -501,6 +507,19 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     BatchResult result;
     m_result = &result;
     m_vars.clear();
+    struct Running {
+        SessionImpl& s;
+        explicit Running(SessionImpl& session) : s(session) {
+            std::lock_guard<std::mutex> lock(s.m_dbLock);
+            s.m_cancelled = false;
+            s.m_running = true;
+        }
+        ~Running() {
+            std::lock_guard<std::mutex> lock(s.m_dbLock);
+            s.m_running = false;
+            s.m_cancelled = false;
+        }
+    } running(*this);
     // One plain statement needs no savepoint of its own (see runLeaf).
     static const StmtKind compound[] = {
         StmtKind::Use,         StmtKind::If,   StmtKind::While,      StmtKind::Block,
@@ -568,7 +587,23 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     return result;
 }
 
+void SessionImpl::cancel() {
+    std::lock_guard<std::mutex> lock(m_dbLock);
+    if (!m_running) return;
+    m_cancelled = true;
+    if (m_db) sqlite3_interrupt(m_db);
+}
+
+namespace {
+
+SqlError cancelled() {
+    return SqlError(3617, "The query was canceled.");
+}
+
+}  // namespace
+
 SessionImpl::Flow SessionImpl::run(const Stmt& s) {
+    if (m_cancelled) throw cancelled();
     switch (s.kind) {
         case StmtKind::Block:
             for (const StmtPtr& inner : static_cast<const BlockStmt&>(s).body) {
@@ -629,6 +664,7 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
     int number;
     std::string text;
     if (decodeError(msg, number, text)) return SqlError(number, text);
+    if ((e.code() & 0xFF) == SQLITE_INTERRUPT || m_cancelled) return cancelled();
     // SQLite's own bounds on a statement: its parser's stack and the
     // depth of an expression.
     if (msg == "parser stack overflow" || msg.rfind("Expression tree is too large", 0) == 0)
@@ -980,21 +1016,132 @@ void SessionImpl::runSelect(const SelectStmt& s) {
         if (name.rfind("_t7_anon", 0) == 0) name.clear();
         rs.columns.push_back(name);
     }
+    // The kinds of the values each column held: 0 while all were NULL,
+    // SQLITE_FLOAT where integers and reals mix, SQLITE_TEXT for any other mix.
+    std::vector<int> kinds(rs.columns.size(), 0);
     while (q.step()) {
         std::vector<std::optional<std::string>> row;
         row.reserve(static_cast<size_t>(q.columns()));
         for (int i = 0; i < q.columns(); ++i) {
-            if (q.isNull(i))
+            int kind = sqlite3_column_type(q.handle(), i);
+            if (kind == SQLITE_NULL) {
                 row.emplace_back(std::nullopt);
-            else if (scales.empty() || scales[static_cast<size_t>(i)] <= 0)
+                continue;
+            }
+            int& seen = kinds[static_cast<size_t>(i)];
+            if (seen == 0 || seen == kind)
+                seen = kind;
+            else if ((seen == SQLITE_INTEGER || seen == SQLITE_FLOAT) &&
+                     (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT))
+                seen = SQLITE_FLOAT;
+            else
+                seen = SQLITE_TEXT;
+            if (scales.empty() || scales[static_cast<size_t>(i)] <= 0)
                 row.emplace_back(q.value(i).toText());
             else
                 row.emplace_back(decimalText(q.value(i), scales[static_cast<size_t>(i)]));
         }
         rs.rows.push_back(std::move(row));
     }
+    rs.types = resultTypes(q, sel, rs, kinds);
     m_rowcount = static_cast<long long>(rs.rows.size());
-    if (m_result) m_result->resultSets.push_back(std::move(rs));
+    if (m_result) {
+        countRows(m_rowcount, static_cast<int>(m_result->resultSets.size()));
+        m_result->resultSets.push_back(std::move(rs));
+    }
+}
+
+void SessionImpl::countRows(long long rows, int resultSet) {
+    if (m_result) m_result->counts.push_back({rows, resultSet});
+}
+
+namespace {
+
+ColumnType columnType(const TypeSpec& spec, bool nullable) {
+    TypeSpec t = normalizeType(spec, false);
+    ColumnType c;
+    c.name = t.name == "sysname" ? "nvarchar" : t.name;
+    c.length = t.length;
+    c.precision = t.precision;
+    c.scale = t.scale;
+    c.nullable = nullable;
+    if (c.name == "date") c.name = "datetime";  // kept as a datetime at midnight
+    return c;
+}
+
+// A column computed by an expression: its type where the expression says
+// it, else what its values are.
+ColumnType inferredType(const Expr* e, const std::vector<std::vector<std::optional<std::string>>>& rows,
+                        size_t column, const std::vector<int>& kinds) {
+    if (e && e->kind == ExprKind::Cast && isKnownType(e->type.name)) return columnType(e->type, true);
+    if (e && e->kind == ExprKind::Function) {
+        std::string f = toLowerAscii(e->text);
+        if (f == "getdate" || f == "current_timestamp" || f == "getutcdate")
+            return columnType({"datetime"}, true);
+        if (f == "newid") return columnType({"uniqueidentifier"}, true);
+    }
+    ColumnType c;
+    int kind = kinds[column];
+    if (kind == SQLITE_INTEGER) {
+        c.name = "int";
+        for (const auto& row : rows) {
+            if (!row[column]) continue;
+            long long v = std::strtoll(row[column]->c_str(), nullptr, 10);
+            if (v < INT32_MIN || v > INT32_MAX) c.name = "bigint";
+        }
+    } else if (kind == SQLITE_FLOAT) {
+        c.name = "float";
+    } else if (kind == SQLITE_BLOB) {
+        c.name = "varbinary";
+        c.length = 1;
+        for (const auto& row : rows)
+            if (row[column])
+                c.length = std::max<int>(c.length, static_cast<int>(row[column]->size() / 2 - 1));
+        if (c.length > 8000) c.length = -1;
+    } else {
+        c.name = kind == 0 ? "int" : "nvarchar";
+        c.length = kind == 0 ? 0 : 1;
+        if (kind != 0) {
+            for (const auto& row : rows) {
+                if (!row[column]) continue;
+                int chars = 0;
+                for (unsigned char ch : *row[column]) chars += (ch & 0xC0) != 0x80;
+                c.length = std::max(c.length, chars);
+            }
+            if (c.length > 4000) c.length = -1;
+        }
+    }
+    return c;
+}
+
+}  // namespace
+
+std::vector<ColumnType> SessionImpl::resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
+                                                 const std::vector<int>& kinds) {
+    bool itemsMatch = sel.items.size() == rs.columns.size();
+    for (const SelectItem& it : sel.items)
+        itemsMatch = itemsMatch && it.expr && it.expr->kind != ExprKind::Star;
+    std::vector<ColumnType> types;
+    for (size_t i = 0; i < rs.columns.size(); ++i) {
+        int col = static_cast<int>(i);
+        const char* table = sqlite3_column_table_name(q.handle(), col);
+        const char* origin = sqlite3_column_origin_name(q.handle(), col);
+        const ColumnInfo* info = nullptr;
+        TablePtr t;
+        if (table && origin && std::string_view(table).rfind("_t7", 0) != 0) {
+            t = findTable(table);
+            if (t) {
+                int c = t->findColumn(origin);
+                if (c >= 0) info = &t->columns[static_cast<size_t>(c)];
+            }
+        }
+        if (info && isKnownType(info->type.name)) {
+            types.push_back(columnType(info->type, !info->notNull));
+        } else {
+            types.push_back(inferredType(itemsMatch ? sel.items[i].expr.get() : nullptr, rs.rows, i, kinds));
+        }
+    }
+    return types;
 }
 
 int SessionImpl::addWriteRule(const ColumnInfo& c, const TableInfo& t, bool update) {
@@ -1170,6 +1317,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
     if (explicitIdentity) {
         const ColumnInfo& c = t->columns[static_cast<size_t>(ident)];
         Query mx(m_db, std::string("SELECT ") + (c.step > 0 ? "max(" : "min(") + quoteIdent(c.name) +
@@ -1311,6 +1459,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
 }
 
 void SessionImpl::runDelete(const DeleteStmt& s) {
@@ -1343,6 +1492,7 @@ void SessionImpl::runDelete(const DeleteStmt& s) {
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
 }
 
 void SessionImpl::runTruncate(const TruncateStmt& s) {

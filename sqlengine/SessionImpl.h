@@ -5,8 +5,10 @@
 // tables of that file.
 #include <sqlite3.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -182,6 +184,7 @@ public:
     void beginScript() override { m_inScript = true; }
     void endScript() override;
     std::string currentDatabase() const override { return m_dbName; }
+    void cancel() override;
 
     // Used by the SQL functions.
     std::vector<WriteRule> m_writeRules;
@@ -210,6 +213,11 @@ private:
     // The current database's file and catalog row, to notice a drop by
     // another connection.
     std::string m_dbPath;
+    // cancel() comes from another thread: it interrupts m_db while a batch
+    // runs; m_dbLock guards m_db being replaced meanwhile.
+    std::mutex m_dbLock;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_cancelled{false};
     std::string m_mst = "main";  // schema of the master catalog on this connection
     bool m_inTransaction = false;
     // The running batch may write: its transaction takes the write lock
@@ -302,6 +310,10 @@ private:
     bool condition(const Expr& e);
     void assign(const std::string& var, const Value& v);
     void runSelect(const SelectStmt& s);
+    // The T-SQL types of a query's result columns.
+    std::vector<ColumnType> resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
+                                        const std::vector<int>& kinds);
+    void countRows(long long rows, int resultSet = -1);
     // The scale each result column shows a decimal with (see decimalText);
     // empty when there is no decimal.
     std::vector<int> decimalScales(Translator& t, const Select& sel, const Query& q);

@@ -72,5 +72,8 @@ std::string currentDateTime();
 bool parseDateTime(const std::string& text, int& y, int& mo, int& d, int& h, int& mi, int& s, int& ms);
 std::string formatDateTime(int y, int mo, int d, int h, int mi, int s, int ms);
 std::string newGuid();
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
+long long daysFromCivil(long long y, unsigned m, unsigned d);
+void civilFromDays(long long z, int& y, int& m, int& d);
 
 }  // namespace sqlengine
