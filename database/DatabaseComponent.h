@@ -1,7 +1,8 @@
 #pragma once
 // The database management component: everything the database page does on a
 // database server goes through these objects. Implementations: the embedded
-// server of a machine folder (platform/machine/), later ODBC to SQL Server.
+// server of a machine folder (platform/machine/) and SQL Server over ODBC
+// (platform/odbc/).
 //
 // Failures. Every operation raises t7::AppError on failure. A server error
 // is raised with number databaseComponentError(server error number), that is
@@ -143,10 +144,12 @@ public:
     virtual std::shared_ptr<Login> NewLogin() = 0;
 };
 
-// The platform's component. Its server answers to this machine's names:
-// `localNames()` (read at each connection attempt; the process's IPArray)
-// and `machineName`, which is also the server it lists, besides the usual
-// local names. Without Windows, the server is that of the machine folder.
+// The platform's component, chosen by T7SETUP_DATABASE: "engine" (the
+// machine folder's embedded server, the default without Windows) or "odbc"
+// (SQL Server over ODBC, T7SETUP_ODBC adding connection attributes). Its
+// server takes this machine's names: `localNames()` (read at each connection
+// attempt; the process's IPArray) and `machineName`, besides the usual local
+// names. Raises AppError (InvalidProcedureCall) for another choice.
 std::shared_ptr<Application> makeApplication(std::function<std::vector<std::wstring>()> localNames,
                                              std::wstring machineName);
 

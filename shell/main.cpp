@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "base/AppError.h"
 #include "base/Text.h"
+#include "database/DatabaseComponent.h"
 #include "database/DatabasePage.h"
 #include "forms/GuiBackend.h"
 #include "forms/ScriptRecorder.h"
 #include "platform/machine/ApplicationHostStore.h"
-#include "platform/machine/MachineDatabaseComponent.h"
 #include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineFolder.h"
 #include "platform/machine/MachineRegistryHive.h"
@@ -73,17 +74,21 @@ int main(int argc, char** argv) {
                                       [&values] { return values.IPArray; });
     t7::attachWebServerStore(services.web, webStore);
 
-    // The database page works on the machine's embedded database server,
-    // which answers to the names start-up puts into IPArray.
-    t7::MachineApplication databaseServer(
-        t7::MachineDatabaseOptions{.serverFolder = machine.sqlServerFolder(),
-                                   .machineName = t7::mdlIPArray::GetLocalComputerName(*network),
-                                   .localNames = [&values] { return values.IPArray; },
-                                   .mapPath = t7::fileSystemPathMapper(fileSystem)});
+    // The database page works on the platform's database component (the
+    // machine's embedded server, or SQL Server over ODBC), which takes the
+    // names start-up puts into IPArray for this machine.
+    std::shared_ptr<t7::dmo::Application> databaseServer;
+    try {
+        databaseServer = t7::dmo::makeApplication([&values] { return values.IPArray; },
+                                                  t7::mdlIPArray::GetLocalComputerName(*network));
+    } catch (const t7::AppError& e) {
+        std::cerr << "T7Setup: " << e.what() << "\n";
+        return static_cast<int>(t7::RunResult::EndedEarly);
+    }
     t7::PosixCommandRunner commandRunner = t7::PosixCommandRunner::forRunningProgram();
     const t7::SystemClock clock;
     services.database = t7::DatabasePage::hooks(std::make_shared<t7::DatabasePage>(
-        t7::DatabasePageServices{.component = &databaseServer,
+        t7::DatabasePageServices{.component = databaseServer.get(),
                                  .registry = &registry,
                                  .fileSystem = &fileSystem,
                                  .commandRunner = &commandRunner,
