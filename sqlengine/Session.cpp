@@ -179,8 +179,11 @@ void SessionImpl::endScript() {
 void SessionImpl::close() {
     for (auto& [sql, stmt] : m_cache) sqlite3_finalize(stmt);
     m_cache.clear();
-    if (m_db) sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    if (m_db) {
+        std::lock_guard<std::mutex> lock(m_dbLock);
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
     m_inTransaction = false;
     dropPendingSchema();
     m_tables.clear();
@@ -212,7 +215,11 @@ void SessionImpl::open(const std::string& database) {
         throw SqlError(
             911, "Database '" + database + "' does not exist. Make sure that the name is entered correctly.");
     bool isMaster = equalsIgnoreCase(stored, "master");
-    m_db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
+    {
+        sqlite3* db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
+        std::lock_guard<std::mutex> lock(m_dbLock);
+        m_db = db;
+    }
     registerSessionFunctions(m_db, this);
     if (isMaster) {
         m_mst = "main";
@@ -460,6 +467,19 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     BatchResult result;
     m_result = &result;
     m_vars.clear();
+    struct Running {
+        SessionImpl& s;
+        explicit Running(SessionImpl& session) : s(session) {
+            std::lock_guard<std::mutex> lock(s.m_dbLock);
+            s.m_cancelled = false;
+            s.m_running = true;
+        }
+        ~Running() {
+            std::lock_guard<std::mutex> lock(s.m_dbLock);
+            s.m_running = false;
+            s.m_cancelled = false;
+        }
+    } running(*this);
     // One plain statement needs no savepoint of its own (see runLeaf).
     static const StmtKind compound[] = {StmtKind::Use,       StmtKind::If,          StmtKind::While,
                                         StmtKind::Block,     StmtKind::Transaction, StmtKind::Exec,
@@ -514,7 +534,23 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     return result;
 }
 
+void SessionImpl::cancel() {
+    std::lock_guard<std::mutex> lock(m_dbLock);
+    if (!m_running) return;
+    m_cancelled = true;
+    if (m_db) sqlite3_interrupt(m_db);
+}
+
+namespace {
+
+SqlError cancelled() {
+    return SqlError(3617, "The query was canceled.");
+}
+
+}  // namespace
+
 SessionImpl::Flow SessionImpl::run(const Stmt& s) {
+    if (m_cancelled) throw cancelled();
     switch (s.kind) {
         case StmtKind::Block:
             for (const StmtPtr& inner : static_cast<const BlockStmt&>(s).body) {
@@ -571,6 +607,7 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
     int number;
     std::string text;
     if (decodeError(msg, number, text)) return SqlError(number, text);
+    if ((e.code() & 0xFF) == SQLITE_INTERRUPT || m_cancelled) return cancelled();
     auto after = [&](const std::string& prefix) -> std::optional<std::string> {
         if (msg.rfind(prefix, 0) != 0) return std::nullopt;
         std::string rest = msg.substr(prefix.size());
@@ -899,19 +936,126 @@ void SessionImpl::runSelect(const SelectStmt& s) {
         if (name.rfind("_t7_anon", 0) == 0) name.clear();
         rs.columns.push_back(name);
     }
+    // The kinds of the values each column held: 0 while all were NULL,
+    // SQLITE_FLOAT where integers and reals mix, SQLITE_TEXT for any other mix.
+    std::vector<int> kinds(rs.columns.size(), 0);
     while (q.step()) {
         std::vector<std::optional<std::string>> row;
         row.reserve(static_cast<size_t>(q.columns()));
         for (int i = 0; i < q.columns(); ++i) {
-            if (q.isNull(i))
+            int kind = sqlite3_column_type(q.handle(), i);
+            if (kind == SQLITE_NULL) {
                 row.emplace_back(std::nullopt);
+                continue;
+            }
+            int& seen = kinds[static_cast<size_t>(i)];
+            if (seen == 0 || seen == kind)
+                seen = kind;
+            else if ((seen == SQLITE_INTEGER || seen == SQLITE_FLOAT) &&
+                     (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT))
+                seen = SQLITE_FLOAT;
             else
-                row.emplace_back(q.value(i).toText());
+                seen = SQLITE_TEXT;
+            row.emplace_back(q.value(i).toText());
         }
         rs.rows.push_back(std::move(row));
     }
+    rs.types = resultTypes(q, sel, rs, kinds);
     m_rowcount = static_cast<long long>(rs.rows.size());
-    if (m_result) m_result->resultSets.push_back(std::move(rs));
+    if (m_result) {
+        countRows(m_rowcount, static_cast<int>(m_result->resultSets.size()));
+        m_result->resultSets.push_back(std::move(rs));
+    }
+}
+
+void SessionImpl::countRows(long long rows, int resultSet) {
+    if (m_result) m_result->counts.push_back({rows, resultSet});
+}
+
+namespace {
+
+ColumnType columnType(const TypeSpec& spec, bool nullable) {
+    TypeSpec t = normalizeType(spec, false);
+    ColumnType c;
+    c.name = t.name == "sysname" ? "nvarchar" : t.name;
+    c.length = t.length;
+    c.precision = t.precision;
+    c.scale = t.scale;
+    c.nullable = nullable;
+    if (c.name == "date") c.name = "datetime";  // kept as a datetime at midnight
+    return c;
+}
+
+// A column computed by an expression: its type where the expression says
+// it, else what its values are.
+ColumnType inferredType(const Expr* e, const std::vector<std::vector<std::optional<std::string>>>& rows,
+                        size_t column, const std::vector<int>& kinds) {
+    if (e && e->kind == ExprKind::Cast && isKnownType(e->type.name)) return columnType(e->type, true);
+    if (e && e->kind == ExprKind::Function) {
+        std::string f = toLowerAscii(e->text);
+        if (f == "getdate" || f == "current_timestamp" || f == "getutcdate") return columnType({"datetime"}, true);
+        if (f == "newid") return columnType({"uniqueidentifier"}, true);
+    }
+    ColumnType c;
+    int kind = kinds[column];
+    if (kind == SQLITE_INTEGER) {
+        c.name = "int";
+        for (const auto& row : rows) {
+            if (!row[column]) continue;
+            long long v = std::strtoll(row[column]->c_str(), nullptr, 10);
+            if (v < INT32_MIN || v > INT32_MAX) c.name = "bigint";
+        }
+    } else if (kind == SQLITE_FLOAT) {
+        c.name = "float";
+    } else if (kind == SQLITE_BLOB) {
+        c.name = "varbinary";
+        c.length = 1;
+        for (const auto& row : rows)
+            if (row[column]) c.length = std::max<int>(c.length, static_cast<int>(row[column]->size() / 2 - 1));
+        if (c.length > 8000) c.length = -1;
+    } else {
+        c.name = kind == 0 ? "int" : "nvarchar";
+        c.length = kind == 0 ? 0 : 1;
+        if (kind != 0) {
+            for (const auto& row : rows) {
+                if (!row[column]) continue;
+                int chars = 0;
+                for (unsigned char ch : *row[column]) chars += (ch & 0xC0) != 0x80;
+                c.length = std::max(c.length, chars);
+            }
+            if (c.length > 4000) c.length = -1;
+        }
+    }
+    return c;
+}
+
+}  // namespace
+
+std::vector<ColumnType> SessionImpl::resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
+                                                 const std::vector<int>& kinds) {
+    bool itemsMatch = sel.items.size() == rs.columns.size();
+    for (const SelectItem& it : sel.items) itemsMatch = itemsMatch && it.expr && it.expr->kind != ExprKind::Star;
+    std::vector<ColumnType> types;
+    for (size_t i = 0; i < rs.columns.size(); ++i) {
+        int col = static_cast<int>(i);
+        const char* table = sqlite3_column_table_name(q.handle(), col);
+        const char* origin = sqlite3_column_origin_name(q.handle(), col);
+        const ColumnInfo* info = nullptr;
+        TablePtr t;
+        if (table && origin && std::string_view(table).rfind("_t7", 0) != 0) {
+            t = findTable(table);
+            if (t) {
+                int c = t->findColumn(origin);
+                if (c >= 0) info = &t->columns[static_cast<size_t>(c)];
+            }
+        }
+        if (info && isKnownType(info->type.name)) {
+            types.push_back(columnType(info->type, !info->notNull));
+        } else {
+            types.push_back(inferredType(itemsMatch ? sel.items[i].expr.get() : nullptr, rs.rows, i, kinds));
+        }
+    }
+    return types;
 }
 
 int SessionImpl::addWriteRule(const ColumnInfo& c, const TableInfo& t, bool update) {
@@ -1081,6 +1225,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
     if (explicitIdentity) {
         const ColumnInfo& c = t->columns[static_cast<size_t>(ident)];
         Query mx(m_db, std::string("SELECT ") + (c.step > 0 ? "max(" : "min(") + quoteIdent(c.name) +
@@ -1221,6 +1366,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
 }
 
 void SessionImpl::runDelete(const DeleteStmt& s) {
@@ -1252,6 +1398,7 @@ void SessionImpl::runDelete(const DeleteStmt& s) {
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
 }
 
 void SessionImpl::runTruncate(const TruncateStmt& s) {

@@ -5,8 +5,10 @@
 // tables of that file.
 #include <sqlite3.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -116,6 +118,7 @@ public:
     void beginScript() override { m_inScript = true; }
     void endScript() override;
     std::string currentDatabase() const override { return m_dbName; }
+    void cancel() override;
 
     // Used by the SQL functions.
     std::vector<WriteRule> m_writeRules;
@@ -135,6 +138,11 @@ private:
     std::string m_login;
     bool m_sysadmin = false;
     sqlite3* m_db = nullptr;
+    // cancel() comes from another thread: it interrupts m_db while a batch
+    // runs; m_dbLock guards m_db being replaced meanwhile.
+    std::mutex m_dbLock;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_cancelled{false};
     std::string m_mst = "main";  // schema of the master catalog on this connection
     bool m_inTransaction = false;
     // Within a script the transaction outlives the batch (see endScript).
@@ -205,6 +213,10 @@ private:
     bool condition(const Expr& e);
     void assign(const std::string& var, const Value& v);
     void runSelect(const SelectStmt& s);
+    // The T-SQL types of a query's result columns.
+    std::vector<ColumnType> resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
+                                        const std::vector<int>& kinds);
+    void countRows(long long rows, int resultSet = -1);
     void runInsert(const InsertStmt& s);
     void runUpdate(const UpdateStmt& s);
     void runDelete(const DeleteStmt& s);

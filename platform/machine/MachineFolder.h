@@ -24,6 +24,11 @@ public:
     }
     // The embedded database server: master catalog, default data folder.
     std::filesystem::path sqlServerFolder() const { return m_root / "sqlserver"; }
+    // The database server's TCP port for TDS clients ("1433"; "0": any
+    // free one), and the process id of its listener while it runs.
+    std::filesystem::path tdsPortFile() const { return sqlServerFolder() / "tcp-port"; }
+    std::filesystem::path listenerPidFile() const { return sqlServerFolder() / "listener.pid"; }
+    std::filesystem::path listenerLogFile() const { return sqlServerFolder() / "listener.log"; }
     // Where drive X: of a Windows path lies: <machine>/drive_x.
     std::filesystem::path driveFolder(char letter) const;
 
