@@ -95,6 +95,13 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     SQLHDBC dbc() const { return m_dbc.get(); }
+    // True when the driver knows the server is gone.
+    bool dead() const {
+        SQLUINTEGER state = SQL_CD_FALSE;
+        return succeeded(SQLGetConnectAttrW(m_dbc.get(), SQL_ATTR_CONNECTION_DEAD, &state, SQL_IS_UINTEGER,
+                                            nullptr)) &&
+               state == SQL_CD_TRUE;
+    }
     // SQL Server 2005 (9.0) and later; a server that does not say is taken
     // for a current one.
     bool hasSecurityCatalog() const { return !m_major || *m_major >= 9; }
@@ -131,6 +138,11 @@ Outcome runStatement(Connection& connection, const std::wstring& text,
             std::vector<Diagnostic> records = odbc::readDiagnostics(stmt);
             bool serverSaid =
                 !records.empty() && odbc::componentError(records).number() != dmo::notConnectedError();
+            // FreeTDS may first report a dropped connection as an unknown
+            // error; the connection's state tells.
+            if (!serverSaid && !odbc::isLinkFailure(records) && connection.dead()) {
+                records.insert(records.begin(), {L"08S01", 0, L"Communication link failure"});
+            }
             outcome.take(records);
             // A driver that cannot go on (no server message to move past)
             // would give the same error again.

@@ -1,7 +1,10 @@
 #include "support/TdsListener.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,9 +28,9 @@ std::filesystem::path machineTool() {
 
 }  // namespace
 
-TdsListener::TdsListener(const std::filesystem::path& machine) {
+TdsListener::TdsListener(const std::filesystem::path& machine, uint16_t port) {
     const std::string tool = machineTool().string();
-    std::vector<std::string> args{tool, "serve", machine.string(), "--port", "0"};
+    std::vector<std::string> args{tool, "serve", machine.string(), "--port", std::to_string(port)};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -65,8 +68,21 @@ TdsListener::~TdsListener() {
     ::waitpid(m_pid, nullptr, 0);
 }
 
-std::wstring TdsListener::odbcAttributes() const {
-    return L"Driver={FreeTDS};Port=" + std::to_wstring(m_port) + L";TDS_Version=7.4";
+std::wstring TdsListener::odbcAttributesFor(uint16_t port) {
+    return L"Driver={FreeTDS};Port=" + std::to_wstring(port) + L";TDS_Version=7.4";
+}
+
+uint16_t TdsListener::freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0;
+    ::close(fd);
+    if (!bound) throw std::runtime_error("cannot find a free loopback port");
+    return ntohs(a.sin_port);
 }
 
 }  // namespace t7::test

@@ -12,9 +12,10 @@ namespace t7::test {
 
 class TdsListener {
 public:
-    // Starts the listener on the machine folder `machine` and waits until it
-    // says where it listens. Raises std::runtime_error when it cannot start.
-    explicit TdsListener(const std::filesystem::path& machine);
+    // Starts the listener on the machine folder `machine` (on `port`, 0: a
+    // free one) and waits until it says where it listens. Raises
+    // std::runtime_error when it cannot start.
+    explicit TdsListener(const std::filesystem::path& machine, uint16_t port = 0);
     // Stops the listener (SIGTERM) and waits for it.
     ~TdsListener();
     TdsListener(const TdsListener&) = delete;
@@ -22,7 +23,10 @@ public:
 
     uint16_t port() const { return m_port; }
     // The connection attributes that lead FreeTDS to it.
-    std::wstring odbcAttributes() const;
+    std::wstring odbcAttributes() const { return odbcAttributesFor(m_port); }
+    static std::wstring odbcAttributesFor(uint16_t port);
+    // A loopback TCP port that nothing listens on at the time of the call.
+    static uint16_t freePort();
 
 private:
     pid_t m_pid = -1;
