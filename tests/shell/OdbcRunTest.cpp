@@ -31,10 +31,11 @@ protected:
         const test::ToolResult made = test::runMachineTool(
             {"init", (root / "machine").string(), "--sql-pwd", "Sa2026pwd", "--sa-password", "Sa2026pwd"});
         EXPECT_EQ(made.status, 0) << made.output;
-        test::writeFileBytes(root / "Exam" / "WebRoot" / "web.config",
-                             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<configuration>\n  <connectionStrings>\n"
-                             "    <add name=\"Ostrel\" connectionString=\"server=(local);uid=sa;pwd=;database=T7\" />\n"
-                             "  </connectionStrings>\n</configuration>\n");
+        test::writeFileBytes(
+            root / "Exam" / "WebRoot" / "web.config",
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<configuration>\n  <connectionStrings>\n"
+            "    <add name=\"Ostrel\" connectionString=\"server=(local);uid=sa;pwd=;database=T7\" />\n"
+            "  </connectionStrings>\n</configuration>\n");
         return root;
     }
 
@@ -42,7 +43,8 @@ protected:
     // `environment` (shell assignments) added.
     int run(const std::filesystem::path& root, const std::string& environment) {
         const std::string command =
-            "cd '" + root.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM T7SETUP_MACHINE='" +
+            "cd '" + root.string() +
+            "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM T7SETUP_MACHINE='" +
             (root / "machine").string() + "' " + environment + " '" + (bin / "shell/t7setup").string() +
             "' t7 '" + (root / "Exam").string() + "' /s /f1'" + T7_SOURCE_DIR +
             "/scripts/demo-answers.txt' /f2setup.log </dev/null >/dev/null 2>&1";
@@ -79,7 +81,9 @@ TEST_F(OdbcRunTest, ASilentRunOverOdbcEndsWithZeroAndLeavesTheInProcessCatalog) 
     const std::filesystem::path overOdbc = prepare("odbc");
     {
         test::TdsListener listener(overOdbc / "machine");
-        ASSERT_EQ(run(overOdbc, "T7SETUP_DATABASE=odbc T7SETUP_ODBC='" + toUtf8(listener.odbcAttributes()) + "'"), 0)
+        ASSERT_EQ(
+            run(overOdbc, "T7SETUP_DATABASE=odbc T7SETUP_ODBC='" + toUtf8(listener.odbcAttributes()) + "'"),
+            0)
             << test::readFileBytes(overOdbc / "setup.log");
     }
     const std::string expected = catalog(inProcess);
