@@ -290,9 +290,12 @@ Query SessionImpl::prepare(const std::string& sql) {
     return Query(st, false);
 }
 
-void SessionImpl::begin() {
+void SessionImpl::begin(bool write) {
     if (m_inTransaction) return;
-    Query(cached("BEGIN")).run();
+    // A batch that writes takes the write lock first: a transaction that
+    // read first could not take it once another connection has committed
+    // (SQLite's snapshot rule) and would fail at once instead of waiting.
+    Query(cached(write ? "BEGIN IMMEDIATE" : "BEGIN")).run();
     m_inTransaction = true;
 }
 
@@ -489,8 +492,14 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     m_singleStatement =
         !m_inScript && stmts.size() == 1 &&
         std::find(std::begin(compound), std::end(compound), stmts[0]->kind) == std::end(compound);
+    // Only these leave the database as it is.
+    static const StmtKind reading[] = {StmtKind::Select, StmtKind::Declare, StmtKind::SetVariable,
+                                       StmtKind::SetOption, StmtKind::Print};
+    bool writes = std::any_of(stmts.begin(), stmts.end(), [](const StmtPtr& s) {
+        return std::find(std::begin(reading), std::end(reading), s->kind) == std::end(reading);
+    });
     try {
-        begin();
+        begin(writes);
         refreshCatalog();
         for (const StmtPtr& s : stmts) {
             if (run(*s) == Flow::Return) break;

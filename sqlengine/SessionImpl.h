@@ -191,7 +191,7 @@ private:
     // connection and transactions
     void open(const std::string& database);
     void close();
-    void begin();
+    void begin(bool write = false);
     void commit();
     // Commits the batch's work, unless a script goes on.
     void endBatch();

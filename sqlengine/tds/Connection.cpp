@@ -1,6 +1,7 @@
 #include "sqlengine/tds/Connection.h"
 
 #include "sqlengine/tds/Login.h"
+#include "sqlengine/tds/TypeInfo.h"
 
 namespace sqlengine::tds {
 
@@ -53,7 +54,13 @@ Connection::Reply Connection::handle(const MessageAssembler::Message& m) {
             m_attentionAnswered = false;
             TokenWriter w(m_version);
             if (m.type == kSqlBatch) {
-                runBatch(w, batchText(m.payload, m_version), kDone);
+                std::string sql = batchText(m.payload, m_version);
+                if (std::optional<ResultSet> types = dataTypeInfo(sql)) {
+                    w.resultSet(*types);
+                    w.done(kDone, kDoneCount, kCmdSelect, static_cast<long long>(types->rows.size()));
+                } else {
+                    runBatch(w, sql, kDone);
+                }
             } else if (m.type == kRpc) {
                 std::vector<RpcCall> calls;
                 try {

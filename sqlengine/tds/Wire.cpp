@@ -201,8 +201,11 @@ void MessageAssembler::parsePackets() {
         if (len > m_maxPacket)
             throw ProtocolError("packet of " + std::to_string(len) + " bytes exceeds the packet size " +
                                 std::to_string(m_maxPacket));
-        if (m_buffer.size() - pos < len) break;
         uint8_t type = h[0];
+        static const uint8_t known[] = {kSqlBatch, kRpc, kAttention, kTransactionManager, kLogin7, kPrelogin};
+        if (std::find(std::begin(known), std::end(known), type) == std::end(known))
+            throw ProtocolError("packet of unknown type " + std::to_string(type));
+        if (m_buffer.size() - pos < len) break;
         if (m_partial && m_partial->type != type && type != kAttention)
             throw ProtocolError("packet of type " + std::to_string(type) + " inside a message of type " +
                                 std::to_string(m_partial->type));

@@ -60,11 +60,24 @@ int serve(const MachineFolder& machine, const ServeOptions& options,
     return 0;
 }
 
+namespace {
+
+// A process that has exited but is not yet reaped counts as gone.
+bool alive(int pid) {
+    if (::kill(pid, 0) != 0) return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    size_t paren = line.rfind(')');
+    return paren == std::string::npos || paren + 2 >= line.size() || line[paren + 2] != 'Z';
+}
+
+}  // namespace
+
 std::optional<int> runningListener(const MachineFolder& machine) {
     std::ifstream in(machine.listenerPidFile());
     int pid = 0;
-    if (!(in >> pid) || pid <= 0) return std::nullopt;
-    if (::kill(pid, 0) != 0) return std::nullopt;
+    if (!(in >> pid) || pid <= 0 || !alive(pid)) return std::nullopt;
     return pid;
 }
 
@@ -129,7 +142,7 @@ bool stopBackground(const MachineFolder& machine) {
     }
     ::kill(*pid, SIGTERM);
     // It is not our child when another net started it: wait for it to go.
-    for (int i = 0; i < 400 && ::kill(*pid, 0) == 0; ++i) {
+    for (int i = 0; i < 400 && alive(*pid); ++i) {
         ::waitpid(*pid, nullptr, WNOHANG);
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
