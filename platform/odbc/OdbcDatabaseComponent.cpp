@@ -7,6 +7,7 @@
 
 #include "base/AppError.h"
 #include "base/Text.h"
+#include "database/SqlText.h"
 #include "platform/odbc/ConnectionString.h"
 #include "platform/odbc/OdbcErrors.h"
 #include "platform/odbc/OdbcHandle.h"
@@ -23,27 +24,11 @@ using odbc::succeeded;
 constexpr int32_t kDefaultLoginTimeoutSeconds = 15;
 using Secrets = std::vector<std::wstring>;
 
-[[noreturn]] void raiseUnreachable() {
-    throw AppError(databaseComponentError(dmo::servererror::DoesNotExist),
-                   L"SQL Server does not exist or access denied.");
-}
-
-std::wstring bracketed(const std::wstring& name) {
-    std::wstring out = L"[";
-    for (wchar_t c : name) {
-        out += c;
-        if (c == L']') out += L']';
-    }
-    return out + L"]";
-}
+using dmo::raiseUnreachable;
+using sqltext::bracketed;
 
 std::wstring literal(const std::wstring& text) {
-    std::wstring out = L"N'";
-    for (wchar_t c : text) {
-        out += c;
-        if (c == L'\'') out += L'\'';
-    }
-    return out + L"'";
+    return sqltext::unicodeLiteral(text);
 }
 
 OdbcHandle newEnvironment() {
@@ -350,32 +335,7 @@ private:
     std::wstring m_name;
 };
 
-class OdbcDatabases : public dmo::Databases {
-public:
-    explicit OdbcDatabases(std::shared_ptr<ServerState> state) : m_state(std::move(state)) {}
-
-    int32_t Count() override { return static_cast<int32_t>(m_state->names().size()); }
-
-    std::shared_ptr<dmo::Database> Item(int32_t position) override {
-        const std::vector<std::wstring>& names = m_state->names();
-        if (position < 1 || position > static_cast<int32_t>(names.size())) {
-            throw AppError(errnum::SubscriptOutOfRange, L"Subscript out of range");
-        }
-        return std::make_shared<OdbcDatabase>(m_state, names[static_cast<size_t>(position - 1)]);
-    }
-
-    std::shared_ptr<dmo::Database> Item(const std::wstring& name) override {
-        for (const std::wstring& n : m_state->names()) {
-            if (equalsIgnoreCase(n, name)) return std::make_shared<OdbcDatabase>(m_state, n);
-        }
-        throw AppError(
-            databaseComponentError(dmo::servererror::DatabaseNotFound),
-            L"Database '" + name + L"' does not exist. Make sure that the name is entered correctly.");
-    }
-
-private:
-    std::shared_ptr<ServerState> m_state;
-};
+using OdbcDatabases = dmo::DatabasesOf<ServerState, OdbcDatabase>;
 
 class OdbcLogin : public dmo::Login {
 public:
@@ -432,9 +392,7 @@ public:
 
     std::shared_ptr<dmo::Login> Item(const std::wstring& name) override {
         if (!m_state->loginExists(name)) {
-            throw AppError(databaseComponentError(dmo::servererror::LoginNotFound),
-                           L"Cannot find the login '" + name +
-                               L"', because it does not exist or you do not have permission.");
+            dmo::raiseLoginNotFound(name);
         }
         return std::make_shared<OdbcLogin>(m_state, name);
     }
