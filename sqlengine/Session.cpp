@@ -1002,7 +1002,8 @@ ColumnType inferredType(const Expr* e, const std::vector<std::vector<std::option
     if (e && e->kind == ExprKind::Cast && isKnownType(e->type.name)) return columnType(e->type, true);
     if (e && e->kind == ExprKind::Function) {
         std::string f = toLowerAscii(e->text);
-        if (f == "getdate" || f == "current_timestamp" || f == "getutcdate") return columnType({"datetime"}, true);
+        if (f == "getdate" || f == "current_timestamp" || f == "getutcdate")
+            return columnType({"datetime"}, true);
         if (f == "newid") return columnType({"uniqueidentifier"}, true);
     }
     ColumnType c;
@@ -1020,7 +1021,8 @@ ColumnType inferredType(const Expr* e, const std::vector<std::vector<std::option
         c.name = "varbinary";
         c.length = 1;
         for (const auto& row : rows)
-            if (row[column]) c.length = std::max<int>(c.length, static_cast<int>(row[column]->size() / 2 - 1));
+            if (row[column])
+                c.length = std::max<int>(c.length, static_cast<int>(row[column]->size() / 2 - 1));
         if (c.length > 8000) c.length = -1;
     } else {
         c.name = kind == 0 ? "int" : "nvarchar";
@@ -1043,7 +1045,8 @@ ColumnType inferredType(const Expr* e, const std::vector<std::vector<std::option
 std::vector<ColumnType> SessionImpl::resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
                                                  const std::vector<int>& kinds) {
     bool itemsMatch = sel.items.size() == rs.columns.size();
-    for (const SelectItem& it : sel.items) itemsMatch = itemsMatch && it.expr && it.expr->kind != ExprKind::Star;
+    for (const SelectItem& it : sel.items)
+        itemsMatch = itemsMatch && it.expr && it.expr->kind != ExprKind::Star;
     std::vector<ColumnType> types;
     for (size_t i = 0; i < rs.columns.size(); ++i) {
         int col = static_cast<int>(i);

@@ -1,10 +1,10 @@
 // SQL Server Browser (SSRP) replies. The protocol part is plain bytes; the
 // listener owns the UDP socket.
+#include "sqlengine/tds/Browser.h"
+
 #include <cctype>
 #include <string>
 #include <string_view>
-
-#include "sqlengine/tds/Browser.h"
 
 namespace sqlengine::tds {
 
@@ -33,8 +33,8 @@ std::string browserReply(std::string_view request, const std::string& host, cons
     } else if (type != kBroadcastEx && type != kUnicastEx) {
         return {};
     }
-    std::string data = "ServerName;" + host + ";InstanceName;" + instance + ";IsClustered;No;Version;9.00.1399.06;tcp;" +
-                       std::to_string(tcpPort) + ";;";
+    std::string data = "ServerName;" + host + ";InstanceName;" + instance +
+                       ";IsClustered;No;Version;9.00.1399.06;tcp;" + std::to_string(tcpPort) + ";;";
     std::string reply(1, static_cast<char>(kServerResponse));
     reply.push_back(static_cast<char>(data.size() & 0xFF));
     reply.push_back(static_cast<char>(data.size() >> 8));

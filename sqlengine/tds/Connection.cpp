@@ -15,7 +15,8 @@ constexpr uint16_t kCmdDml = 0xC3;
 
 }  // namespace
 
-Connection::Connection(Server& server, std::mutex& connectLock, std::string serverName, ConnectionLimits limits)
+Connection::Connection(Server& server, std::mutex& connectLock, std::string serverName,
+                       ConnectionLimits limits)
     : m_server(server),
       m_connectLock(connectLock),
       m_serverName(std::move(serverName)),
@@ -88,7 +89,8 @@ std::string Connection::finish(TokenWriter& w) {
     if (b.size() >= doneSize) {
         size_t at = b.size() - doneSize;
         auto t = static_cast<uint8_t>(b[at]);
-        if (t == kDone || t == kDoneProc || t == kDoneInProc) b[at + 1] = static_cast<char>(b[at + 1] & ~kDoneMore);
+        if (t == kDone || t == kDoneProc || t == kDoneInProc)
+            b[at + 1] = static_cast<char>(b[at + 1] & ~kDoneMore);
     }
     if (m_attention.exchange(false)) {
         w.done(kDone, kDoneAttention, 0, 0);
@@ -120,8 +122,9 @@ Connection::Reply Connection::login(const std::string& payload) {
     TokenWriter w(std::max(m_version, kTds71));
     if (l.tdsVersion < kTds71) {
         m_version = kTds71;
-        return loginFailed(w, 18456, "Login failed for user '" + l.userName + "'. The client's TDS version is " +
-                                         "older than 7.1, which this server does not speak.",
+        return loginFailed(w, 18456,
+                           "Login failed for user '" + l.userName + "'. The client's TDS version is " +
+                               "older than 7.1, which this server does not speak.",
                            8, "TDS version too old");
     }
     if (l.integratedSecurity)
@@ -205,7 +208,9 @@ void Connection::runBatch(TokenWriter& w, const std::string& sql, Token doneToke
 
 void Connection::runRpc(TokenWriter& w, const RpcCall& call, bool last) {
     uint16_t more = last ? 0 : kDoneMore;
-    auto param = [&](size_t i) -> const RpcParam* { return i < call.params.size() ? &call.params[i] : nullptr; };
+    auto param = [&](size_t i) -> const RpcParam* {
+        return i < call.params.size() ? &call.params[i] : nullptr;
+    };
     auto text = [&](size_t i) -> std::string {
         const RpcParam* p = param(i);
         return p && p->text ? *p->text : std::string();
@@ -219,7 +224,8 @@ void Connection::runRpc(TokenWriter& w, const RpcCall& call, bool last) {
     try {
         if (name == "sp_executesql") {
             if (!param(0) || !param(0)->text)
-                throw SqlError(214, "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'.");
+                throw SqlError(214,
+                               "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'.");
             std::string sql = declareParams(call.params, 2, declaredNames(text(1))) + text(0);
             runBatch(w, sql, kDoneInProc);
             w.returnStatus(0);
@@ -235,13 +241,14 @@ void Connection::runRpc(TokenWriter& w, const RpcCall& call, bool last) {
             w.returnStatus(0);
             w.returnValueInt(0, param(0)->name, handle);
         } else if (name == "sp_execute") {
-            auto it = param(0) && param(0)->integer ? m_prepared.find(static_cast<int32_t>(*param(0)->integer))
-                                                     : m_prepared.end();
+            auto it = param(0) && param(0)->integer
+                          ? m_prepared.find(static_cast<int32_t>(*param(0)->integer))
+                          : m_prepared.end();
             if (it == m_prepared.end())
                 throw SqlError(8179, "Could not find prepared statement with handle " +
                                          (param(0) && param(0)->literal ? *param(0)->literal : "NULL") + ".");
-            std::string sql = declareParams(call.params, 1, declaredNames(it->second.declarations)) +
-                              it->second.statement;
+            std::string sql =
+                declareParams(call.params, 1, declaredNames(it->second.declarations)) + it->second.statement;
             runBatch(w, sql, kDoneInProc);
             w.returnStatus(0);
         } else if (name == "sp_unprepare") {

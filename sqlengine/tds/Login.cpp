@@ -6,7 +6,14 @@ namespace sqlengine::tds {
 
 namespace {
 
-enum PreloginOption : uint8_t { kVersion = 0, kEncryption = 1, kInstance = 2, kThreadId = 3, kMars = 4, kTerminator = 0xFF };
+enum PreloginOption : uint8_t {
+    kVersion = 0,
+    kEncryption = 1,
+    kInstance = 2,
+    kThreadId = 3,
+    kMars = 4,
+    kTerminator = 0xFF
+};
 
 }  // namespace
 

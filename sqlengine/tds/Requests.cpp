@@ -68,45 +68,71 @@ TypeInfo readTypeInfo(Reader& r) {
     TypeInfo t;
     t.type = r.u8();
     switch (t.type) {
-        case 0x1F: case 0x30: case 0x32: case 0x34: case 0x38: case 0x7F: case 0x3A: case 0x3B: case 0x3C:
-        case 0x3D: case 0x3E: case 0x7A: {
-            static const uint8_t sizes[][2] = {{0x1F, 0}, {0x30, 1}, {0x32, 1}, {0x34, 2}, {0x38, 4}, {0x7F, 8},
-                                               {0x3A, 4}, {0x3B, 4}, {0x3C, 8}, {0x3D, 8}, {0x3E, 8}, {0x7A, 4}};
+        case 0x1F:
+        case 0x30:
+        case 0x32:
+        case 0x34:
+        case 0x38:
+        case 0x7F:
+        case 0x3A:
+        case 0x3B:
+        case 0x3C:
+        case 0x3D:
+        case 0x3E:
+        case 0x7A: {
+            static const uint8_t sizes[][2] = {{0x1F, 0}, {0x30, 1}, {0x32, 1}, {0x34, 2},
+                                               {0x38, 4}, {0x7F, 8}, {0x3A, 4}, {0x3B, 4},
+                                               {0x3C, 8}, {0x3D, 8}, {0x3E, 8}, {0x7A, 4}};
             for (const auto& s : sizes)
                 if (s[0] == t.type) t.maxLen = s[1];
             break;
         }
-        case 0x24: case 0x26: case 0x68: case 0x6D: case 0x6E: case 0x6F:
+        case 0x24:
+        case 0x26:
+        case 0x68:
+        case 0x6D:
+        case 0x6E:
+        case 0x6F:
             t.maxLen = r.u8();
             break;
-        case 0x6A: case 0x6C:
+        case 0x6A:
+        case 0x6C:
             t.maxLen = r.u8();
             t.precision = r.u8();
             t.scale = r.u8();
             break;
         case 0x28:
             break;
-        case 0x29: case 0x2A: case 0x2B:
+        case 0x29:
+        case 0x2A:
+        case 0x2B:
             t.scale = r.u8();
             break;
-        case 0xA5: case 0xAD:
+        case 0xA5:
+        case 0xAD:
             t.maxLen = r.u16();
             break;
-        case 0xA7: case 0xAF: case 0xE7: case 0xEF:
+        case 0xA7:
+        case 0xAF:
+        case 0xE7:
+        case 0xEF:
             t.maxLen = r.u16();
             r.skip(5);  // collation
             break;
         case 0x22:
             t.maxLen = r.u32();
             break;
-        case 0x23: case 0x63:
+        case 0x23:
+        case 0x63:
             t.maxLen = r.u32();
             r.skip(5);
             break;
         default:
-            throw SqlError(8016, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream "
-                                 "is incorrect. Data type 0x" + hex(std::string(1, static_cast<char>(t.type))).substr(2) +
-                                 " is unknown.");
+            throw SqlError(
+                8016,
+                "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream "
+                "is incorrect. Data type 0x" +
+                    hex(std::string(1, static_cast<char>(t.type))).substr(2) + " is unknown.");
     }
     return t;
 }
@@ -116,10 +142,24 @@ std::optional<std::string> readBytes(Reader& r, const TypeInfo& t) {
     switch (t.type) {
         case 0x1F:
             return std::nullopt;
-        case 0x30: case 0x32: case 0x34: case 0x38: case 0x7F: case 0x3A: case 0x3B: case 0x3C: case 0x3D:
-        case 0x3E: case 0x7A:
+        case 0x30:
+        case 0x32:
+        case 0x34:
+        case 0x38:
+        case 0x7F:
+        case 0x3A:
+        case 0x3B:
+        case 0x3C:
+        case 0x3D:
+        case 0x3E:
+        case 0x7A:
             return std::string(r.take(t.maxLen));
-        case 0xA5: case 0xAD: case 0xA7: case 0xAF: case 0xE7: case 0xEF:
+        case 0xA5:
+        case 0xAD:
+        case 0xA7:
+        case 0xAF:
+        case 0xE7:
+        case 0xEF:
             if (t.maxLen == 0xFFFF) {
                 uint64_t total = r.u64();
                 if (total == ~0ULL) return std::nullopt;
@@ -135,7 +175,9 @@ std::optional<std::string> readBytes(Reader& r, const TypeInfo& t) {
                 if (n == 0xFFFF) return std::nullopt;
                 return std::string(r.take(n));
             }
-        case 0x22: case 0x23: case 0x63: {
+        case 0x22:
+        case 0x23:
+        case 0x63: {
             uint32_t n = r.u32();
             if (n == 0xFFFFFFFF) return std::nullopt;
             return std::string(r.take(n));
@@ -164,16 +206,23 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
         case 0x1F:
             p.type = "int";
             return;
-        case 0x30: case 0x34: case 0x38: case 0x7F: case 0x26: {
+        case 0x30:
+        case 0x34:
+        case 0x38:
+        case 0x7F:
+        case 0x26: {
             uint32_t size = bytes ? static_cast<uint32_t>(bytes->size()) : t.maxLen;
             setInt(size == 1 ? "tinyint" : size == 2 ? "smallint" : size == 8 ? "bigint" : "int");
             return;
         }
-        case 0x32: case 0x68:
+        case 0x32:
+        case 0x68:
             p.type = "bit";
             if (bytes) p.literal = (*bytes)[0] ? "1" : "0";
             return;
-        case 0x3B: case 0x3E: case 0x6D: {
+        case 0x3B:
+        case 0x3E:
+        case 0x6D: {
             uint32_t size = bytes ? static_cast<uint32_t>(bytes->size()) : t.maxLen;
             p.type = size == 4 ? "real" : "float";
             if (!bytes) return;
@@ -188,11 +237,13 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
                 std::snprintf(buf, sizeof buf, "%.17g", d);
             }
             p.literal = std::string(buf).find_first_of(".e") == std::string::npos ? std::string(buf) + ".0"
-                                                                                      : std::string(buf);
+                                                                                  : std::string(buf);
             if (p.literal->find('e') != std::string::npos) p.literal = "CAST('" + *p.literal + "' AS float)";
             return;
         }
-        case 0x3C: case 0x7A: case 0x6E: {
+        case 0x3C:
+        case 0x7A:
+        case 0x6E: {
             uint32_t size = bytes ? static_cast<uint32_t>(bytes->size()) : t.maxLen;
             p.type = size == 4 ? "smallmoney" : "money";
             if (!bytes) return;
@@ -200,15 +251,19 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
             if (size == 4) {
                 v = static_cast<int32_t>(littleEndian(*bytes));
             } else {
-                unsigned long long hi = littleEndian(bytes->substr(0, 4)), lo = littleEndian(bytes->substr(4, 4));
+                unsigned long long hi = littleEndian(bytes->substr(0, 4)),
+                                   lo = littleEndian(bytes->substr(4, 4));
                 v = static_cast<long long>((hi << 32) | lo);
             }
             bool negative = v < 0;
-            unsigned long long m = negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+            unsigned long long m =
+                negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
             p.literal = decimalText(negative, m, 4);
             return;
         }
-        case 0x3A: case 0x3D: case 0x6F: {
+        case 0x3A:
+        case 0x3D:
+        case 0x6F: {
             uint32_t size = bytes ? static_cast<uint32_t>(bytes->size()) : t.maxLen;
             p.type = size == 4 ? "smalldatetime" : "datetime";
             if (!bytes) return;
@@ -223,24 +278,33 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
             }
             return;
         }
-        case 0x28: case 0x29: case 0x2A: case 0x2B: {
+        case 0x28:
+        case 0x29:
+        case 0x2A:
+        case 0x2B: {
             p.type = "datetime";
             if (!bytes) return;
             const std::string& b = *bytes;
             int days = 0;
             long long ms = 0;
-            size_t timeLen = t.type == 0x28 ? 0 : t.type == 0x29 ? b.size() : b.size() - 3 - (t.type == 0x2B ? 2 : 0);
+            size_t timeLen = t.type == 0x28   ? 0
+                             : t.type == 0x29 ? b.size()
+                                              : b.size() - 3 - (t.type == 0x2B ? 2 : 0);
             if (timeLen > b.size()) throw ProtocolError("date and time value too short");
             int carry = 0;
-            if (timeLen) ms = std::stoll(timeOfDay(littleEndian(std::string_view(b).substr(0, timeLen)), t.scale, carry));
+            if (timeLen)
+                ms = std::stoll(
+                    timeOfDay(littleEndian(std::string_view(b).substr(0, timeLen)), t.scale, carry));
             if (t.type != 0x29) {
                 if (b.size() < timeLen + 3) throw ProtocolError("date value too short");
-                days = static_cast<int>(littleEndian(std::string_view(b).substr(timeLen, 3))) - kDays0001To1900;
+                days =
+                    static_cast<int>(littleEndian(std::string_view(b).substr(timeLen, 3))) - kDays0001To1900;
             }
             days += carry;
             if (t.type == 0x2B) {
                 // Kept in UTC with the offset beside it: local time is UTC plus the offset.
-                int16_t offset = static_cast<int16_t>(littleEndian(std::string_view(b).substr(timeLen + 3, 2)));
+                int16_t offset =
+                    static_cast<int16_t>(littleEndian(std::string_view(b).substr(timeLen + 3, 2)));
                 ms += offset * 60000LL;
                 while (ms < 0) ms += 86400000, --days;
                 while (ms >= 86400000) ms -= 86400000, ++days;
@@ -248,9 +312,10 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
             p.literal = quoted(dateTimeText(days, ms));
             return;
         }
-        case 0x6A: case 0x6C: {
-            p.type = std::string(t.type == 0x6A ? "decimal" : "numeric") + "(" + std::to_string(t.precision) + "," +
-                     std::to_string(t.scale) + ")";
+        case 0x6A:
+        case 0x6C: {
+            p.type = std::string(t.type == 0x6A ? "decimal" : "numeric") + "(" + std::to_string(t.precision) +
+                     "," + std::to_string(t.scale) + ")";
             if (!bytes) return;
             if (bytes->empty()) throw ProtocolError("decimal value too short");
             unsigned __int128 m = 0;
@@ -262,7 +327,12 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
             p.type = "uniqueidentifier";
             if (bytes) p.literal = quoted(guidText(*bytes));
             return;
-        case 0xA7: case 0xAF: case 0x23: case 0xE7: case 0xEF: case 0x63: {
+        case 0xA7:
+        case 0xAF:
+        case 0x23:
+        case 0xE7:
+        case 0xEF:
+        case 0x63: {
             bool unicode = t.type == 0xE7 || t.type == 0xEF || t.type == 0x63;
             uint32_t chars = unicode ? t.maxLen / 2 : t.maxLen;
             p.type = t.maxLen == 0xFFFF || chars > 4000 || t.type == 0x23 || t.type == 0x63
@@ -273,9 +343,12 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
             p.literal = unicodeLiteral(*p.text);
             return;
         }
-        case 0xA5: case 0xAD: case 0x22:
-            p.type = t.maxLen == 0xFFFF || t.maxLen > 8000 ? "varbinary(max)"
-                                                            : "varbinary(" + std::to_string(std::max<uint32_t>(t.maxLen, 1)) + ")";
+        case 0xA5:
+        case 0xAD:
+        case 0x22:
+            p.type = t.maxLen == 0xFFFF || t.maxLen > 8000
+                         ? "varbinary(max)"
+                         : "varbinary(" + std::to_string(std::max<uint32_t>(t.maxLen, 1)) + ")";
             if (bytes) p.literal = bytes->empty() ? "0x" : hex(*bytes);
             return;
         default:
@@ -314,12 +387,23 @@ std::vector<RpcCall> parseRpc(std::string_view payload, uint32_t version) {
         if (nameLen == 0xFFFF) {
             uint16_t id = r.u16();
             switch (id) {
-                case kSpExecuteSql: call.procName = "sp_executesql"; break;
-                case kSpPrepare: call.procName = "sp_prepare"; break;
-                case kSpExecute: call.procName = "sp_execute"; break;
-                case kSpPrepExec: call.procName = "sp_prepexec"; break;
-                case kSpUnprepare: call.procName = "sp_unprepare"; break;
-                default: call.procName = "#" + std::to_string(id);
+                case kSpExecuteSql:
+                    call.procName = "sp_executesql";
+                    break;
+                case kSpPrepare:
+                    call.procName = "sp_prepare";
+                    break;
+                case kSpExecute:
+                    call.procName = "sp_execute";
+                    break;
+                case kSpPrepExec:
+                    call.procName = "sp_prepexec";
+                    break;
+                case kSpUnprepare:
+                    call.procName = "sp_unprepare";
+                    break;
+                default:
+                    call.procName = "#" + std::to_string(id);
             }
         } else {
             call.procName = utf16ToUtf8(r.take(static_cast<size_t>(nameLen) * 2));
@@ -352,8 +436,9 @@ std::vector<std::string> declaredNames(const std::string& text) {
         if (c == ',' && depth == 0) expectName = true;
         if (c == '@' && expectName) {
             size_t j = i + 1;
-            while (j < text.size() && (std::isalnum(static_cast<unsigned char>(text[j])) || text[j] == '_' ||
-                                       text[j] == '@' || text[j] == '#' || static_cast<unsigned char>(text[j]) >= 0x80))
+            while (j < text.size() &&
+                   (std::isalnum(static_cast<unsigned char>(text[j])) || text[j] == '_' || text[j] == '@' ||
+                    text[j] == '#' || static_cast<unsigned char>(text[j]) >= 0x80))
                 ++j;
             names.push_back(text.substr(i, j - i));
             expectName = false;
@@ -363,11 +448,14 @@ std::vector<std::string> declaredNames(const std::string& text) {
     return names;
 }
 
-std::string declareParams(const std::vector<RpcParam>& params, size_t skip, const std::vector<std::string>& names) {
+std::string declareParams(const std::vector<RpcParam>& params, size_t skip,
+                          const std::vector<std::string>& names) {
     std::string sql;
     for (size_t i = skip; i < params.size(); ++i) {
         const RpcParam& p = params[i];
-        std::string name = !p.name.empty() ? p.name : i - skip < names.size() ? names[i - skip] : std::string();
+        std::string name = !p.name.empty()           ? p.name
+                           : i - skip < names.size() ? names[i - skip]
+                                                     : std::string();
         if (name.empty()) throw SqlError(8144, "Procedure or function has too many arguments specified.");
         sql += sql.empty() ? "DECLARE " : ", ";
         sql += name + " " + p.type;

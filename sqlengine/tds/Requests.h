@@ -45,7 +45,8 @@ std::vector<std::string> declaredNames(const std::string& declarations);
 
 // "DECLARE @P1 int = 5, ...;" for the parameters after the first `skip`,
 // named by `names` where the client sent no name; empty when none.
-std::string declareParams(const std::vector<RpcParam>& params, size_t skip, const std::vector<std::string>& names);
+std::string declareParams(const std::vector<RpcParam>& params, size_t skip,
+                          const std::vector<std::string>& names);
 
 // A T-SQL string literal N'...'.
 std::string unicodeLiteral(const std::string& utf8);

@@ -48,7 +48,8 @@ std::string hexBytes(const std::string& text) {
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
         return 0;
     };
-    for (; i + 1 < text.size(); i += 2) out.push_back(static_cast<char>(nibble(text[i]) << 4 | nibble(text[i + 1])));
+    for (; i + 1 < text.size(); i += 2)
+        out.push_back(static_cast<char>(nibble(text[i]) << 4 | nibble(text[i + 1])));
     return out;
 }
 
@@ -75,8 +76,8 @@ std::string dateTimeText(int days, long long msOfDay) {
     civilFromDays(days + kDay1900, y, m, d);
     char buf[96];
     long long s = msOfDay / 1000;
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02lld:%02lld:%02lld.%03lld", y, m, d, s / 3600, s / 60 % 60,
-                  s % 60, msOfDay % 1000);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02lld:%02lld:%02lld.%03lld", y, m, d, s / 3600,
+                  s / 60 % 60, s % 60, msOfDay % 1000);
     return buf;
 }
 
@@ -177,7 +178,11 @@ WireType wireType(const ColumnType& c, uint32_t version) {
     const std::string& n = c.name;
     bool max = c.length < 0 || c.length > 8000;
     if (n == "int" || n == "bigint" || n == "smallint" || n == "tinyint") {
-        t = {0x26, F::Int, static_cast<uint32_t>(n == "int" ? 4 : n == "bigint" ? 8 : n == "smallint" ? 2 : 1)};
+        t = {0x26, F::Int,
+             static_cast<uint32_t>(n == "int"        ? 4
+                                   : n == "bigint"   ? 8
+                                   : n == "smallint" ? 2
+                                                     : 1)};
     } else if (n == "bit") {
         t = {0x68, F::Bit, 1};
     } else if (n == "float" || n == "real") {
@@ -415,7 +420,8 @@ void TokenWriter::value(const WireType& t, const std::optional<std::string>& tex
         case F::Int: {
             long long n = std::strtoll(v.c_str(), nullptr, 10);
             out.u8(static_cast<uint8_t>(t.size));
-            for (uint32_t i = 0; i < t.size; ++i) out.u8(static_cast<uint8_t>((static_cast<unsigned long long>(n) >> (8 * i)) & 0xFF));
+            for (uint32_t i = 0; i < t.size; ++i)
+                out.u8(static_cast<uint8_t>((static_cast<unsigned long long>(n) >> (8 * i)) & 0xFF));
             break;
         }
         case F::Bit:

@@ -16,7 +16,7 @@ struct TypeRow {
     int searchable;
     int unsignedAttr;  // -1: NULL
     int money;
-    int minScale, maxScale;  // -1: NULL
+    int minScale, maxScale;        // -1: NULL
     int sqlDataType, datetimeSub;  // -1: NULL
     int radix;                     // -1: NULL
 };
@@ -76,16 +76,26 @@ std::optional<ResultSet> dataTypeInfo(const std::string& batch) {
     int odbcVersion = m[2].matched ? std::stoi(m[2].str()) : 2;
     ResultSet rs;
     const std::pair<const char*, ColumnType> columns[] = {
-        {"TYPE_NAME", type("nvarchar", 128)},   {"DATA_TYPE", type("smallint")},
-        {"PRECISION", type("int")},             {"LITERAL_PREFIX", type("varchar", 32)},
-        {"LITERAL_SUFFIX", type("varchar", 32)}, {"CREATE_PARAMS", type("varchar", 32)},
-        {"NULLABLE", type("smallint")},          {"CASE_SENSITIVE", type("smallint")},
-        {"SEARCHABLE", type("smallint")},        {"UNSIGNED_ATTRIBUTE", type("smallint")},
-        {"MONEY", type("smallint")},             {"AUTO_INCREMENT", type("smallint")},
-        {"LOCAL_TYPE_NAME", type("nvarchar", 128)}, {"MINIMUM_SCALE", type("smallint")},
-        {"MAXIMUM_SCALE", type("smallint")},     {"SQL_DATA_TYPE", type("smallint")},
-        {"SQL_DATETIME_SUB", type("smallint")},  {"NUM_PREC_RADIX", type("int")},
-        {"INTERVAL_PRECISION", type("smallint")}, {"USERTYPE", type("smallint")},
+        {"TYPE_NAME", type("nvarchar", 128)},
+        {"DATA_TYPE", type("smallint")},
+        {"PRECISION", type("int")},
+        {"LITERAL_PREFIX", type("varchar", 32)},
+        {"LITERAL_SUFFIX", type("varchar", 32)},
+        {"CREATE_PARAMS", type("varchar", 32)},
+        {"NULLABLE", type("smallint")},
+        {"CASE_SENSITIVE", type("smallint")},
+        {"SEARCHABLE", type("smallint")},
+        {"UNSIGNED_ATTRIBUTE", type("smallint")},
+        {"MONEY", type("smallint")},
+        {"AUTO_INCREMENT", type("smallint")},
+        {"LOCAL_TYPE_NAME", type("nvarchar", 128)},
+        {"MINIMUM_SCALE", type("smallint")},
+        {"MAXIMUM_SCALE", type("smallint")},
+        {"SQL_DATA_TYPE", type("smallint")},
+        {"SQL_DATETIME_SUB", type("smallint")},
+        {"NUM_PREC_RADIX", type("int")},
+        {"INTERVAL_PRECISION", type("smallint")},
+        {"USERTYPE", type("smallint")},
     };
     for (const auto& [name, t] : columns) {
         rs.columns.push_back(name);
@@ -95,12 +105,26 @@ std::optional<ResultSet> dataTypeInfo(const std::string& batch) {
         int code = odbcVersion >= 3 ? r.odbc3 : r.odbc2;
         if (wanted != 0 && wanted != code) continue;
         bool numeric = r.unsignedAttr >= 0;
-        rs.rows.push_back({text(r.name), number(code), number(r.precision), text(r.prefix), text(r.suffix),
-                           text(r.params), number(1), number(0), number(r.searchable),
-                           number(r.unsignedAttr, numeric), number(r.money), number(0, numeric), text(r.name),
-                           number(r.minScale, r.minScale >= 0), number(r.maxScale, r.maxScale >= 0),
-                           number(r.sqlDataType), number(r.datetimeSub, r.datetimeSub >= 0),
-                           number(r.radix, r.radix >= 0), std::nullopt, number(0)});
+        rs.rows.push_back({text(r.name),
+                           number(code),
+                           number(r.precision),
+                           text(r.prefix),
+                           text(r.suffix),
+                           text(r.params),
+                           number(1),
+                           number(0),
+                           number(r.searchable),
+                           number(r.unsignedAttr, numeric),
+                           number(r.money),
+                           number(0, numeric),
+                           text(r.name),
+                           number(r.minScale, r.minScale >= 0),
+                           number(r.maxScale, r.maxScale >= 0),
+                           number(r.sqlDataType),
+                           number(r.datetimeSub, r.datetimeSub >= 0),
+                           number(r.radix, r.radix >= 0),
+                           std::nullopt,
+                           number(0)});
     }
     return rs;
 }

@@ -107,7 +107,8 @@ public:
         uint8_t type = 0;
         std::string payload;
     };
-    MessageAssembler(size_t maxPacket, size_t maxMessage) : m_maxPacket(maxPacket), m_maxMessage(maxMessage) {}
+    MessageAssembler(size_t maxPacket, size_t maxMessage)
+        : m_maxPacket(maxPacket), m_maxMessage(maxMessage) {}
     void setMaxPacket(size_t n) { m_maxPacket = n; }
     void setMaxMessage(size_t n) { m_maxMessage = n; }
     void feed(std::string_view bytes);

@@ -120,7 +120,8 @@ TEST_F(DatabaseToolsTest, ErrorsArePrintedWithTheirNumberAndStopTheScript) {
 }
 
 TEST_F(DatabaseToolsTest, StoppedServiceRefusesUntilNetStartRuns) {
-    ASSERT_EQ(t7machine("init " + quoted(m_machine.string()) + " --service-stopped --policy off --tds-port 0").status,
+    ASSERT_EQ(t7machine("init " + quoted(m_machine.string()) + " --service-stopped --policy off --tds-port 0")
+                  .status,
               0);
     EXPECT_EQ(serviceStatus(), "stopped\n");
     Outcome refused = sql("", "SELECT 1 AS one");
@@ -172,7 +173,8 @@ TEST_F(DatabaseToolsTest, NetStartFailsWhenThePortIsTaken) {
     socklen_t len = sizeof addr;
     ::getsockname(taken, reinterpret_cast<sockaddr*>(&addr), &len);
     std::string port = std::to_string(ntohs(addr.sin_port));
-    ASSERT_EQ(t7machine("init " + quoted(m_machine.string()) + " --service-stopped --tds-port " + port).status, 0);
+    ASSERT_EQ(
+        t7machine("init " + quoted(m_machine.string()) + " --service-stopped --tds-port " + port).status, 0);
     Outcome start = net("start mssqlserver");
     ::close(taken);
     EXPECT_EQ(start.status, 2);

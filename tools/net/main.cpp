@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
             try {
                 t7::serve::startInBackground(machine);
             } catch (const std::exception& e) {
-                return fail("The " + std::string(kDisplayName) + " service could not be started.\n\n" + e.what(),
-                            3534);
+                return fail(
+                    "The " + std::string(kDisplayName) + " service could not be started.\n\n" + e.what(),
+                    3534);
             }
             server->setRunning(true);
             std::cout << "The " << kDisplayName << " service was started successfully.\n\n";

@@ -33,8 +33,8 @@ extern "C" void onSignal(int) {
 int serve(const MachineFolder& machine, const ServeOptions& options,
           const std::function<void(uint16_t, uint16_t)>& listening, std::ostream& err) {
     auto files = std::make_shared<MachineFileSystem>(machine);
-    auto server = sqlengine::Server::open(machine.sqlServerFolder(),
-                                          [files](const std::string& p) { return files->nativePath(fromUtf8(p)); });
+    auto server = sqlengine::Server::open(
+        machine.sqlServerFolder(), [files](const std::string& p) { return files->nativePath(fromUtf8(p)); });
     sqlengine::tds::ListenerOptions o;
     o.port = options.port;
     o.browser = options.browser;

@@ -48,7 +48,8 @@ uint16_t parsePort(const std::string& text);
 // t7machine serve DIR [--port N] [--browser] [--browser-port N]: serves
 // the database server over TDS on 127.0.0.1 until SIGTERM or SIGINT; the
 // first line out is "listening on 127.0.0.1:PORT".
-int serve(const MachineFolder& machine, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int serve(const MachineFolder& machine, const std::vector<std::string>& args, std::ostream& out,
+          std::ostream& err);
 // t7machine service DIR start|stop|status
 int service(const MachineFolder& machine, const std::string& action, std::ostream& out);
 

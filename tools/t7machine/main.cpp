@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
         if (command == "reg" && rest.empty()) return t7::machine::printRegistry(machine, std::cout);
         if (command == "sites" && rest.empty()) return t7::machine::printSites(machine, std::cout);
         if (command == "sql") return t7::machine::runSql(machine, rest, std::cout, std::cerr);
-        if (command == "service" && rest.size() == 1) return t7::machine::service(machine, rest[0], std::cout);
+        if (command == "service" && rest.size() == 1)
+            return t7::machine::service(machine, rest[0], std::cout);
         if (command == "serve") return t7::machine::serve(machine, rest, std::cout, std::cerr);
     } catch (const CommandError& e) {
         std::cerr << "t7machine: " << e.message << "\n";

@@ -205,7 +205,8 @@ struct Listener::Impl {
                         throw;
                     }
                     if (request) watcher->unwatch(fd, token);
-                    if (!reply.bytes.empty() && !sendAll(fd, reply.bytes)) throw ProtocolError("cannot send the reply");
+                    if (!reply.bytes.empty() && !sendAll(fd, reply.bytes))
+                        throw ProtocolError("cannot send the reply");
                     if (reply.close) throw ProtocolError(reply.reason);
                     if (!reply.reason.empty()) log(c.peer + ": " + reply.reason);
                     if (conn.loggedIn()) {
@@ -214,12 +215,14 @@ struct Listener::Impl {
                     }
                 }
                 if (!conn.loggedIn()) {
-                    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                      std::chrono::steady_clock::now());
+                    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now());
                     pollfd p{fd, POLLIN, 0};
                     int n = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
                     if (n < 0 && errno == EINTR) continue;
-                    if (n == 0) throw ProtocolError("no login within " + std::to_string(options.loginTimeoutSeconds) + " s");
+                    if (n == 0)
+                        throw ProtocolError("no login within " + std::to_string(options.loginTimeoutSeconds) +
+                                            " s");
                 }
                 ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
                 if (n < 0 && errno == EINTR) continue;
@@ -281,14 +284,15 @@ struct Listener::Impl {
         socklen_t len = sizeof from;
         ssize_t n = ::recvfrom(udp, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
         if (n <= 0) return;
-        std::string reply = browserReply(std::string_view(buf, static_cast<size_t>(n)), host, options.instanceName,
-                                         boundPort(tcp));
+        std::string reply = browserReply(std::string_view(buf, static_cast<size_t>(n)), host,
+                                         options.instanceName, boundPort(tcp));
         if (!reply.empty())
             ::sendto(udp, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
     }
 };
 
-Listener::Listener(Server& server, ListenerOptions options) : m(std::make_unique<Impl>(server, std::move(options))) {
+Listener::Listener(Server& server, ListenerOptions options)
+    : m(std::make_unique<Impl>(server, std::move(options))) {
     if (::pipe2(m->wake, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("cannot create a pipe");
 }
 

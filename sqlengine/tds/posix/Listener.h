@@ -17,8 +17,8 @@ struct ListenerOptions {
     bool browser = false;
     uint16_t browserPort = 1434;
     std::string instanceName = "MSSQLSERVER";
-    int loginTimeoutSeconds = 15;     // from accept to LOGINACK
-    int sendTimeoutSeconds = 60;      // a client that stops reading its reply is dropped
+    int loginTimeoutSeconds = 15;       // from accept to LOGINACK
+    int sendTimeoutSeconds = 60;        // a client that stops reading its reply is dropped
     size_t maxMessageBytes = 32 << 20;  // one request; larger ones end the connection
     int maxConnections = 200;
     std::ostream* log = nullptr;  // one line per refused or failed connection
