@@ -489,13 +489,16 @@ OdbcApplication::OdbcApplication(OdbcDatabaseOptions options)
     : m_options(std::make_shared<const OdbcDatabaseOptions>(std::move(options))) {}
 
 dmo::NameList OdbcApplication::ListAvailableSQLServers() {
-    std::vector<std::wstring> names;
+    std::vector<odbc::BrowserInstance> instances;
     if (std::optional<std::string> answer = odbc::exchangeLocalDatagram(
             m_options->browserPort, odbc::instanceListRequest(), m_options->browserWait)) {
-        if (auto instances = odbc::parseInstanceList(*answer)) {
-            names = odbc::serverNames(*instances, m_options->machineName);
-        }
+        if (auto found = odbc::parseInstanceList(*answer)) instances = std::move(*found);
     }
+    if (m_options->installedInstances) {
+        for (const std::wstring& instance : m_options->installedInstances())
+            instances.push_back({L"", instance});
+    }
+    std::vector<std::wstring> names = odbc::serverNames(instances, m_options->machineName);
     if (names.empty()) names.push_back(m_options->machineName.empty() ? L"(local)" : m_options->machineName);
     return dmo::NameList(std::move(names));
 }

@@ -32,6 +32,9 @@ struct OdbcDatabaseOptions {
     // Attributes added to every connection string (T7SETUP_ODBC), e.g.
     // "Driver={FreeTDS};Port=14330;TDS_Version=7.4".
     std::wstring extraAttributes{};
+    // The instance names this machine's registry lists ("MSSQLSERVER" for
+    // the default one); empty where there is no such registry.
+    std::function<std::vector<std::wstring>()> installedInstances{};
     // UDP port of the SQL Server Browser on this machine.
     uint16_t browserPort = 1434;
     std::chrono::milliseconds browserWait{500};
@@ -46,8 +49,9 @@ class OdbcApplication : public dmo::Application {
 public:
     explicit OdbcApplication(OdbcDatabaseOptions options);
 
-    // The instances the SQL Server Browser on this machine reports; the
-    // machine's name when it reports none.
+    // The instances the SQL Server Browser on this machine reports, then
+    // those the registry lists that it did not; the machine's name when
+    // there are none.
     dmo::NameList ListAvailableSQLServers() override;
     std::shared_ptr<dmo::SQLServer> NewSQLServer() override;
     std::shared_ptr<dmo::Login> NewLogin() override;

@@ -28,7 +28,8 @@ std::optional<std::vector<BrowserInstance>> parseInstanceList(std::string_view d
 
 // The names to offer for `instances`: "SERVER" for the default instance
 // (MSSQLSERVER), "SERVER\NAME" for a named one; `machineName` when an
-// instance carries no server name.
+// instance carries no server name. A name is given once, letter case
+// ignored.
 std::vector<std::wstring> serverNames(const std::vector<BrowserInstance>& instances,
                                       const std::wstring& machineName);
 

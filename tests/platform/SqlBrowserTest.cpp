@@ -93,6 +93,19 @@ TEST(SqlBrowserTest, ComponentListsWhatTheLocalBrowserAnswers) {
     EXPECT_EQ(browser.request(), instanceListRequest());
 }
 
+TEST(SqlBrowserTest, ComponentAddsTheRegistrysInstancesTheBrowserDidNotName) {
+    FakeBrowser browser(response(kTwoInstances));
+    OdbcApplication app(OdbcDatabaseOptions{.machineName = L"examsrv",
+                                            .installedInstances =
+                                                [] {
+                                                    return std::vector<std::wstring>{L"sqlexpress", L"MSDE"};
+                                                },
+                                            .browserPort = browser.port()});
+    dmo::NameList list = app.ListAvailableSQLServers();
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Item(3), L"examsrv\\MSDE");
+}
+
 TEST(SqlBrowserTest, ComponentListsTheMachineWhenNoBrowserAnswers) {
     uint16_t closedPort = 0;
     {
