@@ -1,5 +1,6 @@
 #include "platform/odbc/OdbcDatabaseComponent.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <thread>
@@ -8,6 +9,7 @@
 #include "base/AppError.h"
 #include "base/Text.h"
 #include "database/SqlText.h"
+#include "platform/odbc/CatalogStatements.h"
 #include "platform/odbc/ConnectionString.h"
 #include "platform/odbc/OdbcErrors.h"
 #include "platform/odbc/OdbcHandle.h"
@@ -27,26 +29,10 @@ using Secrets = std::vector<std::wstring>;
 using dmo::raiseUnreachable;
 using sqltext::bracketed;
 
-std::wstring literal(const std::wstring& text) {
-    return sqltext::unicodeLiteral(text);
-}
-
 OdbcHandle newEnvironment() {
     OdbcHandle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     return env;
-}
-
-// The leading number of a version text such as "09.00.1399"; nothing when
-// it does not start with one.
-std::optional<int> majorVersion(const std::wstring& version) {
-    int major = 0;
-    size_t i = 0;
-    for (; i < version.size() && version[i] >= L'0' && version[i] <= L'9' && i < 4; ++i) {
-        major = major * 10 + (version[i] - L'0');
-    }
-    if (i == 0) return std::nullopt;
-    return major;
 }
 
 // An open connection. A failed attempt releases its handles; an open one
@@ -69,8 +55,8 @@ public:
         SQLWCHAR version[64] = {};
         SQLSMALLINT length = 0;
         if (succeeded(SQLGetInfoW(m_dbc.get(), SQL_DBMS_VER, version, sizeof version, &length))) {
-            m_major =
-                majorVersion(odbc::fromOdbcText(version, static_cast<size_t>(length) / sizeof(SQLWCHAR)));
+            m_generation = odbc::generationOf(odbc::fromOdbcText(
+                version, std::min<size_t>(static_cast<size_t>(length) / sizeof(SQLWCHAR), 63)));
         }
     }
     ~Connection() {
@@ -87,15 +73,13 @@ public:
                                             nullptr)) &&
                state == SQL_CD_TRUE;
     }
-    // SQL Server 2005 (9.0) and later; a server that does not say is taken
-    // for a current one.
-    bool hasSecurityCatalog() const { return !m_major || *m_major >= 9; }
+    odbc::ServerGeneration generation() const { return m_generation; }
 
 private:
     OdbcHandle m_env;
     OdbcHandle m_dbc;
     bool m_connected = false;
-    std::optional<int> m_major;
+    odbc::ServerGeneration m_generation = odbc::ServerGeneration::Sql2005;
 };
 
 // What a statement left: the first error, and whether the connection went.
@@ -227,19 +211,13 @@ struct ServerState {
 
     const std::vector<std::wstring>& names() {
         if (connection && namesGeneration == generation) return databaseNames;
-        const bool current = open().hasSecurityCatalog();
-        databaseNames = column(current ? L"SELECT name FROM sys.databases ORDER BY database_id"
-                                       : L"SELECT name FROM master.dbo.sysdatabases ORDER BY dbid");
+        databaseNames = column(odbc::databaseListQuery(open().generation()));
         namesGeneration = generation;
         return databaseNames;
     }
 
     bool loginExists(const std::wstring& name) {
-        const bool current = open().hasSecurityCatalog();
-        const std::wstring where = L"UPPER(name) = UPPER(" + literal(name) + L")";
-        std::vector<std::wstring> count = column(
-            current ? L"SELECT COUNT(*) FROM sys.server_principals WHERE type IN ('S','U','G') AND " + where
-                    : L"SELECT COUNT(*) FROM master.dbo.syslogins WHERE " + where);
+        std::vector<std::wstring> count = column(odbc::loginCountQuery(open().generation(), name));
         return !count.empty() && count.front() != L"0";
     }
 
@@ -356,14 +334,8 @@ public:
             m_pendingPassword = newPassword;
             return;
         }
-        std::wstring statement;
-        if (m_state->open().hasSecurityCatalog()) {
-            statement = L"ALTER LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " + literal(newPassword);
-            if (!oldPassword.empty()) statement += L" OLD_PASSWORD = " + literal(oldPassword);
-        } else {
-            statement = L"EXEC sp_password @old = " + (oldPassword.empty() ? L"NULL" : literal(oldPassword)) +
-                        L", @new = " + literal(newPassword) + L", @loginame = " + literal(m_name);
-        }
+        const std::wstring statement =
+            odbc::changePasswordStatement(m_state->open().generation(), m_name, oldPassword, newPassword);
         m_state->run(statement, {oldPassword, newPassword});
     }
 
@@ -371,10 +343,7 @@ public:
 
     void addTo(const std::shared_ptr<ServerState>& state) {
         const std::wstring statement =
-            state->open().hasSecurityCatalog()
-                ? L"CREATE LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " + literal(m_pendingPassword)
-                : L"EXEC sp_addlogin @loginame = " + literal(m_name) + L", @passwd = " +
-                      literal(m_pendingPassword);
+            odbc::createLoginStatement(state->open().generation(), m_name, m_pendingPassword);
         state->run(statement, {m_pendingPassword});
         m_state = state;
         m_pendingPassword.clear();
