@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/AppError.h"
 #include "base/FileSystem.h"
 #include "base/Text.h"
 #include "database/CommandRunner.h"
@@ -105,9 +106,17 @@ int main(int argc, char** argv) {
         t7::makeWebServerStore(*fileSystem, [&values] { return values.IPArray; });
     t7::attachWebServerStore(services.web, *webStore);
 
-    // The database server answers to the names start-up puts into IPArray.
-    const std::shared_ptr<t7::dmo::Application> databaseServer = t7::dmo::makeApplication(
-        [&values] { return values.IPArray; }, t7::mdlIPArray::GetLocalComputerName(*network));
+    // The database page works on the platform's database component (the
+    // machine's embedded server, or SQL Server over ODBC), which takes the
+    // names start-up puts into IPArray for this machine.
+    std::shared_ptr<t7::dmo::Application> databaseServer;
+    try {
+        databaseServer = t7::dmo::makeApplication([&values] { return values.IPArray; },
+                                                  t7::mdlIPArray::GetLocalComputerName(*network));
+    } catch (const t7::AppError& e) {
+        std::cerr << "T7Setup: " << e.what() << "\n";
+        return static_cast<int>(t7::RunResult::EndedEarly);
+    }
     const std::unique_ptr<t7::ICommandRunner> commandRunner = t7::makeCommandRunner();
     const std::unique_ptr<t7::IClock> clock = t7::makeClock();
     services.web.programFolder = std::filesystem::path(t7::toUtf8(process.programFolder()));

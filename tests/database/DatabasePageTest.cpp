@@ -1,9 +1,12 @@
 // The database page end to end on machine folders made by t7machine,
 // driven headlessly through the page's own controls. The database component
 // is the machine folder's, seen through a spy that writes down the
-// statements and can inject a failure.
+// statements and can inject a failure. With T7_TEST_DATABASE=odbc (a second
+// run registered by tests/CMakeLists.txt) the component is the ODBC one,
+// over FreeTDS to t7machine serve on the same machine folder.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -21,12 +24,14 @@
 #include "platform/machine/MachineFileSystem.h"
 #include "platform/machine/MachineFolder.h"
 #include "platform/machine/MachineRegistryHive.h"
+#include "platform/odbc/OdbcDatabaseComponent.h"
 #include "resources/ScriptResources.h"
 #include "settings/CRegistry.h"
 #include "sqlengine/Engine.h"
 #include "support/FakeWizard.h"
 #include "support/MachineTool.h"
 #include "support/SpyDatabaseComponent.h"
+#include "support/TdsListener.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -101,7 +106,8 @@ protected:
     std::unique_ptr<RecordingHive> recordingHive;
     std::unique_ptr<MachineFileSystem> fileSystem;
     std::unique_ptr<CRegistry> registry;
-    std::unique_ptr<MachineApplication> component;
+    std::unique_ptr<test::TdsListener> listener;
+    std::unique_ptr<dmo::Application> component;
     std::unique_ptr<test::SpyDatabaseComponent> spy;
     RecordingRunner runner;
     FixedClock clock;
@@ -129,11 +135,24 @@ protected:
         values.IPArray = {L"192.168.1.10", L"SERVER01"};
         values.SelectedIP = L"192.168.1.10";
         values.ScrambleKey = L"5820316";
-        component = std::make_unique<MachineApplication>(
-            MachineDatabaseOptions{.serverFolder = machine.sqlServerFolder(),
-                                   .machineName = L"SERVER01",
-                                   .localNames = [this] { return values.IPArray; },
-                                   .mapPath = fileSystemPathMapper(*fileSystem)});
+        const char* choice = std::getenv("T7_TEST_DATABASE");
+        if (choice && std::string(choice) == "odbc") {
+            listener = std::make_unique<test::TdsListener>(machine.root());
+            component = std::make_unique<OdbcApplication>(OdbcDatabaseOptions{
+                .machineName = L"SERVER01",
+                .localNames = [this] { return values.IPArray; },
+                .extraAttributes = listener->odbcAttributes(),
+                .startService =
+                    [this](const std::wstring&) {
+                        test::runMachineTool({"service", machine.root().string(), "start"});
+                    }});
+        } else {
+            component = std::make_unique<MachineApplication>(
+                MachineDatabaseOptions{.serverFolder = machine.sqlServerFolder(),
+                                       .machineName = L"SERVER01",
+                                       .localNames = [this] { return values.IPArray; },
+                                       .mapPath = fileSystemPathMapper(*fileSystem)});
+        }
         spy = std::make_unique<test::SpyDatabaseComponent>(*component);
         steps = std::make_shared<DatabasePage>(
             DatabasePageServices{.component = spy.get(),
