@@ -122,4 +122,8 @@ bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
+bool fitsCp936(std::wstring_view text) {
+    return fromCp936(toCp936(text)) == text;
+}
+
 }  // namespace t7

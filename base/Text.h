@@ -18,6 +18,9 @@ std::string toCp936(std::wstring_view text);
 // Code page 936 bytes to wide text. A byte sequence with no meaning becomes
 // '?'. Embedded NUL bytes are kept.
 std::wstring fromCp936(std::string_view bytes);
+// True when every character of `text` has a code page 936 form, so that it
+// survives the registry, the digests and the ANSI calls unchanged.
+bool fitsCp936(std::wstring_view text);
 
 // UTF-8 conversions for files, the command line and diagnostics. Invalid
 // UTF-8 becomes U+FFFD. Wide text is UTF-32, or UTF-16 where wchar_t has

@@ -1,15 +1,47 @@
 #include "database/DatabaseComponent.h"
 
 #include "base/AppError.h"
+#include "base/Text.h"
 #include "database/BatchSplitter.h"
 
 namespace t7::dmo {
 
 const std::wstring& NameList::Item(int32_t position) const {
-    if (position < 1 || position > Count()) {
+    return nameAt(m_names, position);
+}
+
+void raiseServerError(int32_t number, const std::wstring& message) {
+    throw AppError(databaseComponentError(number), message);
+}
+
+void raiseUnreachable() {
+    raiseServerError(servererror::DoesNotExist, L"SQL Server does not exist or access denied.");
+}
+
+void raiseDatabaseNotFound(const std::wstring& name) {
+    raiseServerError(
+        servererror::DatabaseNotFound,
+        L"Database '" + name + L"' does not exist. Make sure that the name is entered correctly.");
+}
+
+void raiseLoginNotFound(const std::wstring& name) {
+    raiseServerError(
+        servererror::LoginNotFound,
+        L"Cannot find the login '" + name + L"', because it does not exist or you do not have permission.");
+}
+
+const std::wstring& nameAt(const std::vector<std::wstring>& names, int32_t position) {
+    if (position < 1 || position > static_cast<int32_t>(names.size())) {
         throw AppError(errnum::SubscriptOutOfRange, L"Subscript out of range");
     }
-    return m_names[static_cast<size_t>(position - 1)];
+    return names[static_cast<size_t>(position - 1)];
+}
+
+const std::wstring& databaseNamed(const std::vector<std::wstring>& names, const std::wstring& name) {
+    for (const std::wstring& n : names) {
+        if (equalsIgnoreCase(n, name)) return n;
+    }
+    raiseDatabaseNotFound(name);
 }
 
 int32_t notConnectedError() {

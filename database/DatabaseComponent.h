@@ -1,7 +1,8 @@
 #pragma once
 // The database management component: everything the database page does on a
 // database server goes through these objects. Implementations: the embedded
-// server of a machine folder (platform/machine/), later ODBC to SQL Server.
+// server of a machine folder (platform/machine/) and SQL Server over ODBC
+// (platform/odbc/).
 //
 // Failures. Every operation raises t7::AppError on failure. A server error
 // is raised with number databaseComponentError(server error number), that is
@@ -143,17 +144,54 @@ public:
     virtual std::shared_ptr<Login> NewLogin() = 0;
 };
 
-// The platform's component. Its server answers to this machine's names:
-// `localNames()` (read at each connection attempt; the process's IPArray)
-// and `machineName`, which is also the server it lists, besides the usual
-// local names. Without Windows, the server is that of the machine folder.
+// The platform's component, chosen by T7SETUP_DATABASE: "engine" (the
+// machine folder's embedded server, the default without Windows) or "odbc"
+// (SQL Server over ODBC, T7SETUP_ODBC adding connection attributes). Its
+// server takes this machine's names: `localNames()` (read at each connection
+// attempt; the process's IPArray) and `machineName`, besides the usual local
+// names. Raises AppError (InvalidProcedureCall) for another choice.
 std::shared_ptr<Application> makeApplication(std::function<std::vector<std::wstring>()> localNames,
                                              std::wstring machineName);
+
+// Raise the server errors both implementations give with the server's
+// texts: `number` with `message`; 17 "SQL Server does not exist or access
+// denied."; 911 for a database and 15151 for a login of that name that the
+// server does not have.
+[[noreturn]] void raiseServerError(int32_t number, const std::wstring& message);
+[[noreturn]] void raiseUnreachable();
+[[noreturn]] void raiseDatabaseNotFound(const std::wstring& name);
+[[noreturn]] void raiseLoginNotFound(const std::wstring& name);
 
 // Number of the component's own failure "not connected".
 int32_t notConnectedError();
 // Raises the "not connected" failure.
 [[noreturn]] void raiseNotConnected();
+
+// For implementations: the name at `position` (1 to size), raising
+// errnum::SubscriptOutOfRange outside; the name equal to `name` ignoring
+// letter case, raising server error 911 when there is none.
+const std::wstring& nameAt(const std::vector<std::wstring>& names, int32_t position);
+const std::wstring& databaseNamed(const std::vector<std::wstring>& names, const std::wstring& name);
+
+// For implementations: the databases of a server state whose `names()`
+// reads the names in the server's order, each made as DatabaseType(state,
+// name).
+template <class State, class DatabaseType>
+class DatabasesOf : public Databases {
+public:
+    explicit DatabasesOf(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+
+    int32_t Count() override { return static_cast<int32_t>(m_state->names().size()); }
+    std::shared_ptr<Database> Item(int32_t position) override {
+        return std::make_shared<DatabaseType>(m_state, nameAt(m_state->names(), position));
+    }
+    std::shared_ptr<Database> Item(const std::wstring& name) override {
+        return std::make_shared<DatabaseType>(m_state, databaseNamed(m_state->names(), name));
+    }
+
+private:
+    std::shared_ptr<State> m_state;
+};
 
 // For implementations: carries out `script` with `executionType` by handing
 // each batch to `runBatch` in order; the first batch that raises ends the

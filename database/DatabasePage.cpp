@@ -10,6 +10,7 @@
 #include "base/ScrambleString.h"
 #include "base/Text.h"
 #include "database/CommandRunner.h"
+#include "database/EntryRules.h"
 #include "database/SqlText.h"
 #include "database/WebConfig.h"
 #include "database/frmDBAPwd.h"
@@ -34,6 +35,26 @@ std::wstring scriptText(std::wstring_view resourceName) {
     std::wstring text = LoadScriptText(resourceName);
     while (!text.empty() && text.back() == L'\0') text.pop_back();
     return text;
+}
+
+// The log database's name; the server compares database names without
+// regard to case.
+constexpr const wchar_t* kLogDatabase = L"OstrelLog";
+
+bool isLogDatabase(const std::wstring& name) {
+    return equalsIgnoreCase(name, kLogDatabase);
+}
+
+// The first message of `checks` that is not empty, shown like the page's
+// other entry checks; true when one was shown.
+bool refused(FormsRuntime& runtime, std::initializer_list<std::wstring> checks) {
+    for (const std::wstring& message : checks) {
+        if (!message.empty()) {
+            runtime.msgBox(message);
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -170,12 +191,19 @@ void DatabasePage::reportError(frmNamePWD& page, int32_t number, const std::wstr
     } else {
         runtime.msgBox(L"错误号：" + std::to_wstring(number) + L"\r\n" + description, MsgButtons::Ok,
                        MsgIcon::Exclamation, L"错误");
-        if (m_services.clock) {
-            ErrorReporter reporter(m_services.programFolder, *m_services.clock, runtime);
-            reporter.ShowError(L"cmdOK_Click", L"", number, description, false);
-        }
+        logError(page, L"cmdOK_Click", number, description, false);
+        // A password the policy rejects is an entry to correct, not a
+        // failure of the setup.
+        ++page.values().failuresReported;
     }
     if (page.isLoaded()) page.setMousePointer(MousePointer::Default);
+}
+
+void DatabasePage::logError(frmNamePWD& page, const std::wstring& module, int32_t number,
+                            const std::wstring& description, bool quiet) {
+    if (!m_services.clock) return;
+    ErrorReporter reporter(m_services.programFolder, *m_services.clock, page.runtime());
+    reporter.ShowError(module, L"", number, description, quiet);
 }
 
 // ---------------------------------------------------------------- server step
@@ -184,6 +212,14 @@ void DatabasePage::serverStep(frmNamePWD& page) {
     trapped(page, [&] {
         Control& user = page.control(L"txtSqlUser");
         Control& password = page.control(L"txtSqlPwd");
+        // The server's address goes into the registry, the login into the
+        // server's catalog.
+        if (refused(page.runtime(),
+                    {entryrules::textMessage(L"服务器地址", page.m_strServer, entryrules::kLoginLength),
+                     entryrules::textMessage(L"用户名", user.text(), entryrules::kLoginLength),
+                     entryrules::textMessage(L"密码", password.text(), entryrules::kLoginLength)})) {
+            return;
+        }
         if (!ConnectServer(page.m_strServer, user.text(), password.text())) {
             page.runtime().msgBox(
                 L"SQL SERVER数据库连接失败！\r\n请确认SQL "
@@ -215,14 +251,16 @@ void DatabasePage::ScanExamDatabases(frmNamePWD& page) {
     if (count > 32767) throw AppError(errnum::Overflow, L"Overflow");
     for (int32_t i = 1; i <= count; ++i) {
         const std::wstring name = m_oServer->Databases()->Item(i)->Name();
-        if (name.compare(0, 2, L"T7") == 0) list.addItem(name);
-        if (name.compare(0, 6, L"Ostrel") == 0) list.addItem(name);
-        if (name == L"OstrelLog") {
+        // The log database is never offered for the examination scripts.
+        if (isLogDatabase(name)) {
             foundLog = true;
             m_oLogDB = m_oServer->Databases()->Item(i);
+            continue;
         }
+        if (name.compare(0, 2, L"T7") == 0) list.addItem(name);
+        if (name.compare(0, 6, L"Ostrel") == 0) list.addItem(name);
     }
-    if (!foundLog) m_oLogDB = CreateDatabase(page, L"OstrelLog").first;
+    if (!foundLog) m_oLogDB = CreateDatabase(page, kLogDatabase).first;
     if (list.listCount() == 0) {
         CreateExamDatabase(page);
         return;
@@ -245,6 +283,10 @@ void DatabasePage::ChooseExamDatabase(frmNamePWD& page) {
     page.m_bOldData = true;
     const Control& list = page.control(L"lstOldDB");
     page.m_strDBName = list.listIndex() >= 0 ? list.list()[static_cast<size_t>(list.listIndex())] : L"";
+    if (isLogDatabase(page.m_strDBName)) {
+        throw AppError(errnum::InvalidProcedureCall,
+                       L"The log database " + page.m_strDBName + L" cannot be the examination database");
+    }
     m_oDB = m_oServer->Databases()->Item(page.m_strDBName);
     UpdateExamDatabase(page);
     page.ShowAdminSetting();
@@ -352,11 +394,19 @@ bool DatabasePage::CreateDBLogin(frmNamePWD& page, const std::wstring& name, con
 
     const std::wstring script = sqltext::loginScript(name, page.m_strDBName);
     // The login is what the web application needs first; a database user
-    // that cannot be made leaves the rest of the setup going.
-    try {
-        m_oServer->Databases()->Item(page.m_strDBName)->ExecuteImmediate(script, dmo::ExecDefault);
-        m_oServer->Databases()->Item(L"Ostrellog")->ExecuteImmediate(script, dmo::ExecDefault);
-    } catch (const AppError&) {
+    // that cannot be made leaves the rest of the setup going, but the
+    // operator learns that the application will lack that database.
+    for (const std::wstring& database : {page.m_strDBName, std::wstring(L"Ostrellog")}) {
+        try {
+            m_oServer->Databases()->Item(database)->ExecuteImmediate(script, dmo::ExecDefault);
+        } catch (const AppError& e) {
+            page.runtime().msgBox(L"无法在数据库" + database + L"中为" + name +
+                                      L"建立数据库用户,Vessa考试系统将无法访问该数据库!\r\n错误号：" +
+                                      std::to_wstring(e.number()) + L"\r\n" + e.description(),
+                                  MsgButtons::Ok, MsgIcon::Exclamation, L"错误");
+            logError(page, L"CreateDBLogin", e.number(), e.description(), true);
+            ++page.values().failuresReported;
+        }
     }
     return true;
 }
@@ -375,12 +425,23 @@ void DatabasePage::adminStep(frmNamePWD& page) {
             runtime.msgBox(L"用户名不能为空!");
             return;
         }
-        if (name == L"sa") {
-            runtime.msgBox(L"不能将Vessa考试系统的管理员设置成sa,请使用其它用户名!");
+        // The name becomes the web application's login: the server's own
+        // principals can never be that.
+        if (entryrules::isReservedLogin(name)) {
+            runtime.msgBox(L"不能将Vessa考试系统的管理员设置成" +
+                           (equalsIgnoreCase(name, L"sa") ? std::wstring(L"sa") : name) +
+                           L",请使用其它用户名!");
             return;
         }
         if (page.control(L"txtOstrelPwdConfirm").text() != password) {
             runtime.msgBox(L"两次输入的密码不相同！");
+            return;
+        }
+        // Everything below must hold the texts whole: the login, the
+        // account row, the registry.
+        if (refused(runtime, {entryrules::textMessage(L"用户名", name, entryrules::kAccountNameLength),
+                              entryrules::textMessage(L"密码", password, entryrules::kLoginLength),
+                              entryrules::passwordFormMessage(password)})) {
             return;
         }
 

@@ -95,8 +95,9 @@ public:
     // Runs a script on m_oDB.
     void ExecuteScript(const std::wstring& script);
     // The server login `name` with `password`, and a db_owner user of that
-    // name in the examination and log databases. Login failures raise; the
-    // user scripts' failures are absorbed. Returns true.
+    // name in the examination and log databases. Login failures raise; a
+    // user that cannot be made is reported in a warning box and the error
+    // log, and the other database is still tried. Returns true.
     bool CreateDBLogin(frmNamePWD& page, const std::wstring& name, const std::wstring& password);
 
     // True when `server` is this machine: ".", "(local)" or an entry of
@@ -111,6 +112,9 @@ private:
     template <class Step>
     void trapped(frmNamePWD& page, Step&& step);
     void reportError(frmNamePWD& page, int32_t number, const std::wstring& description);
+    // Appends an error to ErrorLog.TXT; `quiet` leaves out the log's own box.
+    void logError(frmNamePWD& page, const std::wstring& module, int32_t number,
+                  const std::wstring& description, bool quiet);
     void runLogScript();
     void moveAside(const std::wstring& file, const std::wstring& stamp);
     std::wstring timeStamp() const;

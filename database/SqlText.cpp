@@ -27,11 +27,19 @@ bool isPlainName(const std::wstring& name) {
 
 std::wstring identifier(const std::wstring& name) {
     if (isPlainName(name)) return name;
-    return L"[" + replaceAll(name, L"]", L"]]") + L"]";
+    return bracketed(name);
 }
 
 std::wstring literalBody(const std::wstring& text) {
     return replaceAll(text, L"'", L"''");
+}
+
+std::wstring bracketed(const std::wstring& name) {
+    return L"[" + replaceAll(name, L"]", L"]]") + L"]";
+}
+
+std::wstring unicodeLiteral(const std::wstring& text) {
+    return L"N'" + literalBody(text) + L"'";
 }
 
 std::wstring createDatabase(const std::wstring& name) {

@@ -17,6 +17,10 @@ bool isPlainName(const std::wstring& name);
 std::wstring identifier(const std::wstring& name);
 // The text inside a string literal: apostrophes doubled.
 std::wstring literalBody(const std::wstring& text);
+// "[name]" with "]" doubled, whatever the name.
+std::wstring bracketed(const std::wstring& name);
+// "N'text'" with apostrophes doubled.
+std::wstring unicodeLiteral(const std::wstring& text);
 
 // "CREATE DATABASE <name>" for a server that places the files itself.
 std::wstring createDatabase(const std::wstring& name);

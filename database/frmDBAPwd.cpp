@@ -1,5 +1,7 @@
 #include "database/frmDBAPwd.h"
 
+#include "database/EntryRules.h"
+
 namespace t7 {
 
 frmDBAPwd::frmDBAPwd(FormsRuntime& runtime) : Form(runtime, layoutTable()) {
@@ -15,6 +17,11 @@ void frmDBAPwd::cmdOk_Click() {
     const std::wstring password = control(L"inputPWD").text();
     if (password != control(L"inputPWDConfirm").text()) {
         runtime().msgBox(L"两次输入的密码不相同！");
+        return;
+    }
+    if (const std::wstring message = entryrules::textMessage(L"密码", password, entryrules::kLoginLength);
+        !message.empty()) {
+        runtime().msgBox(message);
         return;
     }
     if (password.empty() &&

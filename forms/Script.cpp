@@ -73,6 +73,7 @@ void parseTarget(const std::wstring& text, int line, const std::vector<const For
     if (!def->isArray && action.index >= 0) {
         throw ScriptError(line, "control '" + toUtf8(action.control) + "' is not a control array");
     }
+    action.secret = def->passwordChar != 0;
 }
 
 void requireKind(const ControlDef& def, int line, std::initializer_list<ControlKind> kinds,
@@ -173,6 +174,13 @@ std::vector<ScriptAction> parseScript(std::string_view utf8, const std::vector<c
         actions.push_back(parseLine(body, line, layouts));
     }
     return actions;
+}
+
+std::wstring formatActionForLog(const ScriptAction& action) {
+    if (!action.secret || action.text.empty()) return formatAction(action);
+    ScriptAction masked = action;
+    masked.text = L"********";
+    return formatAction(masked);
 }
 
 std::wstring answerName(MsgResult answer) {

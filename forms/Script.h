@@ -32,6 +32,8 @@ struct ScriptAction {
     std::wstring text;
     std::optional<int> itemIndex;
     MsgResult answer = MsgResult::Ok;
+    // The control is a password box: logs show its text masked.
+    bool secret = false;
     // 1-based line in the answers file; 0 for actions not read from a file.
     int line = 0;
 };
@@ -54,6 +56,10 @@ std::vector<ScriptAction> parseScript(std::string_view utf8, const std::vector<c
 
 // The line that parses back into `action` (without its line number).
 std::wstring formatAction(const ScriptAction& action);
+
+// formatAction for logs: the text entered into a password box shows as
+// "********" (an empty text stays empty).
+std::wstring formatActionForLog(const ScriptAction& action);
 
 // "OK", "Yes", "No".
 std::wstring answerName(MsgResult answer);

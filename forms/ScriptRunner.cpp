@@ -85,7 +85,7 @@ std::optional<MsgResult> ScriptRunner::answer(const MessageBoxRequest& request) 
         return std::nullopt;
     }
     const ScriptAction& action = m_actions[m_next++];
-    m_log(L"line " + std::to_wstring(action.line) + L": " + formatAction(action));
+    m_log(L"line " + std::to_wstring(action.line) + L": " + formatActionForLog(action));
     if (!fits(request, action.answer)) {
         fail(action, L"the box shows " +
                          std::wstring(request.buttons == MsgButtons::Ok ? L"OK" : L"Yes and No") +
@@ -101,7 +101,7 @@ bool ScriptRunner::step(Form* modal) {
         return false;
     }
     const ScriptAction& action = m_actions[m_next++];
-    m_log(L"line " + std::to_wstring(action.line) + L": " + formatAction(action));
+    m_log(L"line " + std::to_wstring(action.line) + L": " + formatActionForLog(action));
     perform(action);
     return true;
 }

@@ -17,6 +17,11 @@ struct ProcessValues {
     // Set when the database page has written "ifDataSucceed": the run
     // reached its end.
     bool ifDataSucceedWritten = false;
+    // Failures a page reported and went on from: the web server left
+    // unconfigured, a registry value not written, a database user not made,
+    // an error of the database page. A run that reaches its end with any of
+    // them says so in its result.
+    int failuresReported = 0;
 
     void reset() { *this = ProcessValues(); }
 };

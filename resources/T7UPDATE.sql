@@ -1626,3 +1626,80 @@ GO
 SET ANSI_NULLS ON 
 GO
 
+
+/*==============================================================*/
+/* 系统自带的数据：升级后与新安装相同                                */
+/* T7DATA 只补没有的行；旧版本留下的权限和内置角色在这里改成当前的值，  */
+/* 名称被别的行占用时不改。                                         */
+/*==============================================================*/
+
+if not exists (select * from RightItem where RightCode = 'SYS' and RightID <> 1)
+	update RightItem set RightName = N'系统管理', RightCode = 'SYS', ParentID = 0, Permission = 1, SortOrder = 1 where RightID = 1
+if not exists (select * from RightItem where RightCode = 'SYS_USER' and RightID <> 2)
+	update RightItem set RightName = N'用户管理', RightCode = 'SYS_USER', ParentID = 1, Permission = 2, SortOrder = 2 where RightID = 2
+if not exists (select * from RightItem where RightCode = 'SYS_ROLE' and RightID <> 3)
+	update RightItem set RightName = N'角色管理', RightCode = 'SYS_ROLE', ParentID = 1, Permission = 4, SortOrder = 3 where RightID = 3
+if not exists (select * from RightItem where RightCode = 'SYS_GROUP' and RightID <> 4)
+	update RightItem set RightName = N'用户组管理', RightCode = 'SYS_GROUP', ParentID = 1, Permission = 8, SortOrder = 4 where RightID = 4
+if not exists (select * from RightItem where RightCode = 'SYS_CONFIG' and RightID <> 5)
+	update RightItem set RightName = N'系统设置', RightCode = 'SYS_CONFIG', ParentID = 1, Permission = 16, SortOrder = 5 where RightID = 5
+if not exists (select * from RightItem where RightCode = 'SYS_LOG' and RightID <> 6)
+	update RightItem set RightName = N'日志查看', RightCode = 'SYS_LOG', ParentID = 1, Permission = 32, SortOrder = 6 where RightID = 6
+if not exists (select * from RightItem where RightCode = 'COURSE' and RightID <> 7)
+	update RightItem set RightName = N'课程管理', RightCode = 'COURSE', ParentID = 0, Permission = 64, SortOrder = 7 where RightID = 7
+if not exists (select * from RightItem where RightCode = 'COURSE_EDIT' and RightID <> 8)
+	update RightItem set RightName = N'课程设置', RightCode = 'COURSE_EDIT', ParentID = 7, Permission = 128, SortOrder = 8 where RightID = 8
+if not exists (select * from RightItem where RightCode = 'COURSE_USER' and RightID <> 9)
+	update RightItem set RightName = N'课程学员', RightCode = 'COURSE_USER', ParentID = 7, Permission = 256, SortOrder = 9 where RightID = 9
+if not exists (select * from RightItem where RightCode = 'COURSE_SYLLABUS' and RightID <> 10)
+	update RightItem set RightName = N'教学大纲', RightCode = 'COURSE_SYLLABUS', ParentID = 7, Permission = 512, SortOrder = 10 where RightID = 10
+if not exists (select * from RightItem where RightCode = 'PROBLEM' and RightID <> 11)
+	update RightItem set RightName = N'题库管理', RightCode = 'PROBLEM', ParentID = 0, Permission = 1024, SortOrder = 11 where RightID = 11
+if not exists (select * from RightItem where RightCode = 'PROBLEM_SUBJECT' and RightID <> 12)
+	update RightItem set RightName = N'科目管理', RightCode = 'PROBLEM_SUBJECT', ParentID = 11, Permission = 2048, SortOrder = 12 where RightID = 12
+if not exists (select * from RightItem where RightCode = 'PROBLEM_FEATURE' and RightID <> 13)
+	update RightItem set RightName = N'知识点管理', RightCode = 'PROBLEM_FEATURE', ParentID = 11, Permission = 4096, SortOrder = 13 where RightID = 13
+if not exists (select * from RightItem where RightCode = 'PROBLEM_EDIT' and RightID <> 14)
+	update RightItem set RightName = N'试题录入', RightCode = 'PROBLEM_EDIT', ParentID = 11, Permission = 8192, SortOrder = 14 where RightID = 14
+if not exists (select * from RightItem where RightCode = 'PROBLEM_AUDIT' and RightID <> 15)
+	update RightItem set RightName = N'试题审核', RightCode = 'PROBLEM_AUDIT', ParentID = 11, Permission = 16384, SortOrder = 15 where RightID = 15
+if not exists (select * from RightItem where RightCode = 'PAPER' and RightID <> 16)
+	update RightItem set RightName = N'试卷管理', RightCode = 'PAPER', ParentID = 0, Permission = 32768, SortOrder = 16 where RightID = 16
+if not exists (select * from RightItem where RightCode = 'PAPER_DESIGN' and RightID <> 17)
+	update RightItem set RightName = N'组卷', RightCode = 'PAPER_DESIGN', ParentID = 16, Permission = 65536, SortOrder = 17 where RightID = 17
+if not exists (select * from RightItem where RightCode = 'PAPER_AUDIT' and RightID <> 18)
+	update RightItem set RightName = N'试卷审核', RightCode = 'PAPER_AUDIT', ParentID = 16, Permission = 131072, SortOrder = 18 where RightID = 18
+if not exists (select * from RightItem where RightCode = 'PAPER_PRINT' and RightID <> 19)
+	update RightItem set RightName = N'试卷打印', RightCode = 'PAPER_PRINT', ParentID = 16, Permission = 262144, SortOrder = 19 where RightID = 19
+if not exists (select * from RightItem where RightCode = 'EXAM' and RightID <> 20)
+	update RightItem set RightName = N'考试管理', RightCode = 'EXAM', ParentID = 0, Permission = 524288, SortOrder = 20 where RightID = 20
+if not exists (select * from RightItem where RightCode = 'EXAM_ARRANGE' and RightID <> 21)
+	update RightItem set RightName = N'考试安排', RightCode = 'EXAM_ARRANGE', ParentID = 20, Permission = 1048576, SortOrder = 21 where RightID = 21
+if not exists (select * from RightItem where RightCode = 'EXAM_MONITOR' and RightID <> 22)
+	update RightItem set RightName = N'考场监控', RightCode = 'EXAM_MONITOR', ParentID = 20, Permission = 2097152, SortOrder = 22 where RightID = 22
+if not exists (select * from RightItem where RightCode = 'EXAM_MARK' and RightID <> 23)
+	update RightItem set RightName = N'阅卷', RightCode = 'EXAM_MARK', ParentID = 20, Permission = 4194304, SortOrder = 23 where RightID = 23
+if not exists (select * from RightItem where RightCode = 'SCORE' and RightID <> 24)
+	update RightItem set RightName = N'成绩管理', RightCode = 'SCORE', ParentID = 0, Permission = 8388608, SortOrder = 24 where RightID = 24
+if not exists (select * from RightItem where RightCode = 'SCORE_QUERY' and RightID <> 25)
+	update RightItem set RightName = N'成绩查询', RightCode = 'SCORE_QUERY', ParentID = 24, Permission = 16777216, SortOrder = 25 where RightID = 25
+if not exists (select * from RightItem where RightCode = 'SCORE_ANALYZE' and RightID <> 26)
+	update RightItem set RightName = N'成绩分析', RightCode = 'SCORE_ANALYZE', ParentID = 24, Permission = 33554432, SortOrder = 26 where RightID = 26
+if not exists (select * from RightItem where RightCode = 'PRACTICE' and RightID <> 27)
+	update RightItem set RightName = N'在线练习', RightCode = 'PRACTICE', ParentID = 0, Permission = 67108864, SortOrder = 27 where RightID = 27
+if not exists (select * from RightItem where RightCode = 'EXAM_TAKE' and RightID <> 28)
+	update RightItem set RightName = N'参加考试', RightCode = 'EXAM_TAKE', ParentID = 0, Permission = 134217728, SortOrder = 28 where RightID = 28
+GO
+
+if not exists (select * from ROLEADMIN where RoleName = N'系统管理员' and RoleID <> 0)
+	update ROLEADMIN set RoleName = N'系统管理员', Permission = 2147483647, Description = N'拥有系统的全部权限', IsSystem = 1 where RoleID = 0
+if not exists (select * from ROLEADMIN where RoleName = N'教师' and RoleID <> 1)
+	update ROLEADMIN set RoleName = N'教师', Permission = 66961344, Description = N'管理课程、题库、试卷和考试', IsSystem = 1 where RoleID = 1
+if not exists (select * from ROLEADMIN where RoleName = N'学生' and RoleID <> 2)
+	update ROLEADMIN set RoleName = N'学生', Permission = 226492416, Description = N'参加考试和练习，查询自己的成绩', IsSystem = 1 where RoleID = 2
+if not exists (select * from ROLEADMIN where RoleName = N'阅卷教师' and RoleID <> 3)
+	update ROLEADMIN set RoleName = N'阅卷教师', Permission = 29884416, Description = N'批阅主观题', IsSystem = 1 where RoleID = 3
+GO
+
+update SUBJECT set Description = N'系统默认科目' where SubjectID = 1 and SubjectName = N'默认科目' and Description is null
+GO

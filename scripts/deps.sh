@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev googletest
           libsqlite3-dev libpugixml-dev libssl-dev openssl qt6-base-dev libgl-dev
-          fonts-wqy-zenhei python3 xvfb xauth locales)
+          fonts-wqy-zenhei python3 xvfb xauth locales
+          freetds-bin tdsodbc unixodbc unixodbc-dev python3-pyodbc)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

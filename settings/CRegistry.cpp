@@ -27,6 +27,12 @@ std::wstring trimBlanks(const std::wstring& text) {
     return text.substr(first, last - first + 1);
 }
 
+// The failure of a write: the value's path and the hive's code.
+[[noreturn]] void cannotWrite(int32_t code, const std::wstring& path) {
+    throw RegistryError(
+        code, L"The registry value " + path + L" cannot be written (error " + std::to_wstring(code) + L")");
+}
+
 }  // namespace
 
 std::wstring CRegistry::GetKeyValue(const std::wstring& AppName, const std::wstring& SecName,
@@ -54,29 +60,41 @@ std::wstring CRegistry::GetKeyValue(const std::wstring& AppName, const std::wstr
 std::wstring CRegistry::SetKeyValue(const std::wstring& AppName, const std::wstring& SecName,
                                     const std::wstring& KeyName, const std::wstring& KeyValue,
                                     RegistryRoot root) {
+    const std::wstring path = L"Software\\" + AppName + L"\\" + SecName + L"\\" + KeyName;
     RegKeyHandle appKey = 0;
     if (m_hive.openKey(rootHandle(root), toCp936(L"Software\\" + AppName), appKey) != reg::Success) {
         RegKeyHandle software = 0;
-        if (m_hive.openKey(rootHandle(root), "Software", software) != reg::Success) return L"";
+        if (int32_t rc = m_hive.openKey(rootHandle(root), "Software", software); rc != reg::Success)
+            cannotWrite(rc, path);
         KeyGuard softwareGuard(m_hive, software);
-        if (m_hive.createKey(software, toCp936(AppName), appKey) != reg::Success) return L"";
+        if (int32_t rc = m_hive.createKey(software, toCp936(AppName), appKey); rc != reg::Success)
+            cannotWrite(rc, path);
     }
     KeyGuard appGuard(m_hive, appKey);
 
     RegKeyHandle secKey = 0;
-    if (m_hive.createKey(appKey, toCp936(SecName), secKey) != reg::Success) return L"";
+    if (int32_t rc = m_hive.createKey(appKey, toCp936(SecName), secKey); rc != reg::Success)
+        cannotWrite(rc, path);
     KeyGuard secGuard(m_hive, secKey);
 
     std::string data = toCp936(KeyValue);
     data.push_back('\0');
-    m_hive.setValue(secKey, toCp936(KeyName), reg::Sz, reinterpret_cast<const uint8_t*>(data.data()),
-                    static_cast<uint32_t>(data.size()));
+    if (int32_t rc =
+            m_hive.setValue(secKey, toCp936(KeyName), reg::Sz, reinterpret_cast<const uint8_t*>(data.data()),
+                            static_cast<uint32_t>(data.size()));
+        rc != reg::Success) {
+        cannotWrite(rc, path);
+    }
     return L"";
 }
 
 bool CRegistry::IsHaveIIS() {
     RegKeyHandle iis = 0;
-    if (m_hive.openKey(rootHandle(RegistryRoot::ClassesRoot), "IIS", iis) != reg::Success) return false;
+    if (int32_t rc = m_hive.openKey(rootHandle(RegistryRoot::ClassesRoot), "IIS", iis); rc != reg::Success) {
+        if (rc == reg::BadDatabase)
+            throw RegistryError(rc, L"The registry cannot be read (error " + std::to_wstring(rc) + L")");
+        return false;
+    }
     m_hive.closeKey(iis);
 
     // The system directory comes in a buffer of 260 characters; the text

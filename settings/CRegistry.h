@@ -5,6 +5,7 @@
 // file system service; the process shares one instance.
 #include <string>
 
+#include "base/AppError.h"
 #include "base/FileSystem.h"
 #include "settings/RegistryHive.h"
 
@@ -13,6 +14,13 @@ namespace t7 {
 // Texts GetKeyValue returns in place of a value; both begin with "fail to".
 inline constexpr const wchar_t* kFailToOpenKey = L"fail to open key";
 inline constexpr const wchar_t* kFailToGetValue = L"fail to get value";
+
+// The registry itself failed: its file cannot be read, or a value cannot be
+// written. The number is the hive's Windows error code.
+class RegistryError : public AppError {
+public:
+    using AppError::AppError;
+};
 
 class CRegistry {
 public:
@@ -27,14 +35,16 @@ public:
 
     // Stores KeyValue as a string value (code page 936, with its terminating
     // NUL, embedded NULs kept) under KeyName, creating the AppName and SecName
-    // keys when missing. The result is always empty; a failure leaves the
-    // value unwritten and is not reported. Never raises.
+    // keys when missing. The result is always empty. A value that cannot be
+    // written raises RegistryError: the settings are what the installed
+    // system runs on, so a lost one must not pass for a stored one.
     std::wstring SetKeyValue(const std::wstring& AppName, const std::wstring& SecName,
                              const std::wstring& KeyName, const std::wstring& KeyValue, RegistryRoot root);
 
     // True when the key HKEY_CLASSES_ROOT\IIS exists and the folder
-    // <system directory>\inetsrv exists. An AppError of the folder test
-    // propagates.
+    // <system directory>\inetsrv exists. A registry that cannot be read
+    // raises RegistryError rather than passing for one without the key; an
+    // AppError of the folder test propagates.
     bool IsHaveIIS();
 
 private:

@@ -7,6 +7,7 @@
 #include "base/Text.h"
 #include "forms/HeadlessBackend.h"
 #include "forms/ScriptRunner.h"
+#include "shell/Switches.h"
 
 namespace t7 {
 
@@ -30,7 +31,17 @@ private:
 
 }  // namespace
 
+RunResult finishedRunResult(const ProcessValues& values) {
+    if (!values.ifDataSucceedWritten) return RunResult::EndedEarly;
+    return values.failuresReported > 0 ? RunResult::CompletedWithFailures : RunResult::Completed;
+}
+
 RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, WizardServices services) {
+    // Checked before the log is created: it could be the answers file.
+    if (const auto problem = switchFilesProblem(options.answersFile, options.logFile)) {
+        std::cerr << "T7Setup: " << toUtf8(*problem) << "\n";
+        return RunResult::BadAnswers;
+    }
     Log log(options.logFile, options.echo);
     if (!log.open()) {
         // The run still goes on; its result stays in the exit status.
@@ -65,6 +76,11 @@ RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, Wi
 
     HeadlessBackend backend;
     FormsRuntime runtime(backend);
+    if (options.refusal) {
+        ScriptRunner runner(runtime, backend, {}, [&](const std::wstring& l) { log(l); });
+        runtime.show(*options.refusal);
+        return finish(RunResult::EndedEarly);
+    }
     Wizard wizard(runtime, values, std::move(services));
     ScriptRunner runner(runtime, backend, std::move(actions), [&](const std::wstring& l) { log(l); });
 
@@ -74,7 +90,10 @@ RunResult runSilently(const SilentRunOptions& options, ProcessValues& values, Wi
         if (!runtime.run()) {
             result = RunResult::ActionsRanOut;
         } else {
-            result = values.ifDataSucceedWritten ? RunResult::Completed : RunResult::EndedEarly;
+            result = finishedRunResult(values);
+            if (values.failuresReported > 0) {
+                log(L"failures reported on the way: " + std::to_wstring(values.failuresReported));
+            }
             if (runner.remaining() > 0) {
                 log(std::to_wstring(runner.remaining()) + L" actions left unused: the wizard has ended");
             }

@@ -6,51 +6,83 @@ namespace t7 {
 
 namespace {
 
-bool isBlank(wchar_t c) {
-    return c == L' ' || c == L'\t';
+std::wstring unquoted(std::wstring value) {
+    if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"') {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
 }
 
-// Records `word` (quotes removed) when it is a switch.
-bool takeSwitch(const std::wstring& word, SetupSwitches& switches) {
-    const std::wstring lower = asciiLower(word);
-    if (lower == L"/s") {
-        switches.silent = true;
-    } else if (lower == L"/r") {
-        switches.record = true;
-    } else if (lower.starts_with(L"/f1")) {
-        switches.answersFile = word.substr(3);
-    } else if (lower.starts_with(L"/f2")) {
-        switches.logFile = word.substr(3);
-    } else {
-        return false;
+std::wstring shown(const std::filesystem::path& file) {
+    return fromUtf8(file.string());
+}
+
+std::optional<std::wstring> unusable(const std::filesystem::path& file, const wchar_t* role) {
+    std::error_code ec;
+    switch (std::filesystem::status(file, ec).type()) {
+        case std::filesystem::file_type::directory:
+            return std::wstring(role) + L" " + shown(file) + L" is a folder";
+        case std::filesystem::file_type::fifo:
+        case std::filesystem::file_type::socket:
+            return std::wstring(role) + L" " + shown(file) + L" is a pipe or socket, not a file";
+        default:
+            return std::nullopt;
     }
-    return true;
+}
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) return true;
+    // A file not made yet: compare where the two names lead.
+    const std::filesystem::path left =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(a, ec), ec);
+    if (ec) return false;
+    const std::filesystem::path right =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(b, ec), ec);
+    return !ec && left == right;
 }
 
 }  // namespace
 
-SetupSwitches extractSwitches(std::wstring& commandLineArguments) {
-    SetupSwitches switches;
-    const std::wstring& text = commandLineArguments;
-    std::wstring kept;
-    size_t i = 0;
-    while (i < text.size()) {
-        const size_t blanks = i;
-        while (i < text.size() && isBlank(text[i])) ++i;
-        const size_t start = i;
-        std::wstring word;
-        bool quoted = false;
-        while (i < text.size() && (quoted || !isBlank(text[i]))) {
-            if (text[i] == L'"') {
-                quoted = !quoted;
-            } else {
-                word += text[i];
-            }
-            ++i;
-        }
-        if (i == start || !takeSwitch(word, switches)) kept.append(text, blanks, i - blanks);
+std::optional<std::wstring> switchFilesProblem(const std::optional<std::filesystem::path>& answersFile,
+                                               const std::optional<std::filesystem::path>& logFile) {
+    if (answersFile) {
+        if (auto why = unusable(*answersFile, L"the answers file")) return why;
     }
-    commandLineArguments = std::move(kept);
+    if (logFile) {
+        if (auto why = unusable(*logFile, L"the log file")) return why;
+    }
+    if (answersFile && logFile && sameFile(*answersFile, *logFile)) {
+        return L"the answers file " + shown(*answersFile) + L" is also the log file " + shown(*logFile);
+    }
+    return std::nullopt;
+}
+
+SetupSwitches extractSwitches(std::vector<std::wstring>& arguments,
+                              const std::function<bool(const std::wstring&)>& exists) {
+    SetupSwitches switches;
+    std::vector<std::wstring> kept;
+    bool switchesEnded = false;
+    for (const std::wstring& argument : arguments) {
+        const std::wstring lower = asciiLower(argument);
+        const bool fileSwitch = lower.starts_with(L"/f1") || lower.starts_with(L"/f2");
+        if (switchesEnded || (fileSwitch && exists && exists(argument))) {
+            kept.push_back(argument);
+        } else if (argument == L"--") {
+            switchesEnded = true;
+        } else if (lower == L"/s") {
+            switches.silent = true;
+        } else if (lower == L"/r") {
+            switches.record = true;
+        } else if (lower.starts_with(L"/f1")) {
+            switches.answersFile = unquoted(argument.substr(3));
+        } else if (lower.starts_with(L"/f2")) {
+            switches.logFile = unquoted(argument.substr(3));
+        } else {
+            kept.push_back(argument);
+        }
+    }
+    arguments = std::move(kept);
     return switches;
 }
 

@@ -3,8 +3,11 @@
 // records one, /f1"FILE" names the answers file and /f2"FILE" the log. They
 // are taken out of the arguments before the wizard reads its command line,
 // so every command line the wizard handles can also be run silently.
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace t7 {
 
@@ -15,13 +18,24 @@ struct SetupSwitches {
     std::optional<std::wstring> logFile;
 };
 
-// Removes every switch from the raw argument text (the command line after
-// the program's name, as the process service hands it over) and returns
-// them; the rest of the text is left exactly as it was, for the wizard's own
-// splitting. The text is cut into words at blanks outside double quotes; a
-// switch is a whole word that, without its quotes, is "/s", "/r", or "/f1" or
-// "/f2" directly followed by the file name, in any letter case. The blanks
-// before a switch go with it.
-SetupSwitches extractSwitches(std::wstring& commandLineArguments);
+// Removes every switch from `arguments` (pre-split, quotes already removed
+// by the shell) and returns them. A switch is a whole argument: "/s", "/r",
+// or "/f1" or "/f2" directly followed by the file name, in any letter case;
+// quotes around the file name are dropped. Any other argument stays.
+//
+// Native paths begin with "/" too, so an argument that `exists` (a file or
+// folder of that whole name, such as the installation folder /f1x/Exam) is
+// never taken for /f1 or /f2. "--" ends the switches: it is dropped and
+// every argument after it stays as it is. `exists` may be empty (nothing
+// exists).
+SetupSwitches extractSwitches(std::vector<std::wstring>& arguments,
+                              const std::function<bool(const std::wstring&)>& exists = {});
+
+// Why the answers file and the log file cannot be used as named, or
+// nothing: an existing one that is a folder, a FIFO or a socket (reading or
+// writing it would fail or wait forever), or one file named twice, under
+// any spelling or link. Either may be unset. Touches no file.
+std::optional<std::wstring> switchFilesProblem(const std::optional<std::filesystem::path>& answersFile,
+                                               const std::optional<std::filesystem::path>& logFile);
 
 }  // namespace t7

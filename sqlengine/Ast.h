@@ -55,6 +55,12 @@ struct OverClause {
 };
 
 struct Expr {
+    Expr() = default;
+    Expr(Expr&&) = default;
+    Expr& operator=(Expr&&) = default;
+    // Takes a tall tree down without recursing on it (see below).
+    ~Expr();
+
     ExprKind kind = ExprKind::Null;
     std::string text;  // literal, operator, function or variable name
     QualifiedName name;
@@ -68,6 +74,22 @@ struct Expr {
     bool caseHasElse = false;
     std::unique_ptr<OverClause> over;
 };
+
+inline Expr::~Expr() {
+    // A long chain of operators is a tree as tall as the chain is long:
+    // detach the grandchildren first, so that no destructor recurses.
+    bool tall = false;
+    for (const ExprPtr& a : args) tall = tall || (a && !a->args.empty());
+    if (!tall) return;
+    std::vector<ExprPtr> pending = std::move(args);
+    while (!pending.empty()) {
+        ExprPtr e = std::move(pending.back());
+        pending.pop_back();
+        if (!e) continue;
+        for (ExprPtr& a : e->args) pending.push_back(std::move(a));
+        e->args.clear();
+    }
+}
 
 enum class JoinKind { None, Inner, Left, Right, Full, Cross };
 

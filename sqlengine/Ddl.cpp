@@ -65,8 +65,8 @@ std::string SessionImpl::objectName(const QualifiedName& name) {
                                  "\" either does not exist or you do not have permission to use it.");
     const std::string& n = p.back();
     if (n.empty() || n[0] == '#') throw SqlError(50000, "Temporary tables are not supported by this server.");
-    if (n.size() >= 3 && equalsIgnoreCase(n.substr(0, 3), "_t7"))
-        throw SqlError(50000, "Names beginning with _t7 are reserved by this server.");
+    // The engine's own tables are out of reach, under any statement.
+    if (isInternalName(n)) throw SqlError(208, "Invalid object name '" + n + "'.");
     return n;
 }
 
@@ -1180,54 +1180,124 @@ void SessionImpl::runCreateModule(const CreateModuleStmt& s) {
 
 // ---- databases ---------------------------------------------------------
 
-void SessionImpl::runCreateDatabase(const CreateDatabaseStmt& s) {
-    if (databaseExists(s.name))
-        throw SqlError(1801, "Database '" + s.name + "' already exists. Choose a different database name.");
-    std::filesystem::path data = s.data && !s.data->fileName.empty() ? m_core->mapper(s.data->fileName)
-                                                                     : m_core->dataFolder / (s.name + ".mdf");
-    std::filesystem::path log;
-    if (s.log && !s.log->fileName.empty()) {
-        log = m_core->mapper(s.log->fileName);
-    } else {
-        log = data.parent_path() / (data.stem().string() + "_log.ldf");
+namespace {
+
+std::string databaseStatementName(const Stmt& s) {
+    return s.kind == StmtKind::CreateDatabase ? "CREATE DATABASE" : "DROP DATABASE";
+}
+
+SqlError cannotDropDatabase(const std::string& name) {
+    return SqlError(3701, "Cannot drop the database '" + name +
+                              "', because it does not exist or you do not have permission.");
+}
+
+SqlError fileExists(const std::string& shown) {
+    return SqlError(5170,
+                    "Cannot create file '" + shown +
+                        "' because it already exists. Change the file path or the file name, and retry the "
+                        "operation.");
+}
+
+// Whether a connection other than ours has the database open: each keeps
+// a lock on the file for as long as it is open, and leaving WAL needs them
+// all gone.
+bool inUseElsewhere(const std::filesystem::path& file) {
+    try {
+        DbHandle db = openConnection(file, false);
+        sqlite3_busy_timeout(db, 0);
+        execSql(db, "PRAGMA journal_mode=DELETE");
+        return false;
+    } catch (const SqliteError& e) {
+        int primary = e.code() & 0xFF;
+        return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
     }
-    std::string shown = s.data && !s.data->fileName.empty() ? s.data->fileName : data.string();
-    if (std::filesystem::exists(data))
+}
+
+}  // namespace
+
+void SessionImpl::runServerStatement(const Stmt& s) {
+    if (m_tranCount > 0)
         throw SqlError(
-            5170, "Cannot create file '" + shown +
-                      "' because it already exists. Change the file path or the file name, and retry the "
-                      "operation.");
-    if (std::filesystem::exists(log)) {
-        std::string shownLog = s.log && !s.log->fileName.empty() ? s.log->fileName : log.string();
-        throw SqlError(
-            5170, "Cannot create file '" + shownLog +
-                      "' because it already exists. Change the file path or the file name, and retry the "
-                      "operation.");
+            226, databaseStatementName(s) + " statement not allowed within multi-statement transaction.");
+    if (s.kind == StmtKind::CreateDatabase)
+        requireServerRole(kDbcreator, statementPermissionDenied("CREATE DATABASE", "master"));
+    // What the batch or script did so far stays done, as with USE.
+    commit();
+    // Files made by CREATE and files set aside by DROP, to undo or finish.
+    std::vector<std::filesystem::path> created;
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> setAside;
+    try {
+        // The first statement writes: the wait for master's lock is a
+        // wait, not a failure on a stale snapshot.
+        execSql(m_db, "BEGIN; UPDATE " + m_mst + "._t7_server SET value = value WHERE key IS NULL");
+        m_inTransaction = true;
+        if (s.kind == StmtKind::CreateDatabase)
+            runCreateDatabase(static_cast<const CreateDatabaseStmt&>(s), created);
+        else
+            runDropDatabase(static_cast<const NameStmt&>(s), setAside);
+        m_inTransaction = false;
+        execSql(m_db, "COMMIT");
+    } catch (...) {
+        if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_inTransaction = false;
+        std::error_code ec;
+        for (const auto& file : created) std::filesystem::remove(file, ec);
+        for (const auto& [file, aside] : setAside) std::filesystem::rename(aside, file, ec);
+        begin();
+        try {
+            throw;
+        } catch (const SqliteError& e) {
+            throw mapError(e);
+        }
     }
     std::error_code ec;
+    for (const auto& aside : setAside) std::filesystem::remove(aside.second, ec);
+    begin();
+}
+
+void SessionImpl::runCreateDatabase(const CreateDatabaseStmt& s,
+                                    std::vector<std::filesystem::path>& created) {
+    if (databaseExists(s.name))
+        throw SqlError(1801, "Database '" + s.name + "' already exists. Choose a different database name.");
+    bool named = s.data && !s.data->fileName.empty();
+    std::filesystem::path data = named ? m_core->clientFile(s.data->fileName) : m_core->defaultFile(s.name);
+    std::string shown = named ? s.data->fileName : data.string();
+    std::filesystem::path log;
+    std::string shownLog;
+    if (s.log && !s.log->fileName.empty()) {
+        log = m_core->clientFile(s.log->fileName);
+        shownLog = s.log->fileName;
+    } else {
+        log = data.parent_path() / (data.stem().string() + "_log.ldf");
+        shownLog = log.string();
+    }
+    if (std::filesystem::exists(data)) throw fileExists(shown);
+    if (std::filesystem::exists(log)) throw fileExists(shownLog);
+    std::error_code ec;
     if (!std::filesystem::is_directory(data.parent_path(), ec))
-        throw SqlError(5123,
-                       "CREATE FILE encountered operating system error 3(The system cannot find the path "
-                       "specified.) while attempting to open or create the physical file '" +
-                           shown + "'.");
+        throw createFileError("3(The system cannot find the path specified.)", shown);
     try {
-        sqlite3* db = openConnection(data, true);
-        try {
-            execSql(db, "BEGIN");
-            createDatabaseCatalog(db);
-            execSql(db, "COMMIT");
-        } catch (...) {
-            sqlite3_close_v2(db);
-            throw;
+        created.push_back(data);
+        created.push_back(data.string() + "-wal");
+        created.push_back(data.string() + "-shm");
+        DbHandle db = openConnection(data, true);
+        execSql(db, "BEGIN");
+        createDatabaseCatalog(db);
+        // The login that creates a database owns it, as its dbo.
+        if (!m_sysadmin) {
+            Query owner(db, "UPDATE _t7_users SET login = ? WHERE uid = 1");
+            owner.bind(1, m_login);
+            owner.run();
         }
-        sqlite3_close_v2(db);
-        std::ofstream(log, std::ios::binary) << std::string(512, '\0');
+        execSql(db, "COMMIT");
     } catch (const SqliteError& e) {
-        std::filesystem::remove(data, ec);
         throw SqlError(
             5123, "CREATE FILE encountered an error while attempting to open or create the physical file '" +
                       shown + "'.");
     }
+    created.push_back(log);
+    createPrivateFile(log);
+    std::ofstream(log, std::ios::binary) << std::string(512, '\0');
     Query q(m_db,
             "INSERT INTO " + m_mst + "._t7_databases(name, filename, logname, crdate) VALUES (?, ?, ?, ?)");
     q.bind(1, s.name)
@@ -1237,13 +1307,14 @@ void SessionImpl::runCreateDatabase(const CreateDatabaseStmt& s) {
     q.run();
 }
 
-void SessionImpl::runDropDatabase(const NameStmt& s) {
+void SessionImpl::runDropDatabase(
+    const NameStmt& s, std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& setAside) {
     for (const std::string& name : s.names) {
         std::string stored, path;
-        if (!databaseExists(name, &stored, &path))
-            throw SqlError(3701, "Cannot drop the database '" + name +
-                                     "', because it does not exist or you do not have permission.");
-        if (equalsIgnoreCase(stored, "master") || equalsIgnoreCase(stored, m_dbName))
+        if (!databaseExists(name, &stored, &path)) throw cannotDropDatabase(name);
+        if (!m_sysadmin && !(m_serverRoles & kDbcreator) && !databaseOwnedBy(path, m_login))
+            throw cannotDropDatabase(name);
+        if (equalsIgnoreCase(stored, "master") || equalsIgnoreCase(stored, m_dbName) || inUseElsewhere(path))
             throw SqlError(3702, "Cannot drop database \"" + stored + "\" because it is currently in use.");
         Query log(m_db, "SELECT logname FROM " + m_mst + "._t7_databases WHERE name = ?");
         log.bind(1, stored);
@@ -1251,15 +1322,25 @@ void SessionImpl::runDropDatabase(const NameStmt& s) {
         Query q(m_db, "DELETE FROM " + m_mst + "._t7_databases WHERE name = ?");
         q.bind(1, stored);
         q.run();
+        // Set aside, not removed: should the catalog change not commit,
+        // the files come back.
         std::error_code ec;
-        for (const std::string& p : {path, path + "-wal", path + "-shm", logPath})
-            if (!p.empty()) std::filesystem::remove(p, ec);
+        for (const std::string& p : {path, path + "-wal", path + "-shm", logPath}) {
+            if (p.empty() || !std::filesystem::exists(p, ec)) continue;
+            std::filesystem::path aside = p + ".dropped";
+            std::filesystem::rename(p, aside, ec);
+            if (ec)
+                throw SqlError(3702,
+                               "Cannot drop database \"" + stored + "\" because it is currently in use.");
+            setAside.emplace_back(p, aside);
+        }
     }
 }
 
 // ---- logins and users --------------------------------------------------
 
 void SessionImpl::runCreateLogin(const LoginStmt& s) {
+    requireServerRole(kSecurityadmin, noPermission());
     Query exists(m_db, "SELECT 1 FROM " + m_mst + "._t7_logins WHERE name = ?");
     exists.bind(1, s.name);
     if (exists.step()) throw SqlError(15025, "The server principal '" + s.name + "' already exists.");
@@ -1296,10 +1377,13 @@ void SessionImpl::runAlterLogin(const LoginStmt& s) {
     std::string name = q.text(0), stored = q.text(1);
     bool checkPolicy = s.checkPolicy.value_or(q.integer(2) != 0);
     bool self = equalsIgnoreCase(name, m_login);
-    if (!m_sysadmin && !self) throw SqlError(15151, cannot);
+    // securityadmin manages the logins but not the administrators'.
+    bool manages =
+        m_sysadmin || ((m_serverRoles & kSecurityadmin) && !(serverRoles(m_db, m_mst, name) & kSysadmin));
+    if (!manages && !self) throw noPermission();
     if (s.password) {
         if (s.oldPassword && !checkPassword(stored, *s.oldPassword)) throw SqlError(15151, cannot);
-        if (!m_sysadmin && !s.oldPassword) throw SqlError(15151, cannot);
+        if (!manages && !s.oldPassword) throw SqlError(15151, cannot);
         Query pol(m_db, "SELECT value FROM " + m_mst + "._t7_server WHERE key = 'policy'");
         bool policyOn = !pol.step() || pol.text(0) != "0";
         if (policyOn && checkPolicy) checkPasswordPolicy(*s.password);
@@ -1333,7 +1417,10 @@ void SessionImpl::runDropLogin(const NameStmt& s) {
     const std::string& name = s.names[0];
     Query q(m_db, "SELECT name FROM " + m_mst + "._t7_logins WHERE name = ?");
     q.bind(1, name);
-    if (!q.step() || !m_sysadmin)
+    bool found = q.step();
+    bool manages = m_sysadmin || (found && (m_serverRoles & kSecurityadmin) &&
+                                  !(serverRoles(m_db, m_mst, q.text(0)) & kSysadmin));
+    if (!found || !manages)
         throw SqlError(15151, "Cannot drop the login '" + name +
                                   "', because it does not exist or you do not have permission.");
     if (equalsIgnoreCase(q.text(0), "sa") || equalsIgnoreCase(q.text(0), m_login))
@@ -1341,9 +1428,52 @@ void SessionImpl::runDropLogin(const NameStmt& s) {
     Query d(m_db, "DELETE FROM " + m_mst + "._t7_logins WHERE name = ?");
     d.bind(1, name);
     d.run();
+    Query r(m_db, "DELETE FROM " + m_mst + "._t7_srvrolemembers WHERE login = ?");
+    r.bind(1, name);
+    r.run();
+}
+
+void SessionImpl::runAddLogin(const ExecStmt& s) {
+    // The old way to make a login: no password policy, as before it had one.
+    std::vector<std::string> args = procedureArgs(s, "sp_addlogin", {"@loginame", "@passwd", "@defdb"}, 1);
+    LoginStmt login(StmtKind::CreateLogin);
+    login.name = args[0];
+    login.password = args.size() > 1 ? args[1] : std::string();
+    if (args.size() > 2 && !args[2].empty()) login.defaultDatabase = args[2];
+    login.checkPolicy = false;
+    runCreateLogin(login);
+}
+
+std::vector<std::string> SessionImpl::procedureArgs(const ExecStmt& s, const std::string& proc,
+                                                    const std::vector<std::string>& names, size_t required) {
+    std::vector<std::optional<std::string>> given(names.size());
+    for (size_t i = 0; i < s.args.size(); ++i) {
+        size_t p = i;
+        if (!s.args[i].param.empty()) {
+            p = names.size();
+            for (size_t k = 0; k < names.size(); ++k)
+                if (equalsIgnoreCase(names[k], s.args[i].param)) p = k;
+            if (p == names.size())
+                throw SqlError(8145, s.args[i].param + " is not a parameter for procedure " + proc + ".");
+        } else if (p >= names.size()) {
+            throw SqlError(8144, "Procedure or function " + proc + " has too many arguments specified.");
+        }
+        Value v = evaluate(*s.args[i].value);
+        if (!v.isNull()) given[p] = v.toText();
+    }
+    std::vector<std::string> args;
+    for (size_t p = 0; p < names.size(); ++p) {
+        if (!given[p] && p < required)
+            throw SqlError(201, "Procedure or function '" + proc + "' expects parameter '" + names[p] +
+                                    "', which was not supplied.");
+        args.push_back(given[p].value_or(std::string()));
+    }
+    while (args.size() > required && args.back().empty()) args.pop_back();
+    return args;
 }
 
 void SessionImpl::runCreateUser(const CreateUserStmt& s) {
+    requireUserAdmin();
     Query exists(cached("SELECT 1 FROM main._t7_users WHERE name = ?"));
     exists.bind(1, s.name);
     if (exists.step())
@@ -1377,6 +1507,7 @@ void SessionImpl::runCreateUser(const CreateUserStmt& s) {
 }
 
 void SessionImpl::runDropUser(const NameStmt& s) {
+    requireUserAdmin();
     const std::string& name = s.names[0];
     Query q(cached("SELECT uid, is_role FROM main._t7_users WHERE name = ?"));
     q.bind(1, name);
@@ -1394,12 +1525,8 @@ void SessionImpl::runDropUser(const NameStmt& s) {
 
 void SessionImpl::roleMember(const ExecStmt& s, bool add) {
     std::string proc = add ? "sp_addrolemember" : "sp_droprolemember";
-    std::vector<std::string> args;
-    for (const ExecArg& a : s.args) args.push_back(evaluate(*a.value).toText());
-    if (args.size() != 2)
-        throw SqlError(201, "Procedure or function '" + proc + "' expects parameter '" +
-                                std::string(args.empty() ? "@rolename" : "@membername") +
-                                "', which was not supplied.");
+    std::vector<std::string> args = procedureArgs(s, proc, {"@rolename", "@membername"}, 2);
+    requireRoleAdmin(args[0]);
     Query r(cached("SELECT uid FROM main._t7_users WHERE name = ? AND is_role = 1"));
     r.bind(1, args[0]);
     if (!r.step())

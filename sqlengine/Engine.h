@@ -27,8 +27,19 @@ private:
     std::string m_message;
 };
 
+// The T-SQL type of a result column, as a client's driver describes it.
+struct ColumnType {
+    std::string name = "nvarchar";  // int, bigint, decimal, varchar, datetime, ...
+    int length = 0;                 // characters (char types) or bytes (binary); -1 for max
+    int precision = 0;              // decimal and numeric
+    int scale = 0;
+    bool nullable = true;
+};
+
 struct ResultSet {
     std::vector<std::string> columns;
+    // One per column.
+    std::vector<ColumnType> types;
     // A NULL value is std::nullopt; other values in their text form.
     std::vector<std::vector<std::optional<std::string>>> rows;
 };
@@ -37,6 +48,14 @@ struct BatchResult {
     std::vector<ResultSet> resultSets;
     // PRINT output and informational messages, in order.
     std::vector<std::string> messages;
+    // What each statement that counts rows did, in order: the rows a SELECT
+    // returned (`resultSet` its index) or an INSERT, UPDATE or DELETE
+    // changed (`resultSet` -1).
+    struct Count {
+        long long rows = 0;
+        int resultSet = -1;
+    };
+    std::vector<Count> counts;
 };
 
 // Maps a path as a client writes it (a Windows path in a FILENAME clause)
@@ -85,6 +104,10 @@ public:
     // USE database; raises SqlError 911 when it does not exist.
     virtual void useDatabase(const std::string& name) = 0;
     virtual std::string currentDatabase() const = 0;
+    // Asks the running batch to stop; it then fails with error 3617. May
+    // be called from another thread while executeBatch runs; a call made
+    // while no batch runs affects nothing.
+    virtual void cancel() = 0;
 };
 
 }  // namespace sqlengine

@@ -1,8 +1,10 @@
 #include "sqlengine/Functions.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "sqlengine/Lexer.h"
 #include "sqlengine/SessionImpl.h"
@@ -53,19 +55,27 @@ std::string objectNameFromText(const std::string& text) {
     return parts.back();
 }
 
-namespace {
-
-void fail(sqlite3_context* ctx, const SqlError& e) {
-    std::string m = encodeError(e.number(), e.message());
-    sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+void callGuarded(ScalarFunction fn, sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
+    // SQLite is C: an exception must not unwind through it. Whatever a
+    // function throws becomes the statement's error.
+    try {
+        fn(ctx, argc, argv);
+    } catch (const SqlError& e) {
+        std::string m = encodeError(e.number(), e.message());
+        sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    } catch (...) {
+        sqlite3_result_error(ctx, "unexpected failure in a function", -1);
+    }
 }
 
-#define GUARD_BEGIN try {
-#define GUARD_END               \
-    }                           \
-    catch (const SqlError& e) { \
-        fail(ctx, e);           \
-    }
+namespace {
+
+// What one text value may hold: SQLite's own limit.
+constexpr unsigned long long kMaxTextBytes = 1000000000;
 
 Value arg(sqlite3_value** argv, int i) {
     return valueOf(argv[i]);
@@ -132,32 +142,26 @@ void fnDatalength(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 void fnSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
-    GUARD_BEGIN
     long long start = sqlite3_value_int64(argv[1]);
     long long len = sqlite3_value_int64(argv[2]);
     if (len < 0) throw SqlError(537, "Invalid length parameter passed to the LEFT or SUBSTRING function.");
     resultValue(ctx, Value::text(charSlice(textArg(argv, 0), start - 1, len)));
-    GUARD_END
 }
 
 void fnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
-    GUARD_BEGIN
     long long len = sqlite3_value_int64(argv[1]);
     if (len < 0) throw SqlError(536, "Invalid length parameter passed to the LEFT or SUBSTRING function.");
     resultValue(ctx, Value::text(charSlice(textArg(argv, 0), 0, len)));
-    GUARD_END
 }
 
 void fnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
-    GUARD_BEGIN
     long long len = sqlite3_value_int64(argv[1]);
     if (len < 0) throw SqlError(536, "Invalid length parameter passed to the RIGHT function.");
     std::string s = textArg(argv, 0);
     long long n = static_cast<long long>(charStarts(s).size());
     resultValue(ctx, Value::text(charSlice(s, std::max(0LL, n - len), len)));
-    GUARD_END
 }
 
 // Case-insensitive search, as under the server's case-insensitive collation.
@@ -343,7 +347,6 @@ void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // _t7_cast(value, type, length, precision, scale, style)
 void fnCast(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    GUARD_BEGIN
     TypeSpec t;
     t.name = textArg(argv, 1);
     t.length = sqlite3_value_int(argv[2]);
@@ -351,7 +354,6 @@ void fnCast(sqlite3_context* ctx, int, sqlite3_value** argv) {
     t.scale = sqlite3_value_int(argv[4]);
     int style = sqlite3_value_type(argv[5]) == SQLITE_NULL ? -1 : sqlite3_value_int(argv[5]);
     resultValue(ctx, convertValue(arg(argv, 0), t, ConvertMode::Cast, style));
-    GUARD_END
 }
 
 void fnObjname(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -400,7 +402,6 @@ long long dayNumber(int y, int mo, int d) {
 
 void fnDatepart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    GUARD_BEGIN
     std::string part = partName(textArg(argv, 0));
     int y, mo, d, h, mi, s, ms;
     if (!dateArg(argv, 1, y, mo, d, h, mi, s, ms))
@@ -430,7 +431,6 @@ void fnDatepart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     else if (part == "week")
         r = (dn - dayNumber(y, 1, 1) + ((dayNumber(y, 1, 1) + 1) % 7)) / 7 + 1;
     sqlite3_result_int64(ctx, r);
-    GUARD_END
 }
 
 void fromDayNumber(long long dn, int& y, int& mo, int& d) {
@@ -456,12 +456,24 @@ void fnNonzero(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, argv[0]);
 }
 
+// The result of int arithmetic, which SQLite did in 64 bits: past 32 bits
+// it is SQL Server's overflow.
+void fnInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    int t = sqlite3_value_type(argv[0]);
+    if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
+    long long v = sqlite3_value_int64(argv[0]);
+    if (t != SQLITE_INTEGER || v < INT32_MIN || v > INT32_MAX)
+        throw SqlError(8115, "Arithmetic overflow error converting expression to data type int.");
+    sqlite3_result_int64(ctx, v);
+}
+
 void fnDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
-    GUARD_BEGIN
     std::string part = partName(textArg(argv, 0));
     long long n = sqlite3_value_int64(argv[1]);
+    if (n < INT32_MIN || n > INT32_MAX)
+        throw SqlError(8115, "Arithmetic overflow error converting expression to data type int.");
     int y, mo, d, h, mi, s, ms;
     if (!dateArg(argv, 2, y, mo, d, h, mi, s, ms))
         throw SqlError(241, "Conversion failed when converting date and/or time from character string.");
@@ -490,14 +502,14 @@ void fnDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
         s = static_cast<int>(rest / 1000 % 60);
         ms = static_cast<int>(rest % 1000);
     }
+    if (y < 1753 || y > 9999)
+        throw SqlError(517, "Adding a value to a 'datetime' column caused an overflow.");
     resultValue(ctx, Value::text(formatDateTime(y, mo, d, h, mi, s, ms)));
-    GUARD_END
 }
 
 void fnDatediff(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
-    GUARD_BEGIN
     std::string part = partName(textArg(argv, 0));
     int y1, mo1, d1, h1, mi1, s1, ms1, y2, mo2, d2, h2, mi2, s2, ms2;
     if (!dateArg(argv, 1, y1, mo1, d1, h1, mi1, s1, ms1) || !dateArg(argv, 2, y2, mo2, d2, h2, mi2, s2, ms2))
@@ -524,7 +536,6 @@ void fnDatediff(sqlite3_context* ctx, int, sqlite3_value** argv) {
         r = ((((dn2 * 24 + h2) * 60 + mi2) * 60 + s2) * 1000 + ms2) -
             ((((dn1 * 24 + h1) * 60 + mi1) * 60 + s1) * 1000 + ms1);
     sqlite3_result_int64(ctx, r);
-    GUARD_END
 }
 
 void fnMath(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -550,20 +561,33 @@ void fnStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     int len = argc > 1 ? sqlite3_value_int(argv[1]) : 10;
     int dec = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "%*.*f", len, dec, sqlite3_value_double(argv[0]));
-    std::string s = buf;
+    if (len <= 0 || len > 8000 || dec < 0) return sqlite3_result_null(ctx);
+    dec = std::min(dec, 16);
+    std::string s(static_cast<size_t>(len) + 400, '\0');  // room for any double in %f
+    s.resize(static_cast<size_t>(
+        std::snprintf(s.data(), s.size(), "%*.*f", len, dec, sqlite3_value_double(argv[0]))));
     if (static_cast<int>(s.size()) > len) s = std::string(static_cast<size_t>(len), '*');
     resultValue(ctx, Value::text(s));
 }
 
+// _t7_replicate(text, count, isMax): up to 8000 characters, unless the
+// text is a max type.
 void fnReplicate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
     long long n = sqlite3_value_int64(argv[1]);
     if (n < 0) return sqlite3_result_null(ctx);
-    std::string s = textArg(argv, 0), out;
-    if (n > 8000) n = 8000;
+    std::string s = textArg(argv, 0);
+    if (s.empty() || n == 0) return resultValue(ctx, Value::text(""));
+    bool isMax = sqlite3_value_int(argv[2]) != 0;
+    if (!isMax) {
+        n = std::min(n, 8000LL / static_cast<long long>(charStarts(s).size()) + 1);
+    } else if (static_cast<unsigned long long>(n) > kMaxTextBytes / s.size()) {
+        return sqlite3_result_error_toobig(ctx);
+    }
+    std::string out;
+    out.reserve(s.size() * static_cast<size_t>(n));
     for (long long i = 0; i < n; ++i) out += s;
+    if (!isMax) out = charSlice(out, 0, 8000);
     resultValue(ctx, Value::text(out));
 }
 
@@ -595,7 +619,6 @@ void fnReverse(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 void fnWrite(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto* session = static_cast<SessionImpl*>(sqlite3_user_data(ctx));
-    GUARD_BEGIN
     const WriteRule& rule = session->m_writeRules.at(static_cast<size_t>(sqlite3_value_int(argv[0])));
     Value v = valueOf(argv[1]);
     if (v.isNull()) {
@@ -607,7 +630,6 @@ void fnWrite(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return sqlite3_result_null(ctx);
     }
     resultValue(ctx, convertValue(v, rule.type, ConvertMode::Store));
-    GUARD_END
 }
 
 void fnNextId(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -619,57 +641,63 @@ void fnNextId(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, st.last);
 }
 
-void add(sqlite3* db, const char* name, int args, void (*fn)(sqlite3_context*, int, sqlite3_value**),
-         bool deterministic = true, void* data = nullptr) {
+template <ScalarFunction F>
+void guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
+    callGuarded(F, ctx, argc, argv);
+}
+
+template <ScalarFunction F>
+void add(sqlite3* db, const char* name, int args, bool deterministic = true, void* data = nullptr) {
     int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
-    sqlite3_create_function_v2(db, name, args, flags, data, fn, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, name, args, flags, data, guarded<F>, nullptr, nullptr, nullptr);
 }
 
 }  // namespace
 
 void registerFunctions(sqlite3* db) {
-    add(db, "_t7_getdate", 0, fnGetdate, false);
-    add(db, "_t7_newid", 0, fnNewid, false);
-    add(db, "_t7_len", 1, fnLen);
-    add(db, "_t7_datalength", 1, fnDatalength);
-    add(db, "_t7_substring", 3, fnSubstring);
-    add(db, "_t7_left", 2, fnLeft);
-    add(db, "_t7_right", 2, fnRight);
-    add(db, "_t7_replace", 3, fnReplace);
-    add(db, "_t7_charindex", 2, fnCharindex);
-    add(db, "_t7_charindex", 3, fnCharindex);
-    add(db, "_t7_add", 2, fnAdd);
-    add(db, "_t7_xor", 2, fnXor);
-    add(db, "_t7_nonzero", 1, fnNonzero);
-    add(db, "_t7_like", 2, fnLike);
-    add(db, "_t7_like", 3, fnLike);
-    add(db, "_t7_cast", 6, fnCast);
-    add(db, "_t7_objname", 1, fnObjname);
-    add(db, "_t7_datepart", 2, fnDatepart);
-    add(db, "_t7_dateadd", 3, fnDateadd);
-    add(db, "_t7_datediff", 3, fnDatediff);
+    add<fnGetdate>(db, "_t7_getdate", 0, false);
+    add<fnNewid>(db, "_t7_newid", 0, false);
+    add<fnLen>(db, "_t7_len", 1);
+    add<fnDatalength>(db, "_t7_datalength", 1);
+    add<fnSubstring>(db, "_t7_substring", 3);
+    add<fnLeft>(db, "_t7_left", 2);
+    add<fnRight>(db, "_t7_right", 2);
+    add<fnReplace>(db, "_t7_replace", 3);
+    add<fnCharindex>(db, "_t7_charindex", 2);
+    add<fnCharindex>(db, "_t7_charindex", 3);
+    add<fnAdd>(db, "_t7_add", 2);
+    add<fnXor>(db, "_t7_xor", 2);
+    add<fnNonzero>(db, "_t7_nonzero", 1);
+    add<fnInt>(db, "_t7_int", 1);
+    add<fnLike>(db, "_t7_like", 2);
+    add<fnLike>(db, "_t7_like", 3);
+    add<fnCast>(db, "_t7_cast", 6);
+    add<fnObjname>(db, "_t7_objname", 1);
+    add<fnDatepart>(db, "_t7_datepart", 2);
+    add<fnDateadd>(db, "_t7_dateadd", 3);
+    add<fnDatediff>(db, "_t7_datediff", 3);
     static const char* floorName = "floor";
     static const char* ceilingName = "ceiling";
     static const char* sqrtName = "sqrt";
     static const char* signName = "sign";
     static const char* powerName = "power";
-    add(db, "_t7_floor", 1, fnMath, true, const_cast<char*>(floorName));
-    add(db, "_t7_ceiling", 1, fnMath, true, const_cast<char*>(ceilingName));
-    add(db, "_t7_sqrt", 1, fnMath, true, const_cast<char*>(sqrtName));
-    add(db, "_t7_sign", 1, fnMath, true, const_cast<char*>(signName));
-    add(db, "_t7_power", 2, fnMath, true, const_cast<char*>(powerName));
-    add(db, "_t7_str", 1, fnStr);
-    add(db, "_t7_str", 2, fnStr);
-    add(db, "_t7_str", 3, fnStr);
-    add(db, "_t7_replicate", 2, fnReplicate);
-    add(db, "_t7_isnumeric", 1, fnIsnumeric);
-    add(db, "_t7_isdate", 1, fnIsdate);
-    add(db, "_t7_reverse", 1, fnReverse);
+    add<fnMath>(db, "_t7_floor", 1, true, const_cast<char*>(floorName));
+    add<fnMath>(db, "_t7_ceiling", 1, true, const_cast<char*>(ceilingName));
+    add<fnMath>(db, "_t7_sqrt", 1, true, const_cast<char*>(sqrtName));
+    add<fnMath>(db, "_t7_sign", 1, true, const_cast<char*>(signName));
+    add<fnMath>(db, "_t7_power", 2, true, const_cast<char*>(powerName));
+    add<fnStr>(db, "_t7_str", 1);
+    add<fnStr>(db, "_t7_str", 2);
+    add<fnStr>(db, "_t7_str", 3);
+    add<fnReplicate>(db, "_t7_replicate", 3);
+    add<fnIsnumeric>(db, "_t7_isnumeric", 1);
+    add<fnIsdate>(db, "_t7_isdate", 1);
+    add<fnReverse>(db, "_t7_reverse", 1);
 }
 
 void registerSessionFunctions(sqlite3* db, SessionImpl* session) {
-    add(db, "_t7_w", 2, fnWrite, false, session);
-    add(db, "_t7_nextid", 1, fnNextId, false, session);
+    add<fnWrite>(db, "_t7_w", 2, false, session);
+    add<fnNextId>(db, "_t7_nextid", 1, false, session);
 }
 
 }  // namespace sqlengine

@@ -10,9 +10,15 @@ namespace sqlengine {
 
 class SessionImpl;
 
+using ScalarFunction = void (*)(sqlite3_context*, int, sqlite3_value**);
+
 void registerFunctions(sqlite3* db);
 // The functions that need the session: column writes and identity values.
 void registerSessionFunctions(sqlite3* db, SessionImpl* session);
+
+// Runs a function as SQLite calls it, turning anything it throws into the
+// statement's error: SqlError encoded, std::bad_alloc as out of memory.
+void callGuarded(ScalarFunction fn, sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept;
 
 // Encodes an error for sqlite3_result_error and RAISE().
 std::string encodeError(int number, const std::string& message);

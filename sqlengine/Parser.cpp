@@ -196,6 +196,28 @@ private:
     size_t m_last;  // the End token
     size_t m_pos = 0;
 
+    // How deeply the rule being parsed nests: expressions, NOTs, prefix
+    // operators, subqueries and statements each count one. The parser and
+    // everything that walks the tree recurse on it, so it is bounded.
+    static constexpr int kMaxNesting = 500;
+    static constexpr int kMaxTables = 256;
+    int m_nesting = 0;
+    class Nest {
+    public:
+        explicit Nest(Parser& p) : m_p(p) {
+            if (++m_p.m_nesting > kMaxNesting) {
+                --m_p.m_nesting;
+                throw nestedTooDeeply();
+            }
+        }
+        ~Nest() { --m_p.m_nesting; }
+        Nest(const Nest&) = delete;
+        Nest& operator=(const Nest&) = delete;
+
+    private:
+        Parser& m_p;
+    };
+
     // ---- token helpers -------------------------------------------------
     const Token& peek(size_t k = 0) const { return m_toks[std::min(m_pos + k, m_last)]; }
     const Token& next() {
@@ -269,6 +291,7 @@ private:
 
     // ---- statements ----------------------------------------------------
     StmtPtr statement(bool firstInBatch) {
+        Nest nest(*this);
         size_t begin = peek().begin;
         StmtPtr s = statementBody(firstInBatch);
         s->begin = begin;
@@ -365,6 +388,7 @@ private:
 
     // ---- SELECT --------------------------------------------------------
     std::shared_ptr<Select> select() {
+        Nest nest(*this);
         std::shared_ptr<Select> first;
         if (peekOp("(")) {
             next();
@@ -514,8 +538,11 @@ private:
     }
 
     TableRefPtr joinedTable() {
+        Nest nest(*this);
         TableRefPtr left = tablePrimary();
-        for (;;) {
+        for (int joins = 0;; ++joins) {
+            if (joins == kMaxTables)
+                throw SqlError(106, "Too many table names in the query. The maximum allowable is 256.");
             JoinKind kind;
             if (acceptKw("JOIN")) {
                 kind = JoinKind::Inner;
@@ -595,29 +622,54 @@ private:
     }
 
     // ---- expressions ---------------------------------------------------
-    ExprPtr makeBinary(std::string op, ExprPtr a, ExprPtr b) {
+    static ExprPtr makeChain(std::string op) {
         auto e = std::make_unique<Expr>();
         e->kind = ExprKind::BinaryOp;
         e->text = std::move(op);
+        return e;
+    }
+    static ExprPtr makeBinary(std::string op, ExprPtr a, ExprPtr b) {
+        ExprPtr e = makeChain(std::move(op));
         e->args.push_back(std::move(a));
         e->args.push_back(std::move(b));
         return e;
     }
 
-    ExprPtr expr() { return orExpr(); }
+    ExprPtr expr() {
+        Nest nest(*this);
+        return orExpr();
+    }
 
+    // A run of ORs or of ANDs is one node with all the terms as arguments,
+    // terms in parentheses that are runs of the same operator included:
+    // long lists of conditions neither nest nor recurse.
+    static bool isChain(const Expr& e, const char* op) {
+        return e.kind == ExprKind::BinaryOp && e.text == op;
+    }
+    static void addTerm(Expr& chain, ExprPtr term) {
+        if (!isChain(*term, chain.text.c_str())) return chain.args.push_back(std::move(term));
+        for (ExprPtr& a : term->args) chain.args.push_back(std::move(a));
+        term->args.clear();
+    }
     ExprPtr orExpr() {
         ExprPtr e = andExpr();
-        while (acceptKw("OR")) e = makeBinary("OR", std::move(e), andExpr());
-        return e;
+        if (!peekKw("OR")) return e;
+        ExprPtr chain = makeChain("OR");
+        addTerm(*chain, std::move(e));
+        while (acceptKw("OR")) addTerm(*chain, andExpr());
+        return chain;
     }
     ExprPtr andExpr() {
         ExprPtr e = notExpr();
-        while (acceptKw("AND")) e = makeBinary("AND", std::move(e), notExpr());
-        return e;
+        if (!peekKw("AND")) return e;
+        ExprPtr chain = makeChain("AND");
+        addTerm(*chain, std::move(e));
+        while (acceptKw("AND")) addTerm(*chain, notExpr());
+        return chain;
     }
     ExprPtr notExpr() {
         if (acceptKw("NOT")) {
+            Nest nest(*this);
             auto e = std::make_unique<Expr>();
             e->kind = ExprKind::Unary;
             e->text = "NOT";
@@ -749,6 +801,7 @@ private:
         const Token& t = peek();
         if (isOp(t, "-") || isOp(t, "+") || isOp(t, "~")) {
             std::string op(next().text);
+            Nest nest(*this);
             ExprPtr operand = unary();
             if (op == "+") return operand;
             if (op == "-" && operand->kind == ExprKind::Number && operand->text[0] != '-') {
@@ -764,11 +817,37 @@ private:
         return primary();
     }
 
+    // A word that is no keyword of the parser, as in ISO type names.
+    bool acceptWord(std::string_view word) {
+        if (peek().kind != Tok::Ident || !equalsIgnoreCase(peek().text, word)) return false;
+        next();
+        return true;
+    }
+
+    // The ISO spellings of types, as SQL Server takes them: INTEGER, DEC,
+    // DOUBLE PRECISION, CHARACTER, CHAR(ACTER) VARYING and NATIONAL
+    // CHAR(ACTER) [VARYING].
+    void isoTypeSynonym(std::string& name) {
+        if (name == "integer") {
+            name = "int";
+        } else if (name == "dec") {
+            name = "decimal";
+        } else if (name == "double") {
+            if (acceptKw("PRECISION")) name = "float";
+        } else if (name == "national") {
+            std::string base = toLowerAscii(word());
+            if (base != "char" && base != "character" && base != "text") fail();
+            name = base == "text" ? "ntext" : acceptWord("VARYING") ? "nvarchar" : "nchar";
+        } else if (name == "character" || name == "char") {
+            name = acceptWord("VARYING") ? "varchar" : "char";
+        }
+    }
+
     TypeSpec typeSpec() {
         TypeSpec ts;
         ts.name = toLowerAscii(word());
         if (ts.name == "dbo" && acceptOp(".")) ts.name = toLowerAscii(word());
-        if (ts.name == "double" && acceptKw("precision")) ts.name = "float";
+        isoTypeSynonym(ts.name);
         if (acceptOp("(")) {
             if (acceptKw("MAX")) {
                 ts.length = -1;
@@ -787,6 +866,19 @@ private:
         return ts;
     }
 
+    // A decimal literal holds at most 38 digits, leading zeros not counted.
+    static void checkPrecision(std::string_view number) {
+        if (number.size() <= 38 || number.find_first_of("eE") != std::string_view::npos) return;
+        size_t point = number.find('.');
+        std::string_view whole = number.substr(0, point);
+        size_t digits = whole.size() - std::min(whole.size(), whole.find_first_not_of('0'));
+        if (point != std::string_view::npos) digits += number.size() - point - 1;
+        if (digits > 38)
+            throw SqlError(1007,
+                           "The number '" + std::string(number) +
+                               "' is out of the range for numeric representation (maximum precision 38).");
+    }
+
     ExprPtr primary() {
         const Token& t = peek();
         auto e = std::make_unique<Expr>();
@@ -794,6 +886,7 @@ private:
             case Tok::Number:
                 e->kind = ExprKind::Number;
                 e->text = next().text;
+                checkPrecision(e->text);
                 return e;
             case Tok::String:
             case Tok::NString:
@@ -1809,6 +1902,12 @@ private:
 thread_local std::vector<Token> Parser::t_spare;
 
 }  // namespace
+
+SqlError nestedTooDeeply() {
+    return SqlError(191,
+                    "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up "
+                    "into smaller queries.");
+}
 
 std::vector<StmtPtr> parseBatch(std::string_view sql) {
     Parser p(sql);

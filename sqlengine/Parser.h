@@ -6,8 +6,12 @@
 #include <vector>
 
 #include "sqlengine/Ast.h"
+#include "sqlengine/Engine.h"
 
 namespace sqlengine {
+
+// Error 191, for a statement whose nesting goes past what the engine takes.
+SqlError nestedTooDeeply();
 
 std::vector<StmtPtr> parseBatch(std::string_view sql);
 

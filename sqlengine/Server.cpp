@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <random>
 
 #include "sqlengine/Engine.h"
@@ -90,25 +89,33 @@ public:
         m_core->folder = folder;
         m_core->masterPath = folder / "master.mdf";
         m_core->dataFolder = folder / "data";
+        bool mapped = static_cast<bool>(mapper);
         m_core->mapper =
-            mapper ? std::move(mapper) : [](const std::string& p) { return std::filesystem::path(p); };
+            mapped ? std::move(mapper) : [](const std::string& p) { return std::filesystem::path(p); };
+        m_core->allowedFolders = allowedFolders(folder, mapped ? &m_core->mapper : nullptr);
         std::filesystem::create_directories(m_core->dataFolder);
         bool fresh = !std::filesystem::exists(m_core->masterPath);
+        if (fresh) refuseLostMaster(*m_core);
         m_db = openConnection(m_core->masterPath, true);
         if (fresh) {
             try {
                 createMasterCatalog(m_db);
             } catch (const SqliteError& e) {
+                // A half-made master would be taken for a real one next time.
+                m_db.reset();
+                std::error_code ec;
+                for (const char* suffix : {"", "-wal", "-shm"})
+                    std::filesystem::remove(m_core->masterPath.string() + suffix, ec);
                 throw SqlError(
                     5123,
                     std::string("CREATE FILE encountered an error while creating the master catalog: ") +
                         e.what());
             }
-            std::ofstream(folder / "mastlog.ldf", std::ios::app);
+            createPrivateFile(folder / "mastlog.ldf");
         }
+        // Folders made before server roles existed get their table now.
+        execSql(m_db, kServerRoleTable);
     }
-    ~ServerImpl() override { sqlite3_close_v2(m_db); }
-
     bool isRunning() const override { return setting("running") != "0"; }
     void setRunning(bool running) override { put("running", running ? "1" : "0"); }
     bool passwordPolicy() const override { return setting("policy") != "0"; }
@@ -125,7 +132,12 @@ public:
         Query d(m_db, "SELECT name FROM _t7_databases WHERE name = ?");
         d.bind(1, db);
         if (!d.step()) throw SqlError(4064, "Cannot open user default database. Login failed.");
-        return std::make_unique<SessionImpl>(m_core, name, d.text(0));
+        try {
+            return std::make_unique<SessionImpl>(m_core, name, d.text(0), serverRoles(m_db, "main", name));
+        } catch (const SqliteError& e) {
+            if ((e.code() & 0xFF) == SQLITE_BUSY) throw lockTimeout();
+            throw SqlError(17, "SQL Server does not exist or access denied.");
+        }
     }
 
     std::vector<std::string> databaseNames() const override {
@@ -143,7 +155,7 @@ public:
 
 private:
     std::shared_ptr<ServerCore> m_core;
-    sqlite3* m_db = nullptr;
+    DbHandle m_db;
 
     std::string setting(const std::string& key) const {
         Query q(m_db, "SELECT value FROM _t7_server WHERE key = ?");
@@ -160,7 +172,8 @@ private:
 }  // namespace
 
 std::string hashPassword(const std::string& password) {
-    static std::mt19937_64 rng{std::random_device{}()};
+    // One generator per thread: sessions of the TDS listener run at once.
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
     char salt[17];
     std::snprintf(salt, sizeof salt, "%016llx", static_cast<unsigned long long>(rng()));
     return std::string(salt) + ":" + sha256Hex(std::string(salt) + password);
@@ -194,7 +207,7 @@ void checkPasswordPolicy(const std::string& password) {
                        "because it is not complex enough.");
 }
 
-sqlite3* openConnection(const std::filesystem::path& file, bool create) {
+DbHandle openConnection(const std::filesystem::path& file, bool create) {
     if (create && !std::filesystem::exists(file)) {
         // A journal left by an earlier file of the same name must not be
         // replayed into the new one.
@@ -202,16 +215,18 @@ sqlite3* openConnection(const std::filesystem::path& file, bool create) {
         std::filesystem::remove(file.string() + "-wal", ec);
         std::filesystem::remove(file.string() + "-shm", ec);
         std::filesystem::remove(file.string() + "-journal", ec);
+        // SQLite gives its journals the permissions of the database file.
+        createPrivateFile(file);
     }
-    sqlite3* db = nullptr;
+    sqlite3* raw = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-    int rc = sqlite3_open_v2(file.string().c_str(), &db, flags, nullptr);
+    int rc = sqlite3_open_v2(file.string().c_str(), &raw, flags, nullptr);
+    DbHandle db(raw);
     if (rc != SQLITE_OK) {
-        std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-        sqlite3_close_v2(db);
+        std::string msg = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
         throw SqliteError(rc, msg + " (" + file.string() + ")");
     }
-    sqlite3_busy_timeout(db, 10000);
+    sqlite3_busy_timeout(db, kLockTimeoutMs);
     // A double-quoted name is always a name, never a string literal.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -238,6 +253,7 @@ void createMasterCatalog(sqlite3* db) {
             "check_policy INTEGER, disabled INTEGER DEFAULT 0, sid INTEGER, createdate TEXT);"
             "CREATE TABLE _t7_server(key TEXT PRIMARY KEY, value TEXT);"
             "INSERT INTO _t7_server VALUES ('running', '1'), ('policy', '1');");
+    execSql(db, kServerRoleTable);
     {
         Query q(db,
                 "INSERT INTO _t7_databases(dbid, name, filename, logname, crdate) VALUES (1, 'master', ?, "
@@ -263,6 +279,7 @@ std::unique_ptr<Server> Server::open(const std::filesystem::path& folder, PathMa
     try {
         return std::make_unique<ServerImpl>(folder, std::move(mapper));
     } catch (const SqliteError& e) {
+        if ((e.code() & 0xFF) == SQLITE_BUSY) throw SqlError(1222, "Lock request time out period exceeded.");
         throw SqlError(17, "SQL Server does not exist or access denied.");
     }
 }

@@ -145,9 +145,10 @@ void createDatabaseCatalog(sqlite3* db) {
         "INSERT INTO _t7_rolemembers VALUES (16384, 1);");
 }
 
-SessionImpl::SessionImpl(std::shared_ptr<ServerCore> core, std::string login, const std::string& database)
-    : m_core(std::move(core)), m_login(std::move(login)) {
-    m_sysadmin = equalsIgnoreCase(m_login, "sa");
+SessionImpl::SessionImpl(std::shared_ptr<ServerCore> core, std::string login, const std::string& database,
+                         unsigned serverRoles)
+    : m_core(std::move(core)), m_login(std::move(login)), m_serverRoles(serverRoles) {
+    m_sysadmin = (m_serverRoles & kSysadmin) != 0;
     open(database);
 }
 
@@ -157,7 +158,9 @@ SessionImpl::~SessionImpl() {
         // would had each batch been committed on its own.
         try {
             endScript();
-        } catch (const SqlError&) {
+        } catch (...) {
+            // Nothing may leave a destructor; the batches' own errors were
+            // reported when they ran.
         }
     }
     close();
@@ -177,10 +180,12 @@ void SessionImpl::endScript() {
 }
 
 void SessionImpl::close() {
-    for (auto& [sql, stmt] : m_cache) sqlite3_finalize(stmt);
     m_cache.clear();
-    if (m_db) sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_dbLock);
+        m_db.reset();
+    }
+    m_dbPath.clear();
     m_inTransaction = false;
     dropPendingSchema();
     m_tables.clear();
@@ -190,12 +195,12 @@ void SessionImpl::close() {
 }
 
 bool SessionImpl::databaseExists(const std::string& name, std::string* stored, std::string* path) {
-    sqlite3* master = m_db ? m_db : nullptr;
-    std::unique_ptr<sqlite3, int (*)(sqlite3*)> own(nullptr, sqlite3_close_v2);
+    sqlite3* master = m_db;
+    DbHandle own;
     std::string schema = m_db ? m_mst : "main";
     if (!master) {
-        own.reset(openConnection(m_core->masterPath, false));
-        master = own.get();
+        own = openConnection(m_core->masterPath, false);
+        master = own;
     }
     Query q(master, "SELECT name, filename FROM " + schema + "._t7_databases WHERE name = ?");
     q.bind(1, name);
@@ -208,11 +213,31 @@ bool SessionImpl::databaseExists(const std::string& name, std::string* stored, s
 void SessionImpl::open(const std::string& database) {
     std::string stored, path;
     close();
-    if (!databaseExists(database, &stored, &path))
-        throw SqlError(
-            911, "Database '" + database + "' does not exist. Make sure that the name is entered correctly.");
+    if (!databaseExists(database, &stored, &path)) throw databaseNotFound(database);
     bool isMaster = equalsIgnoreCase(stored, "master");
-    m_db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
+    try {
+        DbHandle db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
+        // cancel() may look at m_db from another thread.
+        std::lock_guard<std::mutex> lock(m_dbLock);
+        m_db = std::move(db);
+    } catch (const SqliteError& e) {
+        if ((e.code() & 0xFF) == SQLITE_BUSY) throw lockTimeout();
+        // Dropped by another connection since the catalog was read.
+        if (!databaseExists(database)) throw databaseNotFound(database);
+        throw SqlError(945, "Database '" + stored +
+                                "' cannot be opened due to inaccessible files or insufficient memory or disk "
+                                "space.  See the SQL Server errorlog for details.");
+    }
+    try {
+        attach(isMaster, stored);
+    } catch (...) {
+        close();
+        throw;
+    }
+    m_dbPath = isMaster ? std::string() : path;
+}
+
+void SessionImpl::attach(bool isMaster, const std::string& stored) {
     registerSessionFunctions(m_db, this);
     if (isMaster) {
         m_mst = "main";
@@ -231,31 +256,33 @@ void SessionImpl::open(const std::string& database) {
         q.bind(1, m_login);
         if (!q.step()) {
             std::string db = stored;
-            close();
             throw SqlError(916, "The server principal \"" + m_login +
                                     "\" is not able to access the database \"" + db +
                                     "\" under the current security context.");
         }
     }
+    loadDatabaseRights();
 }
 
 void SessionImpl::useDatabase(const std::string& name) {
-    checkRunning();
-    // What a script has done so far stays done when the connection changes.
-    commit();
-    std::string previous = m_dbName;
     try {
-        open(name);
-    } catch (...) {
-        if (!m_db && !previous.empty()) open(previous);
-        throw;
+        checkRunning(false);
+        // What a script has done so far stays done when the connection changes.
+        commit();
+        std::string previous = m_dbName;
+        try {
+            open(name);
+        } catch (...) {
+            if (!m_db && !previous.empty()) open(previous);
+            throw;
+        }
+    } catch (const SqliteError& e) {
+        throw mapError(e);
     }
 }
 
 void SessionImpl::switchDatabase(const std::string& name) {
-    if (!databaseExists(name))
-        throw SqlError(
-            911, "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+    if (!databaseExists(name)) throw databaseNotFound(name);
     commit();
     useDatabase(name);
     begin();
@@ -263,23 +290,23 @@ void SessionImpl::switchDatabase(const std::string& name) {
 
 sqlite3_stmt* SessionImpl::cached(const std::string& sql) {
     auto it = m_cache.find(sql);
-    if (it != m_cache.end()) return it->second;
+    if (it != m_cache.end()) return it->second.get();
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v3(m_db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
     if (rc != SQLITE_OK) throwSqlite(m_db, rc);
-    m_cache.emplace(sql, st);
+    m_cache.emplace(sql, StmtHandle(st));
     return st;
 }
 
 Query SessionImpl::prepare(const std::string& sql) {
     auto it = m_cache.find(sql);
-    if (it != m_cache.end() && !sqlite3_stmt_busy(it->second)) return Query(it->second, false);
+    if (it != m_cache.end() && !sqlite3_stmt_busy(it->second.get())) return Query(it->second.get(), false);
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v3(m_db, sql.c_str(), static_cast<int>(sql.size()),
                                 it == m_cache.end() ? SQLITE_PREPARE_PERSISTENT : 0, &st, nullptr);
     if (rc != SQLITE_OK) throwSqlite(m_db, rc);
     if (it != m_cache.end()) return Query(st, true);
-    m_cache.emplace(sql, st);
+    m_cache.emplace(sql, StmtHandle(st));
     return Query(st, false);
 }
 
@@ -287,6 +314,13 @@ void SessionImpl::begin() {
     if (m_inTransaction) return;
     Query(cached("BEGIN")).run();
     m_inTransaction = true;
+    if (m_batchWrites) {
+        // A transaction that reads first and then writes cannot wait for
+        // another process's commit in between: SQLite refuses the write at
+        // once. Taking the write lock first (this matches no row) makes it
+        // a wait, as on the server.
+        Query(cached("UPDATE main._t7_meta SET value = value WHERE key IS NULL")).run();
+    }
 }
 
 void SessionImpl::commit() {
@@ -362,13 +396,13 @@ void SessionImpl::endBatch() {
     if (!m_inScript) commit();
 }
 
-void SessionImpl::checkRunning() {
+void SessionImpl::checkRunning(bool staying) {
     sqlite3* db = m_db;
     std::string schema = m_mst;
-    std::unique_ptr<sqlite3, int (*)(sqlite3*)> own(nullptr, sqlite3_close_v2);
+    DbHandle own;
     if (!db) {
-        own.reset(openConnection(m_core->masterPath, false));
-        db = own.get();
+        own = openConnection(m_core->masterPath, false);
+        db = own;
         schema = "main";
     }
     if (!own) {
@@ -381,6 +415,16 @@ void SessionImpl::checkRunning() {
         m_masterDataVersion = -1;
         Query q(cached("SELECT value FROM " + schema + "._t7_server WHERE key = 'running'"));
         if (q.step() && q.text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
+        if (staying && !m_dbPath.empty()) {
+            // Another connection may have dropped this database since.
+            Query d(cached("SELECT 1 FROM " + schema + "._t7_databases WHERE name = ? AND filename = ?"));
+            d.bind(1, m_dbName).bind(2, m_dbPath);
+            if (!d.step()) {
+                std::string name = m_dbName;
+                open("master");
+                throw databaseNotFound(name);
+            }
+        }
         m_masterDataVersion = version;
         return;
     }
@@ -451,24 +495,47 @@ std::string SessionImpl::userName() {
 BatchResult SessionImpl::executeBatch(std::string_view batch) {
     std::vector<StmtPtr> stmts = parseBatch(batch);
     if (!m_db) throw SqlError(17, "SQL Server does not exist or access denied.");
-    checkRunning();
+    try {
+        checkRunning();
+    } catch (const SqliteError& e) {
+        throw mapError(e);
+    }
     if (m_cache.size() > kCachedStatements) {
         // Between batches nothing is running: start the cache afresh.
-        for (auto& [sql, stmt] : m_cache) sqlite3_finalize(stmt);
         m_cache.clear();
     }
     BatchResult result;
     m_result = &result;
     m_vars.clear();
+    struct Running {
+        SessionImpl& s;
+        explicit Running(SessionImpl& session) : s(session) {
+            std::lock_guard<std::mutex> lock(s.m_dbLock);
+            s.m_cancelled = false;
+            s.m_running = true;
+        }
+        ~Running() {
+            std::lock_guard<std::mutex> lock(s.m_dbLock);
+            s.m_running = false;
+            s.m_cancelled = false;
+        }
+    } running(*this);
     // One plain statement needs no savepoint of its own (see runLeaf).
-    static const StmtKind compound[] = {StmtKind::Use,       StmtKind::If,          StmtKind::While,
-                                        StmtKind::Block,     StmtKind::Transaction, StmtKind::Exec,
-                                        StmtKind::ExecString};
+    static const StmtKind compound[] = {
+        StmtKind::Use,         StmtKind::If,   StmtKind::While,      StmtKind::Block,
+        StmtKind::Transaction, StmtKind::Exec, StmtKind::ExecString, StmtKind::CreateDatabase,
+        StmtKind::DropDatabase};
     // Within a script it does: the batch's failure must not undo the
     // batches before it.
     m_singleStatement =
         !m_inScript && stmts.size() == 1 &&
         std::find(std::begin(compound), std::end(compound), stmts[0]->kind) == std::end(compound);
+    static const StmtKind readOnly[] = {StmtKind::Select, StmtKind::Print, StmtKind::Declare,
+                                        StmtKind::SetVariable, StmtKind::SetOption};
+    m_batchWrites =
+        m_inScript || std::any_of(stmts.begin(), stmts.end(), [](const StmtPtr& s) {
+            return std::find(std::begin(readOnly), std::end(readOnly), s->kind) == std::end(readOnly);
+        });
     try {
         begin();
         refreshCatalog();
@@ -508,13 +575,35 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
             if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             m_inTransaction = false;
         }
-        throw;
+        // Failures of SQLite outside a statement (the batch's own begin or
+        // commit) still reach the client as server errors.
+        try {
+            throw;
+        } catch (const SqliteError& e) {
+            throw mapError(e);
+        }
     }
     m_result = nullptr;
     return result;
 }
 
+void SessionImpl::cancel() {
+    std::lock_guard<std::mutex> lock(m_dbLock);
+    if (!m_running) return;
+    m_cancelled = true;
+    if (m_db) sqlite3_interrupt(m_db);
+}
+
+namespace {
+
+SqlError cancelled() {
+    return SqlError(3617, "The query was canceled.");
+}
+
+}  // namespace
+
 SessionImpl::Flow SessionImpl::run(const Stmt& s) {
+    if (m_cancelled) throw cancelled();
     switch (s.kind) {
         case StmtKind::Block:
             for (const StmtPtr& inner : static_cast<const BlockStmt&>(s).body) {
@@ -551,6 +640,10 @@ SessionImpl::Flow SessionImpl::run(const Stmt& s) {
         case StmtKind::Transaction:
             runTransaction(static_cast<const TransactionStmt&>(s).action);
             return Flow::Normal;
+        case StmtKind::CreateDatabase:
+        case StmtKind::DropDatabase:
+            runServerStatement(s);
+            return Flow::Normal;
         case StmtKind::Exec:
         case StmtKind::ExecString:
             // A procedure or dynamic batch is not atomic as a whole: each of
@@ -571,6 +664,11 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
     int number;
     std::string text;
     if (decodeError(msg, number, text)) return SqlError(number, text);
+    if ((e.code() & 0xFF) == SQLITE_INTERRUPT || m_cancelled) return cancelled();
+    // SQLite's own bounds on a statement: its parser's stack and the
+    // depth of an expression.
+    if (msg == "parser stack overflow" || msg.rfind("Expression tree is too large", 0) == 0)
+        return nestedTooDeeply();
     auto after = [&](const std::string& prefix) -> std::optional<std::string> {
         if (msg.rfind(prefix, 0) != 0) return std::nullopt;
         std::string rest = msg.substr(prefix.size());
@@ -623,8 +721,7 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
         }
         return SqlError(2627, "Cannot insert duplicate key in object 'dbo." + table + "'.");
     }
-    if (e.code() == SQLITE_BUSY || (e.code() & 0xFF) == SQLITE_BUSY || (e.code() & 0xFF) == SQLITE_LOCKED)
-        return SqlError(1222, "Lock request time out period exceeded.");
+    if ((e.code() & 0xFF) == SQLITE_BUSY || (e.code() & 0xFF) == SQLITE_LOCKED) return lockTimeout();
     if (msg.find("values for") != std::string::npos && msg.find("columns") != std::string::npos)
         return SqlError(121,
                         "The select list for the INSERT statement contains more items than the insert list. "
@@ -692,6 +789,7 @@ SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
 }
 
 void SessionImpl::runStatement(const Stmt& s) {
+    requireSchemaRight(s);
     switch (s.kind) {
         case StmtKind::Select:
             runSelect(static_cast<const SelectStmt&>(s));
@@ -722,12 +820,6 @@ void SessionImpl::runStatement(const Stmt& s) {
             break;
         case StmtKind::CreateModule:
             runCreateModule(static_cast<const CreateModuleStmt&>(s));
-            break;
-        case StmtKind::CreateDatabase:
-            runCreateDatabase(static_cast<const CreateDatabaseStmt&>(s));
-            break;
-        case StmtKind::DropDatabase:
-            runDropDatabase(static_cast<const NameStmt&>(s));
             break;
         case StmtKind::CreateLogin:
             runCreateLogin(static_cast<const LoginStmt&>(s));
@@ -868,6 +960,30 @@ void SessionImpl::runDeclare(const DeclareStmt& s) {
     }
 }
 
+std::vector<int> SessionImpl::decimalScales(Translator& t, const Select& sel, const Query& q) {
+    // From the select list; for a * from the tables the columns come from.
+    std::vector<int> scales = t.decimalScales(sel);
+    if (!scales.empty() || sel.items.empty()) return scales;
+    bool any = false;
+    scales.assign(static_cast<size_t>(q.columns()), -1);
+    for (int i = 0; i < q.columns(); ++i) {
+        const char* table = sqlite3_column_table_name(q.handle(), i);
+        const char* column = sqlite3_column_origin_name(q.handle(), i);
+        if (!table || !column) continue;
+        TablePtr info = findTable(table);
+        if (!info) continue;
+        for (const ColumnInfo& c : info->columns) {
+            if (c.type.scale > 0 && typeClass(c.type.name) == TypeClass::Decimal && c.type.name[0] != 'm' &&
+                c.type.name[0] != 's' && equalsIgnoreCase(c.name, column)) {
+                scales[static_cast<size_t>(i)] = c.type.scale;
+                any = true;
+            }
+        }
+    }
+    if (!any) scales.clear();
+    return scales;
+}
+
 void SessionImpl::runSelect(const SelectStmt& s) {
     const Select& sel = *s.select;
     bool assigns = false, plain = false;
@@ -894,24 +1010,138 @@ void SessionImpl::runSelect(const SelectStmt& s) {
         return;
     }
     ResultSet rs;
+    std::vector<int> scales = decimalScales(t, sel, q);
     for (int i = 0; i < q.columns(); ++i) {
         std::string name = sqlite3_column_name(q.handle(), i);
         if (name.rfind("_t7_anon", 0) == 0) name.clear();
         rs.columns.push_back(name);
     }
+    // The kinds of the values each column held: 0 while all were NULL,
+    // SQLITE_FLOAT where integers and reals mix, SQLITE_TEXT for any other mix.
+    std::vector<int> kinds(rs.columns.size(), 0);
     while (q.step()) {
         std::vector<std::optional<std::string>> row;
         row.reserve(static_cast<size_t>(q.columns()));
         for (int i = 0; i < q.columns(); ++i) {
-            if (q.isNull(i))
+            int kind = sqlite3_column_type(q.handle(), i);
+            if (kind == SQLITE_NULL) {
                 row.emplace_back(std::nullopt);
+                continue;
+            }
+            int& seen = kinds[static_cast<size_t>(i)];
+            if (seen == 0 || seen == kind)
+                seen = kind;
+            else if ((seen == SQLITE_INTEGER || seen == SQLITE_FLOAT) &&
+                     (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT))
+                seen = SQLITE_FLOAT;
             else
+                seen = SQLITE_TEXT;
+            if (scales.empty() || scales[static_cast<size_t>(i)] <= 0)
                 row.emplace_back(q.value(i).toText());
+            else
+                row.emplace_back(decimalText(q.value(i), scales[static_cast<size_t>(i)]));
         }
         rs.rows.push_back(std::move(row));
     }
+    rs.types = resultTypes(q, sel, rs, kinds);
     m_rowcount = static_cast<long long>(rs.rows.size());
-    if (m_result) m_result->resultSets.push_back(std::move(rs));
+    if (m_result) {
+        countRows(m_rowcount, static_cast<int>(m_result->resultSets.size()));
+        m_result->resultSets.push_back(std::move(rs));
+    }
+}
+
+void SessionImpl::countRows(long long rows, int resultSet) {
+    if (m_result) m_result->counts.push_back({rows, resultSet});
+}
+
+namespace {
+
+ColumnType columnType(const TypeSpec& spec, bool nullable) {
+    TypeSpec t = normalizeType(spec, false);
+    ColumnType c;
+    c.name = t.name == "sysname" ? "nvarchar" : t.name;
+    c.length = t.length;
+    c.precision = t.precision;
+    c.scale = t.scale;
+    c.nullable = nullable;
+    if (c.name == "date") c.name = "datetime";  // kept as a datetime at midnight
+    return c;
+}
+
+// A column computed by an expression: its type where the expression says
+// it, else what its values are.
+ColumnType inferredType(const Expr* e, const std::vector<std::vector<std::optional<std::string>>>& rows,
+                        size_t column, const std::vector<int>& kinds) {
+    if (e && e->kind == ExprKind::Cast && isKnownType(e->type.name)) return columnType(e->type, true);
+    if (e && e->kind == ExprKind::Function) {
+        std::string f = toLowerAscii(e->text);
+        if (f == "getdate" || f == "current_timestamp" || f == "getutcdate")
+            return columnType({"datetime"}, true);
+        if (f == "newid") return columnType({"uniqueidentifier"}, true);
+    }
+    ColumnType c;
+    int kind = kinds[column];
+    if (kind == SQLITE_INTEGER) {
+        c.name = "int";
+        for (const auto& row : rows) {
+            if (!row[column]) continue;
+            long long v = std::strtoll(row[column]->c_str(), nullptr, 10);
+            if (v < INT32_MIN || v > INT32_MAX) c.name = "bigint";
+        }
+    } else if (kind == SQLITE_FLOAT) {
+        c.name = "float";
+    } else if (kind == SQLITE_BLOB) {
+        c.name = "varbinary";
+        c.length = 1;
+        for (const auto& row : rows)
+            if (row[column])
+                c.length = std::max<int>(c.length, static_cast<int>(row[column]->size() / 2 - 1));
+        if (c.length > 8000) c.length = -1;
+    } else {
+        c.name = kind == 0 ? "int" : "nvarchar";
+        c.length = kind == 0 ? 0 : 1;
+        if (kind != 0) {
+            for (const auto& row : rows) {
+                if (!row[column]) continue;
+                int chars = 0;
+                for (unsigned char ch : *row[column]) chars += (ch & 0xC0) != 0x80;
+                c.length = std::max(c.length, chars);
+            }
+            if (c.length > 4000) c.length = -1;
+        }
+    }
+    return c;
+}
+
+}  // namespace
+
+std::vector<ColumnType> SessionImpl::resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
+                                                 const std::vector<int>& kinds) {
+    bool itemsMatch = sel.items.size() == rs.columns.size();
+    for (const SelectItem& it : sel.items)
+        itemsMatch = itemsMatch && it.expr && it.expr->kind != ExprKind::Star;
+    std::vector<ColumnType> types;
+    for (size_t i = 0; i < rs.columns.size(); ++i) {
+        int col = static_cast<int>(i);
+        const char* table = sqlite3_column_table_name(q.handle(), col);
+        const char* origin = sqlite3_column_origin_name(q.handle(), col);
+        const ColumnInfo* info = nullptr;
+        TablePtr t;
+        if (table && origin && std::string_view(table).rfind("_t7", 0) != 0) {
+            t = findTable(table);
+            if (t) {
+                int c = t->findColumn(origin);
+                if (c >= 0) info = &t->columns[static_cast<size_t>(c)];
+            }
+        }
+        if (info && isKnownType(info->type.name)) {
+            types.push_back(columnType(info->type, !info->notNull));
+        } else {
+            types.push_back(inferredType(itemsMatch ? sel.items[i].expr.get() : nullptr, rs.rows, i, kinds));
+        }
+    }
+    return types;
 }
 
 int SessionImpl::addWriteRule(const ColumnInfo& c, const TableInfo& t, bool update) {
@@ -937,15 +1167,21 @@ void SessionImpl::finishIdentities() {
 
 void SessionImpl::runInsert(const InsertStmt& s) {
     TablePtr t = requireTable(s.table);
-    if (t->isView)
-        throw SqlError(4405, "View or function '" + t->name +
-                                 "' is not updatable because the modification affects multiple base tables.");
+    requireWrite("INSERT", *t);
+    const std::vector<std::string>* columns = &s.columns;
+    std::vector<std::string> baseColumns;
+    if (t->isView) {
+        UpdatableView view = updatableView(*t);
+        baseColumns = view.baseColumns(s.columns);
+        columns = &baseColumns;
+        t = view.base;
+    }
     ensureForeignKeyTriggers(*t, kInsertRows);
     int ident = t->identityColumn();
     bool identityInsert = ident >= 0 && equalsIgnoreCase(m_identityInsertTable, t->name);
     // Which table column each given value goes to.
     std::vector<int> target;
-    if (s.columns.empty()) {
+    if (columns->empty()) {
         if (identityInsert)
             throw SqlError(
                 8101, "An explicit value for the identity column in table '" + t->name +
@@ -953,7 +1189,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
         for (size_t i = 0; i < t->columns.size(); ++i)
             if (!t->columns[i].identity) target.push_back(static_cast<int>(i));
     } else {
-        for (const std::string& c : s.columns) {
+        for (const std::string& c : *columns) {
             int i = t->findColumn(c);
             if (i < 0) throw SqlError(207, "Invalid column name '" + c + "'.");
             if (std::find(target.begin(), target.end(), i) != target.end())
@@ -1081,6 +1317,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
     if (explicitIdentity) {
         const ColumnInfo& c = t->columns[static_cast<size_t>(ident)];
         Query mx(m_db, std::string("SELECT ") + (c.step > 0 ? "max(" : "min(") + quoteIdent(c.name) +
@@ -1130,7 +1367,8 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
     std::string targetName = s.table.last();
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, targetName);
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
-    if (t->isView) throw SqlError(4405, "View or function '" + t->name + "' is not updatable.");
+    requireWrite("UPDATE", *t);
+    if (t->isView) return updateView(s, *t);
     ensureForeignKeyTriggers(*t, kUpdateRows);
     Translator tr(*this);
     std::string alias = target ? (target->alias.empty() ? target->name.last() : target->alias) : t->name;
@@ -1221,12 +1459,14 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
 }
 
 void SessionImpl::runDelete(const DeleteStmt& s) {
     const TableRef* target = s.from.empty() ? nullptr : findTarget(s.from, s.table.last());
     TablePtr t = target ? requireTable(target->name) : requireTable(s.table);
-    if (t->isView) throw SqlError(4405, "View or function '" + t->name + "' is not updatable.");
+    requireWrite("DELETE", *t);
+    if (t->isView) return deleteFromView(s, *t);
     ensureForeignKeyTriggers(*t, kDeleteRows);
     Translator tr(*this);
     std::string sql = "DELETE FROM " + quoteIdent(t->name);
@@ -1252,10 +1492,12 @@ void SessionImpl::runDelete(const DeleteStmt& s) {
     tr.bindAll(q);
     q.run();
     m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
 }
 
 void SessionImpl::runTruncate(const TruncateStmt& s) {
     TablePtr t = requireTable(s.table);
+    requireAlter(t->name);
     Query ref(cached("SELECT 1 FROM main._t7_fkeys WHERE ref_table_id = ? AND table_id <> ?"));
     ref.bind(1, t->id).bind(2, t->id);
     if (ref.step())
@@ -1269,6 +1511,7 @@ void SessionImpl::runTruncate(const TruncateStmt& s) {
 
 void SessionImpl::runSetIdentityInsert(const SetIdentityInsertStmt& s) {
     TablePtr t = requireTable(s.table);
+    requireAlter(t->name);
     if (t->identityColumn() < 0)
         throw SqlError(8106, "Table '" + t->name +
                                  "' does not have the identity property. Cannot perform SET operation.");
@@ -1288,25 +1531,41 @@ void SessionImpl::runExecString(const ExecStringStmt& s) {
     if (!text.isNull()) runText(text.toText());
 }
 
+SessionImpl::NestLevel::NestLevel(SessionImpl& s) : m_s(s) {
+    if (m_s.m_nestLevel == 32)
+        throw SqlError(
+            217, "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+    ++m_s.m_nestLevel;
+}
+
 void SessionImpl::runText(const std::string& sql) {
     // Dynamic SQL is a batch of its own, with its own variables.
+    NestLevel nest(*this);
     std::vector<StmtPtr> stmts = parseBatch(sql);
     auto saved = std::move(m_vars);
     m_vars.clear();
+    // Dynamic SQL runs with the caller's own rights, even in a procedure.
+    int moduleDepth = m_moduleDepth;
+    m_moduleDepth = 0;
     try {
         for (const StmtPtr& st : stmts)
             if (run(*st) == Flow::Return) break;
     } catch (...) {
         m_vars = std::move(saved);
+        m_moduleDepth = moduleDepth;
         throw;
     }
     m_vars = std::move(saved);
+    m_moduleDepth = moduleDepth;
 }
 
 void SessionImpl::runExec(const ExecStmt& s) {
     std::string name = toLowerAscii(s.proc.last());
     if (name == "sp_addrolemember") return roleMember(s, true);
     if (name == "sp_droprolemember") return roleMember(s, false);
+    if (name == "sp_addsrvrolemember") return serverRoleMember(s, true);
+    if (name == "sp_dropsrvrolemember") return serverRoleMember(s, false);
+    if (name == "sp_addlogin") return runAddLogin(s);
     if (name == "sp_executesql") {
         // Only the statement itself; parameterised calls are not supported.
         if (s.args.size() != 1 || (!s.args[0].param.empty() && s.args[0].param != "@statement"))
@@ -1319,14 +1578,20 @@ void SessionImpl::runExec(const ExecStmt& s) {
 }
 
 void SessionImpl::runProcedure(const std::string& name, const ExecStmt& s) {
-    Query q(cached("SELECT definition FROM main._t7_objects WHERE name = ? AND xtype = 'P'"));
-    q.bind(1, name);
-    if (!q.step()) throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
-    std::string definition = q.text(0);
+    NestLevel nest(*this);
+    std::string definition;
+    {
+        // Done with before the body runs: the body may call this procedure.
+        Query q(cached("SELECT definition FROM main._t7_objects WHERE name = ? AND xtype = 'P'"));
+        q.bind(1, name);
+        if (!q.step()) throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
+        definition = q.text(0);
+    }
     std::vector<StmtPtr> parsed = parseBatch(definition);
     if (parsed.empty() || parsed[0]->kind != StmtKind::CreateModule)
         throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
     const auto& proc = static_cast<const CreateModuleStmt&>(*parsed[0]);
+    requireExecute(name);
     // Arguments are evaluated in the caller's scope.
     std::unordered_map<std::string, Variable> locals;
     std::vector<bool> given(proc.params.size(), false);
@@ -1364,8 +1629,15 @@ void SessionImpl::runProcedure(const std::string& name, const ExecStmt& s) {
             }
         }
         std::vector<StmtPtr> body = parseBatch(proc.bodyText);
-        for (const StmtPtr& st : body)
-            if (run(*st) == Flow::Return) break;
+        ++m_moduleDepth;
+        try {
+            for (const StmtPtr& st : body)
+                if (run(*st) == Flow::Return) break;
+        } catch (...) {
+            --m_moduleDepth;
+            throw;
+        }
+        --m_moduleDepth;
     } catch (...) {
         m_vars = std::move(saved);
         throw;

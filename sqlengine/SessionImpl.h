@@ -5,8 +5,11 @@
 // tables of that file.
 #include <sqlite3.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,10 +27,24 @@ struct ServerCore {
     std::filesystem::path masterPath;
     std::filesystem::path dataFolder;
     PathMapper mapper;
+    // Where database files may lie: the server's folder and the folders
+    // the mapper gives the client's drives.
+    std::vector<std::filesystem::path> allowedFolders;
+
+    // A FILENAME as the client wrote it, mapped; raises SqlError 5105 or
+    // 5123 for a name that is no file name or would lie elsewhere.
+    std::filesystem::path clientFile(const std::string& clientPath) const;
+    // The data file of a database created without FILENAME.
+    std::filesystem::path defaultFile(const std::string& database) const;
+    bool isAllowed(const std::filesystem::path& file) const;
 };
 
+// How long a statement waits for another connection's lock (SQL Server's
+// error 1222 when it runs out).
+constexpr int kLockTimeoutMs = 10000;
+
 // Opens a SQLite connection with the engine's settings and functions.
-sqlite3* openConnection(const std::filesystem::path& file, bool create);
+DbHandle openConnection(const std::filesystem::path& file, bool create);
 // Creates the hidden catalog tables of a new database file.
 void createDatabaseCatalog(sqlite3* db);
 void createMasterCatalog(sqlite3* db);
@@ -35,6 +52,39 @@ std::string hashPassword(const std::string& password);
 bool checkPassword(const std::string& stored, const std::string& password);
 // Password policy: raises SqlError 15118 for a weak password.
 void checkPasswordPolicy(const std::string& password);
+
+// Security (Security.cpp).
+enum ServerRole : unsigned { kSysadmin = 1, kDbcreator = 2, kSecurityadmin = 4 };
+enum DatabaseRight : unsigned {
+    kDbOwner = 1,
+    kDdlAdmin = 2,
+    kDataReader = 4,
+    kDataWriter = 8,
+    kAccessAdmin = 16,
+    kSecurityAdminDb = 32
+};
+extern const char* const kServerRoleTable;
+unsigned serverRoles(sqlite3* db, const std::string& schema, const std::string& login);
+// Whether `login` is an owner (db_owner) of the database in `file`.
+bool databaseOwnedBy(const std::filesystem::path& file, const std::string& login);
+std::vector<std::filesystem::path> allowedFolders(const std::filesystem::path& serverFolder,
+                                                  const PathMapper* mapper);
+// Creates an empty file readable by its owner only.
+void createPrivateFile(const std::filesystem::path& file);
+// Raises SqlError 17113 when databases are there but master is not.
+void refuseLostMaster(const ServerCore& core);
+bool startsWithIgnoreCase(const std::string& text, const std::string& prefix);
+// The engine's own tables and names (_t7*, sqlite_*), never the user's.
+bool isInternalName(const std::string& name);
+SqlError objectPermissionDenied(const std::string& permission, const std::string& object,
+                                const std::string& database);
+SqlError statementPermissionDenied(const std::string& permission, const std::string& database);
+SqlError noPermission();
+SqlError objectNotFoundOrDenied(const std::string& object);
+SqlError lockTimeout();
+SqlError databaseNotFound(const std::string& name);
+SqlError fileActivationError(const std::string& shown);
+SqlError createFileError(const std::string& osError, const std::string& shown);
 
 struct ColumnInfo {
     int colid = 0;
@@ -106,9 +156,27 @@ struct IdentityState {
     bool used = false;
 };
 
+// A view that INSERT, UPDATE and DELETE can go through (see Views.cpp).
+struct UpdatableView {
+    std::string name;
+    TablePtr base;
+    std::string baseAlias;  // what the view's query calls the base table
+    std::vector<StmtPtr> parsed;
+    std::shared_ptr<Select> select;
+    std::vector<std::string> names;                  // the view's columns
+    std::vector<const Expr*> items;                  // and what each one is
+    std::vector<std::unique_ptr<Expr>> starColumns;  // the items a * stands for
+    // The base columns under the view columns written (all when none are
+    // named); error 4406 for a column that is not a plain base column.
+    std::vector<std::string> baseColumns(const std::vector<std::string>& written) const;
+};
+
+class Translator;
+
 class SessionImpl : public Session {
 public:
-    SessionImpl(std::shared_ptr<ServerCore> core, std::string login, const std::string& database);
+    SessionImpl(std::shared_ptr<ServerCore> core, std::string login, const std::string& database,
+                unsigned serverRoles);
     ~SessionImpl() override;
 
     BatchResult executeBatch(std::string_view batch) override;
@@ -116,6 +184,7 @@ public:
     void beginScript() override { m_inScript = true; }
     void endScript() override;
     std::string currentDatabase() const override { return m_dbName; }
+    void cancel() override;
 
     // Used by the SQL functions.
     std::vector<WriteRule> m_writeRules;
@@ -133,10 +202,27 @@ private:
 
     std::shared_ptr<ServerCore> m_core;
     std::string m_login;
+    unsigned m_serverRoles = 0;
     bool m_sysadmin = false;
-    sqlite3* m_db = nullptr;
+    // DatabaseRight bits of the login's user in the current database, read
+    // when the database is opened (as SQL Server builds its user token).
+    unsigned m_dbRights = 0;
+    // Running a procedure's body: its statements use the owner's rights.
+    int m_moduleDepth = 0;
+    DbHandle m_db;
+    // The current database's file and catalog row, to notice a drop by
+    // another connection.
+    std::string m_dbPath;
+    // cancel() comes from another thread: it interrupts m_db while a batch
+    // runs; m_dbLock guards m_db being replaced meanwhile.
+    std::mutex m_dbLock;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_cancelled{false};
     std::string m_mst = "main";  // schema of the master catalog on this connection
     bool m_inTransaction = false;
+    // The running batch may write: its transaction takes the write lock
+    // when it begins (see begin()).
+    bool m_batchWrites = true;
     // Within a script the transaction outlives the batch (see endScript).
     bool m_inScript = false;
     int m_savepointDepth = 0;
@@ -144,7 +230,7 @@ private:
     // translated ones; emptied between batches once it holds more than
     // kCachedStatements.
     static constexpr size_t kCachedStatements = 400;
-    std::unordered_map<std::string, sqlite3_stmt*> m_cache;
+    std::unordered_map<std::string, StmtHandle> m_cache;
 
     // SQLite schema changes held back during a run of DDL statements: each
     // change makes SQLite prepare every statement again, so a script's
@@ -177,11 +263,27 @@ private:
     long long m_rowcount = 0;
     BatchResult* m_result = nullptr;
     int m_execDepth = 0;
+    // Procedures and dynamic SQL running inside one another; SQL Server
+    // stops at 32 with error 217.
+    int m_nestLevel = 0;
+    class NestLevel {
+    public:
+        explicit NestLevel(SessionImpl& s);
+        ~NestLevel() { --m_s.m_nestLevel; }
+        NestLevel(const NestLevel&) = delete;
+        NestLevel& operator=(const NestLevel&) = delete;
+
+    private:
+        SessionImpl& m_s;
+    };
     bool m_singleStatement = false;
     int m_tranCount = 0;
 
     // connection and transactions
+    // Opens the database; on failure the session holds no connection.
     void open(const std::string& database);
+    // The rest of open(): master attached, catalog views, access, rights.
+    void attach(bool isMaster, const std::string& stored);
     void close();
     void begin();
     void commit();
@@ -191,7 +293,10 @@ private:
     // A translated statement: kept prepared for the next statement of the
     // same shape, or prepared afresh while the kept one is still running.
     Query prepare(const std::string& sql);
-    void checkRunning();
+    // Raises SqlError 17 when the service is stopped, and 911 (back in
+    // master) when the current database was dropped and the session is
+    // `staying` in it.
+    void checkRunning(bool staying = true);
     void refreshCatalog();
     void catalogChanged();
     std::string userName();
@@ -205,9 +310,21 @@ private:
     bool condition(const Expr& e);
     void assign(const std::string& var, const Value& v);
     void runSelect(const SelectStmt& s);
+    // The T-SQL types of a query's result columns.
+    std::vector<ColumnType> resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
+                                        const std::vector<int>& kinds);
+    void countRows(long long rows, int resultSet = -1);
+    // The scale each result column shows a decimal with (see decimalText);
+    // empty when there is no decimal.
+    std::vector<int> decimalScales(Translator& t, const Select& sel, const Query& q);
     void runInsert(const InsertStmt& s);
     void runUpdate(const UpdateStmt& s);
     void runDelete(const DeleteStmt& s);
+    // Through a view: 4405, 4403, 4426 or 4406 where SQL Server refuses.
+    UpdatableView updatableView(const TableInfo& view);
+    std::string viewRows(Translator& tr, const UpdatableView& v);
+    void updateView(const UpdateStmt& s, const TableInfo& view);
+    void deleteFromView(const DeleteStmt& s, const TableInfo& view);
     void runTruncate(const TruncateStmt& s);
     void runExec(const ExecStmt& s);
     void runProcedure(const std::string& name, const ExecStmt& s);
@@ -264,14 +381,42 @@ private:
     void rebuildTable(const TableInfo& t);
 
     // server level
-    void runCreateDatabase(const CreateDatabaseStmt& s);
-    void runDropDatabase(const NameStmt& s);
+    void runCreateDatabase(const CreateDatabaseStmt& s, std::vector<std::filesystem::path>& created);
+    void runDropDatabase(const NameStmt& s,
+                         std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& setAside);
     void runCreateLogin(const LoginStmt& s);
     void runAlterLogin(const LoginStmt& s);
     void runDropLogin(const NameStmt& s);
     void runCreateUser(const CreateUserStmt& s);
     void runDropUser(const NameStmt& s);
     void roleMember(const ExecStmt& s, bool add);
+    void runAddLogin(const ExecStmt& s);
+    // Runs CREATE or DROP DATABASE in a transaction of its own that holds
+    // master's write lock from its start, so that the catalog and the
+    // files change together whatever other processes do.
+    void runServerStatement(const Stmt& s);
+    // The arguments of a system procedure, by position or by name;
+    // the first `required` must be given.
+    std::vector<std::string> procedureArgs(const ExecStmt& s, const std::string& proc,
+                                           const std::vector<std::string>& names, size_t required);
+
+    // permissions (Security.cpp)
+    void serverRoleMember(const ExecStmt& s, bool add);
+    void requireServerRole(unsigned roles, const SqlError& refusal) const;
+    void loadDatabaseRights();
+    bool checksPermissions() const;
+    void requireWrite(const char* permission, const TableInfo& t) const;
+    void requireAlter(const std::string& object) const;
+    void requireSchemaRight(const Stmt& s);
+    void requireUserAdmin() const;
+    void requireRoleAdmin(const std::string& role) const;
+    void requireExecute(const std::string& procedure) const;
+
+public:
+    // SELECT on a user table or view; used by the translator.
+    void requireSelect(const std::string& table);
+
+private:
     void switchDatabase(const std::string& name);
     bool databaseExists(const std::string& name, std::string* stored = nullptr, std::string* path = nullptr);
 };
@@ -293,6 +438,9 @@ public:
         return out;
     }
     std::string select(const Select& s);
+    // The scale of each item of `s` that is a decimal column, variable or
+    // cast, -1 for the others; empty when the items include a *.
+    std::vector<int> decimalScales(const Select& s);
     // An ORDER BY or GROUP BY item.
     void orderItem(const Expr& e, std::string& out);
     std::string fromList(const std::vector<TableRefPtr>& from);
@@ -306,7 +454,19 @@ public:
     static std::string itemName(const SelectItem& item);
 
 private:
-    enum class Kind { Unknown, String, Number };
+    // What an expression gives, as far as the translation depends on it:
+    // Int is a number of type int (or smaller), whose arithmetic overflows
+    // past 32 bits; Number any other number.
+    enum class Kind { Unknown, String, Number, Int };
+    static bool isNumeric(Kind k) { return k == Kind::Number || k == Kind::Int; }
+    static Kind kindOfType(const std::string& type);
+    static Kind combine(const std::string& op, Kind a, Kind b);
+    // Bounds on the recursion over a tree the parser did not make, and on
+    // the function calls nested by one operator chain (SQLite's parser
+    // gives up at about a hundred levels).
+    static constexpr int kMaxDepth = 1500;
+    static constexpr int kMaxCalls = 100;
+    int m_depth = 0;
     struct Entry {
         std::string alias;
         TablePtr table;
@@ -318,7 +478,12 @@ private:
     const ColumnInfo* findColumn(const Expr& col);
     void function(const Expr& e, std::string& out);
     bool isDateTime(const Expr& e);
+    // The type of a column, variable or CAST; nullopt for other expressions.
+    std::optional<TypeSpec> declaredType(const Expr& e);
+    // A varchar(max), nvarchar(max), text or ntext value.
+    bool isMaxText(const Expr& e);
     void operand(const Expr& e, const Expr& other, std::string& out);
+    void arithmetic(const Expr& chain, std::string& out);
     void tableRef(const TableRef& t, std::string& out);
     void addEntries(const TableRef& t, std::vector<Entry>& entries);
     std::string literalOrParam(const Value& v);

@@ -3,6 +3,7 @@
 // SQLite's code and message; the session maps them to SQL Server errors.
 #include <sqlite3.h>
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -20,6 +21,29 @@ private:
 };
 
 [[noreturn]] void throwSqlite(sqlite3* db, int rc);
+
+// An open connection, closed when its owner goes. It converts to the raw
+// handle, which stays owned here.
+class DbHandle {
+public:
+    DbHandle() = default;
+    explicit DbHandle(sqlite3* db) : m_db(db) {}
+    operator sqlite3*() const { return m_db.get(); }
+    sqlite3* get() const { return m_db.get(); }
+    void reset(sqlite3* db = nullptr) { m_db.reset(db); }
+
+private:
+    struct Close {
+        void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+    };
+    std::unique_ptr<sqlite3, Close> m_db;
+};
+
+// A prepared statement kept for reuse, finalized when its owner goes.
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* stmt) const noexcept { sqlite3_finalize(stmt); }
+};
+using StmtHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 // Runs statements without results.
 void execSql(sqlite3* db, const std::string& sql);

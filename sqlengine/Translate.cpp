@@ -1,10 +1,13 @@
 // T-SQL expressions and queries rendered as SQLite SQL.
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <unordered_map>
 
 #include "sqlengine/Functions.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Parser.h"
 #include "sqlengine/SessionImpl.h"
 
 namespace sqlengine {
@@ -65,15 +68,77 @@ Value numberLiteral(const std::string& text) {
     return Value::real(std::strtod(text.c_str(), nullptr));
 }
 
+// The operators of a left-nested chain of arithmetic: + - * / % & | ^.
+bool isArithmetic(const Expr& e) {
+    if (e.kind != ExprKind::BinaryOp || e.text.size() != 1 || e.args.size() != 2) return false;
+    switch (e.text[0]) {
+        case '+':
+        case '-':
+        case '*':
+        case '/':
+        case '%':
+        case '&':
+        case '|':
+        case '^':
+            return true;
+        default:
+            return false;
+    }
+}
+
+// SQLite limits an expression tree to a depth of 1000. A run of one
+// associative operator longer than kRun terms goes out in parenthesised
+// groups of kRun terms, so that a chain of thousands of terms stays shallow.
+class ChainWriter {
+public:
+    static constexpr int kRun = 400;
+    ChainWriter(std::string& out, const std::string& op) : m_out(out), m_op(" " + op + " ") { m_out += "("; }
+    // Where the next term is written.
+    std::string& term() {
+        ++m_terms;
+        if (m_terms <= kRun) {
+            if (m_terms > 1) m_out += m_op;
+            return m_out;
+        }
+        if ((m_terms - kRun - 1) % kRun == 0)
+            flushGroup();
+        else
+            m_group += m_op;
+        return m_group;
+    }
+    void finish() {
+        flushGroup();
+        m_out += ")";
+    }
+
+private:
+    void flushGroup() {
+        if (m_group.empty()) return;
+        m_out += m_op;
+        m_out += "(";
+        m_out += m_group;
+        m_out += ")";
+        m_group.clear();
+    }
+    std::string& m_out;
+    std::string m_op;
+    std::string m_group;
+    int m_terms = 0;
+};
+
 bool isHidden(const std::string& name) {
-    return name.size() >= 3 && equalsIgnoreCase(name.substr(0, 3), "_t7");
+    return isInternalName(name);
 }
 
 }  // namespace
 
 std::string Translator::param(const Value& v) {
     params.push_back(v);
-    return "?" + std::to_string(params.size());
+    // Appending, not `"?" + std::to_string(...)`: GCC 12 at -O3 reports a
+    // false -Wrestrict inside the inlined insert of operator+.
+    std::string name = "?";
+    name += std::to_string(params.size());
+    return name;
 }
 
 void Translator::bindAll(Query& q) const {
@@ -132,6 +197,8 @@ std::string Translator::tableSql(const QualifiedName& name, TablePtr* info) {
         throw SqlError(208, "Invalid object name '" + parts.back() + "'.");
     // A user table must exist in SQLite before a statement can name it.
     m_s.flushSchema();
+    // Views and constraints run with their owner's rights.
+    if (!inlineOnly) m_s.requireSelect(parts.back());
     if (info) *info = m_s.findTable(parts.back());
     return quoteIdent(parts.back());
 }
@@ -183,36 +250,25 @@ const ColumnInfo* Translator::findColumn(const Expr& col) {
 
 Translator::Kind Translator::kindOf(const Expr& e) {
     switch (e.kind) {
-        case ExprKind::Number:
-            return Kind::Number;
+        case ExprKind::Number: {
+            if (e.text.find_first_of(".eE") != std::string::npos || e.text.size() > 11) return Kind::Number;
+            long long v = std::atoll(e.text.c_str());
+            return v >= INT32_MIN && v <= INT32_MAX ? Kind::Int : Kind::Number;
+        }
         case ExprKind::String:
             return Kind::String;
         case ExprKind::Variable: {
             auto it = m_s.m_vars.find(e.text);
             if (it == m_s.m_vars.end()) return Kind::Unknown;
-            TypeClass c = typeClass(it->second.type.name);
-            if (c == TypeClass::Char || c == TypeClass::Guid) return Kind::String;
-            if (c == TypeClass::Integer || c == TypeClass::Decimal || c == TypeClass::Float ||
-                c == TypeClass::Bit)
-                return Kind::Number;
-            return Kind::Unknown;
+            return kindOfType(it->second.type.name);
         }
         case ExprKind::Column: {
             const ColumnInfo* c = findColumn(e);
-            if (!c) return Kind::Unknown;
-            TypeClass k = typeClass(c->type.name);
-            if (k == TypeClass::Char || k == TypeClass::Guid) return Kind::String;
-            if (k == TypeClass::Integer || k == TypeClass::Decimal || k == TypeClass::Float ||
-                k == TypeClass::Bit)
-                return Kind::Number;
-            return Kind::Unknown;
+            return c ? kindOfType(c->type.name) : Kind::Unknown;
         }
         case ExprKind::Cast: {
-            TypeClass k = typeClass(e.type.name);
-            if (k == TypeClass::Char) return Kind::String;
-            if (k == TypeClass::Integer || k == TypeClass::Decimal || k == TypeClass::Float)
-                return Kind::Number;
-            return Kind::Unknown;
+            Kind k = kindOfType(e.type.name);
+            return k == Kind::String && typeClass(e.type.name) == TypeClass::Guid ? Kind::Unknown : k;
         }
         case ExprKind::Function: {
             static const std::unordered_map<std::string, Kind> kinds = {
@@ -238,20 +294,23 @@ Translator::Kind Translator::kindOf(const Expr& e) {
             return Kind::Unknown;
         }
         case ExprKind::BinaryOp: {
-            const std::string& op = e.text;
-            if (op == "+") {
-                Kind a = kindOf(*e.args[0]), b = kindOf(*e.args[1]);
-                if (a == Kind::String && b == Kind::String) return Kind::String;
-                if (a == Kind::Number || b == Kind::Number) return Kind::Number;
-                return Kind::Unknown;
-            }
-            if (op == "-" || op == "*" || op == "/" || op == "%" || op == "&" || op == "|" || op == "^")
-                return Kind::Number;
-            return Kind::Number;
+            if (!isArithmetic(e)) return Kind::Number;  // a condition
+            // Down the chain's left side, then back up without recursion.
+            std::vector<const Expr*> chain;
+            const Expr* n = &e;
+            for (; isArithmetic(*n); n = n->args[0].get()) chain.push_back(n);
+            Kind k = kindOf(*n);
+            for (size_t i = chain.size(); i-- > 0;)
+                k = combine(chain[i]->text, k, kindOf(*chain[i]->args[1]));
+            return k;
         }
         case ExprKind::Case:
             return e.args.size() > 1 ? kindOf(*e.args[e.caseHasOperand ? 2 : 1]) : Kind::Unknown;
         case ExprKind::Unary:
+            if (e.text == "-") {
+                Kind k = kindOf(*e.args[0]);
+                return k == Kind::Int ? Kind::Int : Kind::Number;
+            }
             return Kind::Number;
         default:
             return Kind::Unknown;
@@ -259,6 +318,14 @@ Translator::Kind Translator::kindOf(const Expr& e) {
 }
 
 void Translator::expr(const Expr& e, std::string& out) {
+    if (++m_depth > kMaxDepth) {
+        --m_depth;
+        throw nestedTooDeeply();
+    }
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{m_depth};
     switch (e.kind) {
         case ExprKind::Null:
             out += "NULL";
@@ -330,64 +397,24 @@ void Translator::expr(const Expr& e, std::string& out) {
                 expr(*e.args[0], out);
                 out += ")";
             } else {
-                out += "(" + e.text;
+                out += "(" + e.text + " ";  // "- -1", not the comment "--1"
                 expr(*e.args[0], out);
                 out += ")";
             }
             return;
         case ExprKind::BinaryOp: {
             const std::string& op = e.text;
-            if (op == "+") {
-                Kind a = kindOf(*e.args[0]), b = kindOf(*e.args[1]);
-                if (a == Kind::Number && b == Kind::Number) {
-                    out += "(";
-                    expr(*e.args[0], out);
-                    out += " + ";
-                    expr(*e.args[1], out);
-                    out += ")";
-                } else if (a == Kind::String && b == Kind::String) {
-                    out += "(";
-                    expr(*e.args[0], out);
-                    out += " || ";
-                    expr(*e.args[1], out);
-                    out += ")";
-                } else {
-                    out += "_t7_add(";
-                    expr(*e.args[0], out);
-                    out += ", ";
-                    expr(*e.args[1], out);
-                    out += ")";
-                }
+            if (op == "AND" || op == "OR") {
+                ChainWriter w(out, op);
+                for (const ExprPtr& a : e.args) expr(*a, w.term());
+                w.finish();
                 return;
             }
-            if (op == "^") {
-                out += "_t7_xor(";
-                expr(*e.args[0], out);
-                out += ", ";
-                expr(*e.args[1], out);
-                out += ")";
-                return;
-            }
-            if (op == "/") {
-                // Division by zero is an error in T-SQL, NULL in SQLite.
-                out += "(";
-                expr(*e.args[0], out);
-                out += " / _t7_nonzero(";
-                expr(*e.args[1], out);
-                out += "))";
-                return;
-            }
-            bool comparison = op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=";
+            if (isArithmetic(e)) return arithmetic(e, out);
             out += "(";
-            if (comparison)
-                operand(*e.args[0], *e.args[1], out);
-            else
-                expr(*e.args[0], out);
+            operand(*e.args[0], *e.args[1], out);
             out += " " + op + " ";
-            if (comparison)
-                operand(*e.args[1], *e.args[0], out);
-            else
-                expr(*e.args[1], out);
+            operand(*e.args[1], *e.args[0], out);
             out += ")";
             return;
         }
@@ -498,6 +525,182 @@ void Translator::expr(const Expr& e, std::string& out) {
         case ExprKind::Default:
             throw SqlError(102, "Incorrect syntax near the keyword 'DEFAULT'.");
     }
+}
+
+Translator::Kind Translator::kindOfType(const std::string& type) {
+    switch (typeClass(type)) {
+        case TypeClass::Char:
+        case TypeClass::Guid:
+            return Kind::String;
+        case TypeClass::Integer:
+            return type == "bigint" ? Kind::Number : Kind::Int;
+        case TypeClass::Decimal:
+        case TypeClass::Float:
+        case TypeClass::Bit:
+            return Kind::Number;
+        default:
+            return Kind::Unknown;
+    }
+}
+
+Translator::Kind Translator::combine(const std::string& op, Kind a, Kind b) {
+    bool intOp = op == "+" || op == "-" || op == "*" || op == "/" || op == "%";
+    if (intOp && a == Kind::Int && b == Kind::Int) return Kind::Int;
+    if (op != "+") return Kind::Number;
+    if (a == Kind::String && b == Kind::String) return Kind::String;
+    if (isNumeric(a) || isNumeric(b)) return Kind::Number;
+    return Kind::Unknown;
+}
+
+void Translator::arithmetic(const Expr& top, std::string& out) {
+    // The chain's left side is walked as a list, not recursed on. `acc`
+    // holds the chain so far; when it is an unparenthesised run of infix
+    // operators, `level` is their SQLite precedence (0: one operand). A run
+    // of one associative operator goes through a ChainWriter.
+    std::vector<const Expr*> chain;
+    const Expr* n = &top;
+    for (; isArithmetic(*n); n = n->args[0].get()) chain.push_back(n);
+    std::string acc, run, runOp;
+    expr(*n, acc);
+    Kind k = kindOf(*n);
+    int level = 0;
+    bool unchecked = false;  // int arithmetic whose overflow is not checked yet
+    int calls = 0;
+    std::optional<ChainWriter> writer;
+    auto endRun = [&] {
+        if (!writer) return;
+        writer->finish();
+        writer.reset();
+        acc = std::move(run);
+        run.clear();
+        runOp.clear();
+        level = 0;
+    };
+    auto call = [&](const char* fn, const std::string& second) {
+        endRun();
+        if (++calls > kMaxCalls) throw nestedTooDeeply();
+        acc.insert(0, std::string(fn) + "(");
+        if (!second.empty()) acc += ", " + second;
+        acc += ")";
+        level = 0;
+    };
+    for (size_t i = chain.size(); i-- > 0;) {
+        const std::string& op = chain[i]->text;
+        const Expr& right = *chain[i]->args[1];
+        Kind kr = kindOf(right);
+        Kind next = combine(op, k, kr);
+        if (unchecked && next != Kind::Int) {
+            call("_t7_int", "");
+            unchecked = false;
+        }
+        std::string r;
+        expr(right, r);
+        const char* infix = nullptr;
+        int precedence = 0;  // SQLite's: | & < + - < * / % < ||
+        switch (op[0]) {
+            case '+':
+                if (isNumeric(k) && isNumeric(kr)) {
+                    infix = "+";
+                    precedence = 2;
+                } else if (k == Kind::String && kr == Kind::String) {
+                    infix = "||";
+                    precedence = 4;
+                }
+                break;
+            case '-':
+                // Between numbers a - b is a + (-b), so that a chain of
+                // sums and differences is one run of the associative +.
+                infix = isNumeric(k) && isNumeric(kr) ? "+" : "-";
+                precedence = 2;
+                if (infix[0] == '+') r = "(- " + r + ")";  // the space keeps "-" from starting a comment
+                break;
+            case '*':
+                infix = "*";
+                precedence = 3;
+                break;
+            case '/':
+            case '%':
+                // Division by zero is an error in T-SQL, NULL in SQLite.
+                infix = op[0] == '/' ? "/" : "%";
+                precedence = 3;
+                r = "_t7_nonzero(" + r + ")";
+                break;
+            case '&':
+            case '|':
+                infix = op[0] == '&' ? "&" : "|";
+                precedence = 1;
+                break;
+            default:
+                break;
+        }
+        bool associative = infix && (infix[0] == '|' ? infix[1] == '|' : infix[0] == '+');
+        if (writer && (!associative || runOp != infix)) endRun();
+        if (!infix) {
+            call(op == "^" ? "_t7_xor" : "_t7_add", r);
+        } else {
+            if (level != 0 && level < precedence) {
+                acc.insert(0, "(");
+                acc += ")";
+            }
+            if (associative) {
+                if (!writer) {
+                    writer.emplace(run, infix);
+                    runOp = infix;
+                    writer->term() += acc;
+                    acc.clear();
+                    level = 0;
+                }
+                writer->term() += r;
+            } else {
+                acc += " ";
+                acc += infix;
+                acc += " ";
+                acc += r;
+                level = precedence;
+            }
+        }
+        if (next == Kind::Int) unchecked = true;
+        k = next;
+    }
+    endRun();
+    if (unchecked) {
+        call("_t7_int", "");
+    } else if (level != 0) {
+        acc.insert(0, "(");
+        acc += ")";
+    }
+    out += acc;
+}
+
+std::vector<int> Translator::decimalScales(const Select& s) {
+    std::vector<int> scales;
+    for (const SelectItem& item : s.items)
+        if (item.expr->kind == ExprKind::Star) return scales;
+    pushScope(s.from);
+    for (const SelectItem& item : s.items) {
+        std::optional<TypeSpec> t = declaredType(*item.expr);
+        bool exact = t && (t->name == "decimal" || t->name == "numeric");
+        scales.push_back(exact ? t->scale : -1);
+    }
+    popScope();
+    return scales;
+}
+
+std::optional<TypeSpec> Translator::declaredType(const Expr& e) {
+    if (e.kind == ExprKind::Cast) return normalizeType(e.type, true);
+    if (e.kind == ExprKind::Column) {
+        const ColumnInfo* c = findColumn(e);
+        if (c) return c->type;
+    } else if (e.kind == ExprKind::Variable) {
+        auto it = m_s.m_vars.find(e.text);
+        if (it != m_s.m_vars.end()) return it->second.type;
+    }
+    return std::nullopt;
+}
+
+bool Translator::isMaxText(const Expr& e) {
+    std::optional<TypeSpec> t = declaredType(e);
+    return t && (t->length == -1 || t->name == "text" || t->name == "ntext");
 }
 
 bool Translator::isDateTime(const Expr& e) {
@@ -707,12 +910,17 @@ void Translator::function(const Expr& e, std::string& out) {
         need(1, 1);
         out += "_t7_replicate(' ', ";
         expr(*e.args[0], out);
-        out += ")";
+        out += ", 0)";
         return;
     }
     if (f == "replicate") {
+        // Only a varchar(max) value grows past 8000.
         need(2, 2);
-        call("_t7_replicate");
+        out += "_t7_replicate(";
+        expr(*e.args[0], out);
+        out += ", ";
+        expr(*e.args[1], out);
+        out += isMaxText(*e.args[0]) ? ", 1)" : ", 0)";
         return;
     }
     if (f == "reverse") {
@@ -721,8 +929,11 @@ void Translator::function(const Expr& e, std::string& out) {
         return;
     }
     if (f == "char" || f == "nchar") {
+        // Outside the code range the character is NULL.
         need(1, 1);
-        call("char");
+        std::string code = expr(*e.args[0]);
+        out += "(CASE WHEN " + code + " BETWEEN 0 AND " + (f == "char" ? "255" : "65535") + " THEN char(" +
+               code + ") END)";
         return;
     }
     if (f == "ascii" || f == "unicode") {

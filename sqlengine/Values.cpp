@@ -43,6 +43,14 @@ std::string Value::toText() const {
     return "";
 }
 
+std::string decimalText(const Value& v, int scale) {
+    if (scale <= 0 || (v.kind != Value::Kind::Int && v.kind != Value::Kind::Real)) return v.toText();
+    char buf[400];
+    double d = v.kind == Value::Kind::Int ? static_cast<double>(v.i) : v.r;
+    std::snprintf(buf, sizeof buf, "%.*f", std::min(scale, 38), d);
+    return buf;
+}
+
 bool Value::truthy() const {
     switch (kind) {
         case Kind::Null:
@@ -226,28 +234,6 @@ bool validDate(int y, int mo, int d) {
     return d <= dim;
 }
 
-long long daysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-void civilFromDays(long long z, int& y, int& m, int& d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    long long yy = static_cast<long long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yy + (m <= 2));
-}
-
 std::string styledDateTime(int y, int mo, int d, int h, int mi, int s, int ms, int style) {
     char buf[128];
     int h12 = h % 12 == 0 ? 12 : h % 12;
@@ -352,6 +338,28 @@ Value toDateTime(const Value& v, const TypeSpec& t) {
 }
 
 }  // namespace
+
+long long daysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+void civilFromDays(long long z, int& y, int& m, int& d) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    long long yy = static_cast<long long>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yy + (m <= 2));
+}
 
 bool parseDateTime(const std::string& text, int& y, int& mo, int& d, int& h, int& mi, int& s, int& ms) {
     std::string t = trim(text);

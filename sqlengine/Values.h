@@ -63,11 +63,17 @@ enum class ConvertMode {
 // SQL Server does. `style` is the CONVERT style (-1 when not given).
 Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int style = -1);
 
+// A decimal(p, s) value as SQL Server shows it: with s digits after the point.
+std::string decimalText(const Value& v, int scale);
+
 // Current local time in the stored datetime form "YYYY-MM-DD HH:MM:SS.mmm".
 std::string currentDateTime();
 // Parses a datetime text; false when it is not one.
 bool parseDateTime(const std::string& text, int& y, int& mo, int& d, int& h, int& mi, int& s, int& ms);
 std::string formatDateTime(int y, int mo, int d, int h, int mi, int s, int ms);
 std::string newGuid();
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
+long long daysFromCivil(long long y, unsigned m, unsigned d);
+void civilFromDays(long long z, int& y, int& m, int& d);
 
 }  // namespace sqlengine

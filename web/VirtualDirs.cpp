@@ -2,12 +2,13 @@
 
 #include "base/AppError.h"
 #include "base/ContinueOnError.h"
+#include "base/Text.h"
 #include "web/WebSites.h"
 
 namespace t7 {
 
-bool createVirtualDirs(const std::wstring& computers, const std::wstring& webSiteName,
-                       const std::wstring& dirList, const VirtualDirCreator& creator) {
+VirtualDirsResult createVirtualDirs(const std::wstring& computers, const std::wstring& webSiteName,
+                                    const std::wstring& dirList, const VirtualDirCreator& creator) {
     try {
         const std::vector<std::wstring> computerList = splitFields(computers, L',');
         const std::vector<std::wstring> fields = splitFields(dirList, L',');
@@ -21,14 +22,24 @@ bool createVirtualDirs(const std::wstring& computers, const std::wstring& webSit
             }
             dirPaths[k] = fields[j++];
         }
-        if (!webSiteName.empty()) {
-            for (const std::wstring& computer : computerList)
-                creator(computer, webSiteName, dirNames, dirPaths);
-        }
-        return true;
+        // Without a site nothing is published: the creator says so.
+        int failures = 0;
+        for (const std::wstring& computer : computerList)
+            failures += creator(computer, webSiteName, dirNames, dirPaths);
+        return failures == 0 && !computerList.empty() ? VirtualDirsResult::Created
+                                                      : VirtualDirsResult::FailureReported;
     } catch (const std::exception&) {
-        return false;
+        return VirtualDirsResult::Failed;
     }
+}
+
+bool isUsableVirtualDirName(const std::wstring& name) {
+    if (name.empty() || name.front() == L' ' || name.back() == L' ') return false;
+    if (name.find_first_not_of(L'.') == std::wstring::npos) return false;
+    for (wchar_t c : name) {
+        if (c < 32 || std::wstring_view(L"/\\?#%*:\"<>|").find(c) != std::wstring_view::npos) return false;
+    }
+    return fitsCp936(name);
 }
 
 namespace {
@@ -52,13 +63,14 @@ int ASTCreateVirtualWebDir(VirtualDirServices& services, const std::wstring& Com
                            const std::vector<std::wstring>& DirPaths) {
     ContinueOnError steps;
     std::shared_ptr<IWebObject> site;
-    steps.run([&] { site = findWeb(services.store, ComputerName, WebSiteName); });
+    // An empty name would match a site bound to every host name.
+    if (!WebSiteName.empty()) steps.run([&] { site = findWeb(services.store, ComputerName, WebSiteName); });
     steps.run([&] {
         if (services.composeWebURL) services.composeWebURL();
     });
     if (!site) {
         showPlain(services.messages, L"Unable to find " + WebSiteName + L" on " + ComputerName);
-        return 0;
+        return 1;
     }
 
     std::shared_ptr<IWebVirtualDir> root;
@@ -66,15 +78,22 @@ int ASTCreateVirtualWebDir(VirtualDirServices& services, const std::wstring& Com
     steps.run([&] { site->Start(); });
     if (steps.failed()) {
         steps.run([&] { showPlain(services.messages, L"Unable to access root for " + site->ADsPath()); });
-        return 0;
+        return 1;
     }
 
-    if (DirNames.size() != DirPaths.size()) return 0;
+    int failures = 0;
+    if (DirNames.size() != DirPaths.size()) return failures;
     // The lists carry one empty entry more than there are directories; the
     // loop stops before it.
     for (size_t i = 0; i + 1 < DirNames.size(); ++i) {
         const std::wstring& name = DirNames[i];
         const std::wstring& path = DirPaths[i];
+        if (!isUsableVirtualDirName(name)) {
+            showPlain(services.messages,
+                      L"Unable to create /" + name + L": not a valid virtual directory name.");
+            ++failures;
+            continue;
+        }
         // A directory object is never carried over from the previous entry:
         // configuring the previous directory with this entry's path would
         // silently re-point it.
@@ -93,14 +112,17 @@ int ASTCreateVirtualWebDir(VirtualDirServices& services, const std::wstring& Com
         if (steps.failed()) {
             showPlain(services.messages,
                       L"Unable to bind path " + path + L" to " + L"/" + name + L". Path may be invalid.");
+            ++failures;
         } else {
             steps.run([&] { use(directory).SetInfo(); });
-            if (steps.failed())
+            if (steps.failed()) {
                 showPlain(services.messages, L"Unable to save configuration for /" + name + L".");
+                ++failures;
+            }
         }
         steps.clear();
     }
-    return 0;
+    return failures;
 }
 
 }  // namespace t7

@@ -38,7 +38,7 @@ void attachWebServerStore(frmIISServices& services, IWebServerStore& store) {
         VirtualDirServices work{store, page.runtime(), [&page] { page.composeWebURL(); }};
         return createVirtualDirs(ip, site, dirs,
                                  [&](auto& computer, auto& webSite, auto& names, auto& paths) {
-                                     ASTCreateVirtualWebDir(work, computer, webSite, names, paths);
+                                     return ASTCreateVirtualWebDir(work, computer, webSite, names, paths);
                                  });
     };
 }

@@ -3,6 +3,8 @@
 #include <stdexcept>
 
 #include "base/AppError.h"
+#include "errorlog/ErrorReporter.h"
+#include "settings/CRegistry.h"
 #include "web/frmSelectIP.h"
 
 namespace t7 {
@@ -48,10 +50,20 @@ void frmIIS::Form_Load() {
         for (const std::wstring& entry : m_values.IPArray) ipBox.addItem(entry);
         ipBox.setListIndex(0);
 
-        const bool haveIIS = m_services.IsHaveIIS ? m_services.IsHaveIIS() : true;
+        bool haveIIS = true;
+        try {
+            if (m_services.IsHaveIIS) haveIIS = m_services.IsHaveIIS();
+        } catch (const RegistryError& e) {
+            // A registry that cannot be read is no machine without a web
+            // server: the operator learns what is wrong.
+            reportError(L"Form_Load", e);
+            showNextPageAndClose();
+            return;
+        }
         if (!haveIIS) {
             runtime().msgBox(L"当前操作系统中没有找到Internet 信息服务(IIS)，配置IIS服务失败!",
                              MsgButtons::Ok, MsgIcon::Critical, L"InstallShield");
+            ++m_values.failuresReported;
             showNextPageAndClose();
             return;
         }
@@ -88,6 +100,16 @@ void frmIIS::showNextPageAndClose() {
     unload();
 }
 
+void frmIIS::reportError(const std::wstring& module, const AppError& error) {
+    runtime().msgBox(L"错误号：" + std::to_wstring(error.number()) + L"\r\n" + error.description(),
+                     MsgButtons::Ok, MsgIcon::Exclamation, L"错误");
+    if (m_services.clock) {
+        ErrorReporter reporter(m_services.programFolder, *m_services.clock, runtime());
+        reporter.ShowError(module, L"", error.number(), error.description(), false);
+    }
+    ++m_values.failuresReported;
+}
+
 void frmIIS::composeWebURL() {
     if (m_services.composeWebURL) {
         m_services.composeWebURL(*this);
@@ -102,15 +124,27 @@ void frmIIS::composeWebURL() {
 void frmIIS::cmdOk_Click() {
     const std::wstring site = control(L"lstWebServer").text();
     const std::wstring directory = control(L"txtVirtualDIR").text();
-    const bool created =
-        m_services.createVirtualDirs &&
-        m_services.createVirtualDirs(*this, m_values.SelectedIP, site, directory + L"," + m_strWebPath);
-    if (!created) {
+    const VirtualDirsResult result =
+        m_services.createVirtualDirs
+            ? m_services.createVirtualDirs(*this, m_values.SelectedIP, site, directory + L"," + m_strWebPath)
+            : VirtualDirsResult::Failed;
+    if (result == VirtualDirsResult::Failed) {
         runtime().msgBox(L"IIS配置有问题!");
         return;
     }
-    runtime().msgBox(L"IIS配置成功!\r" + WebLocation, MsgButtons::Ok, MsgIcon::Information, L"InstallShield");
-    if (m_services.storeWebURL) m_services.storeWebURL(WebLocation);
+    // After a failure the boxes have said what is missing: no success is
+    // claimed and no URL of pages that are not published is stored.
+    if (result == VirtualDirsResult::FailureReported) {
+        ++m_values.failuresReported;
+    } else {
+        try {
+            if (m_services.storeWebURL) m_services.storeWebURL(WebLocation);
+            runtime().msgBox(L"IIS配置成功!\r" + WebLocation, MsgButtons::Ok, MsgIcon::Information,
+                             L"InstallShield");
+        } catch (const AppError& e) {
+            reportError(L"cmdOk_Click", e);
+        }
+    }
     showNextPageAndClose();
 }
 

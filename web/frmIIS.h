@@ -6,16 +6,20 @@
 // command line, the site list, URL composition, virtual directory creation).
 // They come in through frmIISServices, wired by the program's composition
 // root; a test plugs in fakes. An unset service behaves as noted.
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "errorlog/Clock.h"
 #include "forms/Form.h"
 #include "forms/FormsRuntime.h"
 #include "process/Global.h"
+#include "web/VirtualDirs.h"
 
 namespace t7 {
 
+class AppError;
 class frmSelectIP;
 class frmIIS;
 
@@ -38,11 +42,17 @@ struct frmIISServices {
     std::function<void(frmIIS&)> composeWebURL;
     // Creates the virtual directories; `dirs` is "name,path". The page is
     // passed for the messages and the URL recomposition on the way. Unset:
-    // false.
-    std::function<bool(frmIIS&, const std::wstring& ip, const std::wstring& site, const std::wstring& dirs)>
+    // Failed.
+    std::function<VirtualDirsResult(frmIIS&, const std::wstring& ip, const std::wstring& site,
+                                    const std::wstring& dirs)>
         createVirtualDirs;
-    // Stores the page URL as the registry value "WebURL". Unset: nothing.
+    // Stores the page URL as the registry value "WebURL"; raises AppError
+    // when it cannot. Unset: nothing.
     std::function<void(const std::wstring& url)> storeWebURL;
+    // Where ShowError keeps ErrorLog.TXT, and its clock. Without a clock
+    // errors are shown but not logged.
+    std::filesystem::path programFolder;
+    const IClock* clock = nullptr;
 };
 
 class frmIIS : public Form {
@@ -75,6 +85,9 @@ private:
     // Start-up's fallback, and the end of the page: the next page is shown
     // and this one closes.
     void showNextPageAndClose();
+    // An error the run goes on from: its box, the error log, and the count
+    // of reported failures.
+    void reportError(const std::wstring& module, const AppError& error);
 
     ProcessValues& m_values;
     frmIISServices m_services;

@@ -10,24 +10,16 @@
 #include "base/AppError.h"
 #include "base/FileSystem.h"
 #include "base/Text.h"
+#include "database/SqlText.h"
 #include "sqlengine/Engine.h"
 
 namespace t7 {
 namespace {
 
-using dmo::servererror::DatabaseNotFound;
-using dmo::servererror::DoesNotExist;
-using dmo::servererror::LoginNotFound;
-
 constexpr int32_t kDefaultLoginTimeoutSeconds = 15;
 
-[[noreturn]] void raiseServerError(int32_t number, const std::wstring& message) {
-    throw AppError(databaseComponentError(number), message);
-}
-
-[[noreturn]] void raiseUnreachable() {
-    raiseServerError(DoesNotExist, L"SQL Server does not exist or access denied.");
-}
+using dmo::raiseServerError;
+using dmo::raiseUnreachable;
 
 // Runs `step`, turning engine failures into the component's errors.
 template <class Step>
@@ -43,22 +35,10 @@ auto guarded(Step&& step) -> decltype(step()) {
     }
 }
 
-std::wstring bracketed(const std::wstring& name) {
-    std::wstring out = L"[";
-    for (wchar_t c : name) {
-        out += c;
-        if (c == L']') out += L']';
-    }
-    return out + L"]";
-}
+using sqltext::bracketed;
 
 std::wstring literal(const std::wstring& text) {
-    std::wstring out = L"N'";
-    for (wchar_t c : text) {
-        out += c;
-        if (c == L'\'') out += L'\'';
-    }
-    return out + L"'";
+    return sqltext::unicodeLiteral(text);
 }
 
 // An open engine connection: the server object and the login's session.
@@ -248,32 +228,7 @@ private:
     std::wstring m_name;
 };
 
-class MachineDatabases : public dmo::Databases {
-public:
-    explicit MachineDatabases(std::shared_ptr<ServerState> state) : m_state(std::move(state)) {}
-
-    int32_t Count() override { return static_cast<int32_t>(m_state->names().size()); }
-
-    std::shared_ptr<dmo::Database> Item(int32_t position) override {
-        const std::vector<std::wstring>& names = m_state->names();
-        if (position < 1 || position > static_cast<int32_t>(names.size())) {
-            throw AppError(errnum::SubscriptOutOfRange, L"Subscript out of range");
-        }
-        return std::make_shared<MachineDatabase>(m_state, names[static_cast<size_t>(position - 1)]);
-    }
-
-    std::shared_ptr<dmo::Database> Item(const std::wstring& name) override {
-        for (const std::wstring& n : m_state->names()) {
-            if (equalsIgnoreCase(n, name)) return std::make_shared<MachineDatabase>(m_state, n);
-        }
-        raiseServerError(
-            DatabaseNotFound,
-            L"Database '" + name + L"' does not exist. Make sure that the name is entered correctly.");
-    }
-
-private:
-    std::shared_ptr<ServerState> m_state;
-};
+using MachineDatabases = dmo::DatabasesOf<ServerState, MachineDatabase>;
 
 class MachineLogin : public dmo::Login {
 public:
@@ -326,9 +281,7 @@ public:
     std::shared_ptr<dmo::Login> Item(const std::wstring& name) override {
         m_state->session();
         if (!guarded([&] { return m_state->connection.server->loginExists(toUtf8(name)); })) {
-            raiseServerError(LoginNotFound,
-                             L"Cannot find the login '" + name +
-                                 L"', because it does not exist or you do not have permission.");
+            dmo::raiseLoginNotFound(name);
         }
         return std::make_shared<MachineLogin>(m_state, name);
     }

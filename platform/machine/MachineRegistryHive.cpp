@@ -1,9 +1,9 @@
 #include "platform/machine/MachineRegistryHive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <system_error>
 
 #include "base/DurableFile.h"
@@ -28,16 +28,22 @@ std::u16string ansiToUtf16(const std::string& bytes) {
 // Reads the hive. A missing file is an empty registry.
 int32_t load(const std::filesystem::path& file, regfile::Document& doc) {
     std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) {
+    const std::filesystem::file_status status = std::filesystem::status(file, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
         doc = regfile::Document();
-        return ec ? reg::AccessDenied : reg::Success;
+        return reg::Success;
     }
-    std::ifstream in(file, std::ios::binary);
+    // Reading a FIFO would wait for a writer, and a folder or a device is
+    // no hive; neither is ever read or replaced.
+    if (ec) return reg::AccessDenied;
+    if (status.type() != std::filesystem::file_type::regular) return reg::BadDatabase;
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in) return reg::AccessDenied;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) return reg::AccessDenied;
-    auto parsed = regfile::Document::parse(bytes.str());
+    std::string bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad() || in.gcount() != static_cast<std::streamsize>(bytes.size())) return reg::AccessDenied;
+    auto parsed = regfile::Document::parse(bytes);
     if (!parsed) return reg::BadDatabase;
     doc = std::move(*parsed);
     return reg::Success;

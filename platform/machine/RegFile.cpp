@@ -184,18 +184,28 @@ std::optional<Value> parseValue(std::u16string_view line) {
     return value;
 }
 
-std::vector<std::u16string> splitLines(std::u16string_view text) {
-    std::vector<std::u16string> lines;
+// Views into `text`, without their line ends.
+std::vector<std::u16string_view> splitLines(std::u16string_view text) {
+    std::vector<std::u16string_view> lines;
     size_t start = 0;
     while (start <= text.size()) {
         size_t nl = text.find(u'\n', start);
         std::u16string_view line = text.substr(start, nl == std::u16string_view::npos ? nl : nl - start);
         if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
-        lines.emplace_back(line);
+        lines.push_back(line);
         if (nl == std::u16string_view::npos) break;
         start = nl + 1;
     }
     return lines;
+}
+
+std::u16string decodeUtf16le(std::string_view bytes) {
+    std::u16string out(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                       static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
+    }
+    return out;
 }
 
 }  // namespace
@@ -206,28 +216,31 @@ bool equalNames(std::u16string_view a, std::u16string_view b) {
            });
 }
 
-Key* Key::child(std::u16string_view childName) {
-    for (Key& k : children) {
-        if (equalNames(k.name, childName)) return &k;
+size_t NameIndex::FoldedHash::operator()(std::u16string_view name) const {
+    // FNV-1a over the folded code units.
+    uint64_t hash = 14695981039346656037ull;
+    for (char16_t c : name) {
+        hash = (hash ^ foldAscii(c)) * 1099511628211ull;
     }
-    return nullptr;
+    return static_cast<size_t>(hash);
+}
+
+Key* Key::child(std::u16string_view childName) {
+    return childIndex.find(children, childName);
 }
 const Key* Key::child(std::u16string_view childName) const {
     return const_cast<Key*>(this)->child(childName);
 }
 
 Value* Key::value(std::u16string_view valueName) {
-    for (Value& v : values) {
-        if (equalNames(v.name, valueName)) return &v;
-    }
-    return nullptr;
+    return valueIndex.find(values, valueName);
 }
 const Value* Key::value(std::u16string_view valueName) const {
     return const_cast<Key*>(this)->value(valueName);
 }
 
 Document::Document() {
-    for (auto root : kRoots) m_roots.push_back(Key{std::u16string(root), {}, {}});
+    for (auto root : kRoots) m_roots.push_back(Key(std::u16string(root)));
     bool created = false;
     create({u"HKEY_LOCAL_MACHINE", u"Software"}, created);
 }
@@ -251,7 +264,7 @@ Key* Document::create(const KeyPath& path, bool& created) {
     for (size_t i = 1; key && i < path.size(); ++i) {
         Key* next = key->child(path[i]);
         if (!next) {
-            key->children.push_back(Key{path[i], {}, {}});
+            key->children.push_back(Key(path[i]));
             next = &key->children.back();
             created = true;
         }
@@ -276,21 +289,24 @@ std::optional<Document> Document::parse(const std::string& bytes) {
         static_cast<uint8_t>(bytes[1]) != 0xFE) {
         return std::nullopt;
     }
-    std::u16string text = fromUtf16leBytes(std::vector<uint8_t>(bytes.begin() + 2, bytes.end()));
-    std::vector<std::u16string> lines = splitLines(text);
+    const std::u16string text = decodeUtf16le(std::string_view(bytes).substr(2));
+    const std::vector<std::u16string_view> lines = splitLines(text);
     if (lines.empty() || lines[0] != kHeader) return std::nullopt;
 
     Document doc;
     Key* current = nullptr;
     for (size_t i = 1; i < lines.size(); ++i) {
-        std::u16string line = lines[i];
+        std::u16string_view view = trimmed(lines[i]);
         // Wrapped hex data continues on the next line.
-        while (!line.empty() && line.back() == u'\\' && line.find(u"=hex") != std::u16string::npos &&
-               i + 1 < lines.size()) {
-            line.pop_back();
-            line += trimmed(lines[++i]);
+        std::u16string joined;
+        if (!view.empty() && view.back() == u'\\' && view.find(u"=hex") != std::u16string_view::npos) {
+            joined = view;
+            while (!joined.empty() && joined.back() == u'\\' && i + 1 < lines.size()) {
+                joined.pop_back();
+                joined += trimmed(lines[++i]);
+            }
+            view = trimmed(joined);
         }
-        std::u16string_view view = trimmed(line);
         if (view.empty() || view.front() == u';') continue;
         if (view.front() == u'[') {
             if (view.back() != u']' || view.size() < 3 || view[1] == u'-') return std::nullopt;
@@ -331,9 +347,13 @@ std::string Document::format() const {
         for (const Value& value : key.values) text += formatValue(value) + u"\r\n";
     });
     text += u"\r\n";
-    std::vector<uint8_t> body = toUtf16leBytes(text);
-    std::string out = "\xFF\xFE";
-    out.append(body.begin(), body.end());
+    std::string out(2 + 2 * text.size(), '\0');
+    out[0] = '\xFF';
+    out[1] = '\xFE';
+    for (size_t i = 0; i < text.size(); ++i) {
+        out[2 + 2 * i] = static_cast<char>(text[i] & 0xFF);
+        out[3 + 2 * i] = static_cast<char>(text[i] >> 8);
+    }
     return out;
 }
 
@@ -370,22 +390,16 @@ std::wstring fromUtf16(std::u16string_view text) {
 }
 
 std::vector<uint8_t> toUtf16leBytes(std::u16string_view text) {
-    std::vector<uint8_t> out;
-    out.reserve(text.size() * 2);
-    for (char16_t c : text) {
-        out.push_back(static_cast<uint8_t>(c & 0xFF));
-        out.push_back(static_cast<uint8_t>(c >> 8));
+    std::vector<uint8_t> out(text.size() * 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        out[2 * i] = static_cast<uint8_t>(text[i] & 0xFF);
+        out[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
     }
     return out;
 }
 
 std::u16string fromUtf16leBytes(const std::vector<uint8_t>& bytes) {
-    std::u16string out;
-    out.reserve(bytes.size() / 2);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        out += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-    }
-    return out;
+    return decodeUtf16le(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace t7::regfile

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace t7::regfile {
@@ -25,7 +26,45 @@ struct Value {
     std::vector<uint8_t> data;
 };
 
+bool equalNames(std::u16string_view a, std::u16string_view b);
+
+// Finds entries of a vector by name (case-insensitive) in constant time.
+// It follows the vector lazily: entries appended since the last lookup are
+// indexed then, so callers may push_back freely. Any other change to the
+// vector (erase, rename, reorder) must be followed by reset().
+class NameIndex {
+public:
+    template <class Entry>
+    Entry* find(std::vector<Entry>& entries, std::u16string_view name) const {
+        if (m_indexed > entries.size()) reset();
+        for (; m_indexed < entries.size(); ++m_indexed)
+            m_positions.try_emplace(entries[m_indexed].name, m_indexed);
+        auto it = m_positions.find(name);
+        return it == m_positions.end() ? nullptr : &entries[it->second];
+    }
+    void reset() const {
+        m_positions.clear();
+        m_indexed = 0;
+    }
+
+private:
+    struct FoldedHash {
+        using is_transparent = void;
+        size_t operator()(std::u16string_view name) const;
+    };
+    struct FoldedEqual {
+        using is_transparent = void;
+        bool operator()(std::u16string_view a, std::u16string_view b) const { return equalNames(a, b); }
+    };
+
+    mutable std::unordered_map<std::u16string, size_t, FoldedHash, FoldedEqual> m_positions;
+    mutable size_t m_indexed = 0;
+};
+
 struct Key {
+    Key() = default;
+    explicit Key(std::u16string keyName) : name(std::move(keyName)) {}
+
     std::u16string name;
     std::vector<Value> values;
     std::vector<Key> children;
@@ -34,6 +73,9 @@ struct Key {
     const Key* child(std::u16string_view childName) const;
     Value* value(std::u16string_view valueName);
     const Value* value(std::u16string_view valueName) const;
+
+    NameIndex childIndex;
+    NameIndex valueIndex;
 };
 
 // A key path: the root's name ("HKEY_LOCAL_MACHINE"), then the components.
@@ -72,8 +114,6 @@ private:
 
     std::vector<Key> m_roots;
 };
-
-bool equalNames(std::u16string_view a, std::u16string_view b);
 
 // Wide text to UTF-16 code units and back (surrogate pairs for characters
 // beyond the Basic Multilingual Plane).

@@ -6,12 +6,16 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "base/AppError.h"
 #include "database/DatabaseComponent.h"
 #include "platform/machine/MachineDatabaseComponent.h"
 #include "platform/machine/MachineFolder.h"
+#include "platform/odbc/OdbcDatabaseComponent.h"
+#include "support/MachineTool.h"
+#include "support/TdsListener.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -36,6 +40,37 @@ public:
 private:
     test::TempDir m_dir;
     MachineApplication m_app;
+};
+
+// A machine folder made by t7machine, served over TDS on a free loopback
+// port, reached through unixODBC and FreeTDS under one of the machine's
+// addresses.
+class OdbcComponentEnvironment {
+public:
+    OdbcComponentEnvironment()
+        : m_listener(initialized(m_dir.path() / "machine")),
+          m_app(OdbcDatabaseOptions{.machineName = L"EXAMSRV",
+                                    .localNames =
+                                        [] {
+                                            return std::vector<std::wstring>{L"192.168.1.10", L"EXAMSRV"};
+                                        },
+                                    .extraAttributes = m_listener.odbcAttributes()}) {}
+
+    dmo::Application& application() { return m_app; }
+    std::wstring serverName() const { return L"192.168.1.10"; }
+    std::wstring adminLogin() const { return L"sa"; }
+    std::wstring adminPassword() const { return L""; }
+
+private:
+    static std::filesystem::path initialized(const std::filesystem::path& machine) {
+        const test::ToolResult made = test::runMachineTool({"init", machine.string()});
+        if (made.status != 0) throw std::runtime_error("t7machine init failed: " + made.output);
+        return machine;
+    }
+
+    test::TempDir m_dir;
+    test::TdsListener m_listener;
+    OdbcApplication m_app;
 };
 
 // The component error number of a server error number.
@@ -72,7 +107,7 @@ protected:
     Environment env;
 };
 
-using Implementations = ::testing::Types<MachineComponentEnvironment>;
+using Implementations = ::testing::Types<MachineComponentEnvironment, OdbcComponentEnvironment>;
 TYPED_TEST_SUITE(DatabaseComponentContractTest, Implementations);
 
 TYPED_TEST(DatabaseComponentContractTest, ServerListHasNamesByPositionFromOne) {

@@ -35,6 +35,20 @@ TEST_F(frmDBAPwdTest, DifferentEntriesAreRefusedAndTheDialogStays) {
     EXPECT_EQ(backend.messageBoxes()[0].request.buttons, MsgButtons::Ok);
 }
 
+TEST_F(frmDBAPwdTest, APasswordTheServerCannotHoldWholeIsRefused) {
+    dialog.show();
+    for (const std::wstring& password : {std::wstring(L"pw😀"), std::wstring(129, L'x')}) {
+        dialog[L"inputPWD"].setText(password);
+        dialog[L"inputPWDConfirm"].setText(password);
+        dialog[L"cmdOk"].click();
+        EXPECT_TRUE(dialog.isLoaded());
+    }
+    ASSERT_EQ(backend.messageBoxes().size(), 2u);
+    EXPECT_EQ(backend.messageBoxes()[0].request.text, L"密码中含有无法保存的字符,请重新输入!");
+    EXPECT_EQ(backend.messageBoxes()[1].request.text, L"密码不能超过128个字符!");
+    EXPECT_EQ(dialog.m_strPWD, L"");
+}
+
 TEST_F(frmDBAPwdTest, AnEmptyPasswordIsAskedAboutWithNoAsTheDefault) {
     dialog.show();
     dialog.pressEnter();  // Enter presses OK; the box's Enter takes No

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <ctime>
 #include <string>
 
 #include "base/Text.h"
@@ -162,7 +164,8 @@ TEST(MachineRegistryHiveTest, UnparsableFileIsLeftExactlyAsItWas) {
     CRegistry registry(hive, fileSystem);
     EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"sqlPwd", RegistryRoot::LocalMachine),
               L"fail to open key");
-    registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"x", RegistryRoot::LocalMachine);
+    EXPECT_THROW(registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"x", RegistryRoot::LocalMachine),
+                 RegistryError);
     EXPECT_EQ(test::readFileBytes(machine.registryFile()), original);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "temporary file left";
 }
@@ -184,6 +187,52 @@ TEST(MachineRegistryHiveTest, WritesKeepOtherValuesAndLeaveNoTemporaryFile) {
     EXPECT_EQ(other->value(u"keep")->data, utf16z(u"me"));
     EXPECT_NE(doc->find({u"HKEY_LOCAL_MACHINE", u"Software", u"Ostrel", u"Install"}), nullptr);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "temporary file left";
+}
+
+// A FIFO would block the first read until a writer came; a folder cannot be
+// read at all. Both are refused at once and left in place.
+TEST(MachineRegistryHiveTest, ARegistryThatIsNoRegularFileIsRefused) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo.reg").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.path() / "folder.reg");
+    for (const char* name : {"fifo.reg", "folder.reg"}) {
+        MachineRegistryHive hive(dir.path() / name);
+        RegKeyHandle key = 0;
+        EXPECT_NE(hive.openKey(rootHandle(RegistryRoot::LocalMachine), "Software", key), reg::Success)
+            << name;
+        EXPECT_NE(hive.createKey(rootHandle(RegistryRoot::LocalMachine), "Software\\Ostrel", key),
+                  reg::Success)
+            << name;
+    }
+    EXPECT_EQ(std::filesystem::status(dir.path() / "fifo.reg").type(), std::filesystem::file_type::fifo);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "folder.reg"));
+}
+
+// Finding keys and values by name must not grow with the number of their
+// siblings: 100,000 keys below one key read and write back in well under
+// the seconds a quadratic search takes (about 45 s of processor time).
+// Sanitizer builds skip the timing.
+TEST(RegFileTest, ManySiblingKeysParseAndFormatInLinearTime) {
+    regfile::Document doc;
+    bool created = false;
+    constexpr int kKeys = 100000;
+    for (int i = 0; i < kKeys; ++i) {
+        const std::string name = "Key" + std::to_string(i);
+        regfile::Key* key = doc.create(
+            {u"HKEY_LOCAL_MACHINE", u"Software", u"Many", std::u16string(name.begin(), name.end())}, created);
+        key->values.push_back({u"Value", 1, utf16z(u"data")});
+    }
+    const std::string bytes = doc.format();
+    // Processor time, so that a busy machine does not fail the test.
+    const std::clock_t start = std::clock();
+    auto parsed = regfile::Document::parse(bytes);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->format(), bytes);
+    [[maybe_unused]] const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    EXPECT_NE(parsed->find({u"HKEY_LOCAL_MACHINE", u"SOFTWARE", u"many", u"key99999"}), nullptr);
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(seconds, 3.0);
+#endif
 }
 
 TEST(MachineRegistryHiveTest, AMissingMachineFolderFailsTheWriteQuietly) {

@@ -105,6 +105,22 @@ protected:
         return out;
     }
 
+    // The rows the default-rows script owns: rights, built-in roles with
+    // their rights, and the default subject.
+    Lines ownedRows(const std::string& database) {
+        Lines out;
+        auto add = [&](const std::string& table, const std::string& sql) {
+            for (const std::string& l : query(database, sql)) out.push_back(table + ": " + l);
+        };
+        add("RightItem",
+            "select RightID, RightName, RightCode, ParentID, Permission, SortOrder from RightItem");
+        add("ROLEADMIN", "select RoleID, RoleName, Permission, Description, IsSystem from ROLEADMIN");
+        add("RolesRights", "select RoleID, RightID from RolesRights");
+        add("SUBJECT", "select SubjectID, SubjectName, ParentID, Description, SortOrder from SUBJECT");
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
     static void expectSame(const Lines& expected, const Lines& actual, const char* what) {
         Lines missing, extra;
         std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(),
@@ -138,8 +154,13 @@ TEST_F(ScriptConvergenceTest, UpgradedPreviousReleaseHasTheCatalogOfANewDatabase
     Lines fresh = catalog("T7");
     EXPECT_GT(fresh.size(), before.size()) << "the previous release already had everything";
     expectSame(fresh, catalog("T7Old"), "upgraded database against a new one");
-    // The upgrade keeps the rows the old database had.
+    // The upgrade keeps the rows the old database had, and brings the
+    // built-in roles, rights and default subject to a new one's.
     EXPECT_EQ(query("T7Old", "select NAME, ROLE, UserCode from USERINFO"), Lines{"admin|0|NULL"});
+    expectSame(ownedRows("T7"), ownedRows("T7Old"), "default rows of the upgraded database");
+    run("T7Old", LoadScriptText(L"T7UPDATE"));
+    run("T7Old", LoadScriptText(L"T7Data"));
+    expectSame(ownedRows("T7"), ownedRows("T7Old"), "default rows after a second upgrade");
 }
 
 // Tables are created before columns are added, so even a database that

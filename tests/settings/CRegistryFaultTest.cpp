@@ -1,5 +1,6 @@
-// CRegistry over a hive that fails at a chosen operation: failures become
-// the fixed result texts or a skipped write, and every handle is closed.
+// CRegistry over a hive that fails at a chosen operation: a failed read
+// becomes one of the fixed result texts, a failed write raises
+// RegistryError, and every handle is closed.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -67,11 +68,12 @@ struct FaultCase {
     Op fail;
     const wchar_t* read;    // what GetKeyValue through the failing hive gives
     const wchar_t* stored;  // what the hive holds afterwards
+    bool writeRaises;
 };
 
 class CRegistryFaultTest : public ::testing::TestWithParam<FaultCase> {};
 
-TEST_P(CRegistryFaultTest, FailuresAreQuietAndHandlesAllClosed) {
+TEST_P(CRegistryFaultTest, ReadsGiveTheResultTextsWritesRaiseAndHandlesAllClose) {
     test::TempDir dir;
     MachineFolder machine(dir.path());
     MachineRegistryHive real(machine);
@@ -84,7 +86,18 @@ TEST_P(CRegistryFaultTest, FailuresAreQuietAndHandlesAllClosed) {
 
     FaultyHive hive(real, GetParam().fail);
     CRegistry registry(hive, fileSystem);
-    EXPECT_EQ(registry.SetKeyValue(L"Ostrel", L"Install", L"v", L"new", RegistryRoot::LocalMachine), L"");
+    if (GetParam().writeRaises) {
+        try {
+            registry.SetKeyValue(L"Ostrel", L"Install", L"v", L"new", RegistryRoot::LocalMachine);
+            ADD_FAILURE() << "a failed write passed for a stored value";
+        } catch (const RegistryError& e) {
+            EXPECT_EQ(e.number(), reg::AccessDenied);
+            EXPECT_EQ(e.description(),
+                      L"The registry value Software\\Ostrel\\Install\\v cannot be written (error 5)");
+        }
+    } else {
+        EXPECT_EQ(registry.SetKeyValue(L"Ostrel", L"Install", L"v", L"new", RegistryRoot::LocalMachine), L"");
+    }
     EXPECT_TRUE(hive.open().empty());
     EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"v", RegistryRoot::LocalMachine), GetParam().read);
     EXPECT_TRUE(hive.open().empty());
@@ -95,14 +108,14 @@ TEST_P(CRegistryFaultTest, FailuresAreQuietAndHandlesAllClosed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, CRegistryFaultTest,
-    ::testing::Values(FaultCase{Op::None, L"new", L"new"},
+    ::testing::Values(FaultCase{Op::None, L"new", L"new", false},
                       // The application key cannot be opened but exists: opened again through Software.
-                      FaultCase{Op::OpenSoftwareApp, L"fail to open key", L"new"},
-                      FaultCase{Op::OpenSoftware, L"fail to open key", L"fail to open key"},
-                      FaultCase{Op::CreateApp, L"fail to open key", L"fail to open key"},
-                      FaultCase{Op::CreateSection, L"fail to open key", L"fail to open key"},
-                      FaultCase{Op::Set, L"fail to get value", L"fail to get value"},
-                      FaultCase{Op::Query, L"fail to get value", L"new"}));
+                      FaultCase{Op::OpenSoftwareApp, L"fail to open key", L"new", false},
+                      FaultCase{Op::OpenSoftware, L"fail to open key", L"fail to open key", true},
+                      FaultCase{Op::CreateApp, L"fail to open key", L"fail to open key", true},
+                      FaultCase{Op::CreateSection, L"fail to open key", L"fail to open key", true},
+                      FaultCase{Op::Set, L"fail to get value", L"fail to get value", true},
+                      FaultCase{Op::Query, L"fail to get value", L"new", false}));
 
 }  // namespace
 }  // namespace t7

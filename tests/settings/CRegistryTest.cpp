@@ -81,12 +81,19 @@ TEST_F(CRegistryTest, ValueOfAnotherTypeIsReadAsItsBytes) {
     EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"n", HKLM), L"42");
 }
 
-TEST_F(CRegistryTest, UnreadableHiveFailsReadsAndIgnoresWrites) {
+// A hive that cannot be read is never taken for an empty one: writes and
+// the web server check raise, and the file stays as it was.
+TEST_F(CRegistryTest, UnreadableHiveFailsReadsAndRaisesOnWrites) {
     const std::string junk = "not a registry export\r\n";
     test::writeFileBytes(machine.registryFile(), junk);
     EXPECT_EQ(registry.GetKeyValue(L"Ostrel", L"Install", L"sqlPwd", HKLM), L"fail to open key");
-    EXPECT_EQ(registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"x", HKLM), L"");
-    EXPECT_FALSE(registry.IsHaveIIS());
+    try {
+        registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", L"x", HKLM);
+        ADD_FAILURE() << "no error for a registry that cannot be read";
+    } catch (const RegistryError& e) {
+        EXPECT_EQ(e.number(), reg::BadDatabase);
+    }
+    EXPECT_THROW(registry.IsHaveIIS(), RegistryError);
     EXPECT_EQ(test::readFileBytes(machine.registryFile()), junk);
 }
 

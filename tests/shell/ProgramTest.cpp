@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "base/Text.h"
+#include "shell/WizardLock.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -58,6 +60,29 @@ TEST_F(ProgramTest, SwitchesInAnyCaseNeverReachTheWizard) {
 TEST_F(ProgramTest, ABadAnswersFileExitsWithThreeNamingTheLine) {
     EXPECT_EQ(run("t7 Exam /s /f1answers.txt /f2setup.log", "# fine\nclick frmIIS.cmdOK\nanswr OK\n"), 3);
     EXPECT_NE(log().find("line 3: unknown action 'answr'"), std::string::npos) << log();
+}
+
+TEST_F(ProgramTest, AnswersFileThatIsAlsoTheLogOrAFolderExitsWithThreeWritingNothing) {
+    const std::string answers = "click frmIIS.cmdCancel\nanswer Yes\n";
+    EXPECT_EQ(run("t7 Exam /s /f1\"answers.txt\" /f2\"answers.txt\"", answers), 3);
+    EXPECT_EQ(test::readFileBytes(dir.path() / "answers.txt"), answers);
+    EXPECT_EQ(run("t7 Exam /s /f1answers.txt /f2./Exam/../answers.txt", answers), 3);
+    EXPECT_EQ(test::readFileBytes(dir.path() / "answers.txt"), answers);
+    // Recording into a folder fails before the desktop is even looked for.
+    EXPECT_EQ(run("t7 Exam /r /f1Exam", answers), 3);
+}
+
+TEST_F(ProgramTest, ASecondWizardOnTheMachineSaysSoAndTouchesNothing) {
+    const std::filesystem::path machine = dir.path() / "machine";
+    const std::string registry = test::readFileBytes(machine / "registry.reg");
+    const WizardLockResult first = takeWizardLock(machine);
+    ASSERT_EQ(first.state, WizardLockState::Held);
+    EXPECT_EQ(run("t7 Exam /s /f1answers.txt /f2setup.log",
+                  "set frmIIS.txtVirtualDIR=exam\nclick frmIIS.cmdOK\nanswer OK\n"),
+              1);
+    EXPECT_NE(log().find(toUtf8(kOtherWizardRunning)), std::string::npos) << log();
+    EXPECT_EQ(log().find("frmIIS"), std::string::npos) << log();
+    EXPECT_EQ(test::readFileBytes(machine / "registry.reg"), registry);
 }
 
 TEST_F(ProgramTest, WithoutSilentModeOrADisplayItSaysSoAndEnds) {

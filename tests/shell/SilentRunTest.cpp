@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
-
-#include <optional>
+#include <sys/stat.h>
 
 #include "base/Text.h"
 #include "shell/SilentRun.h"
@@ -11,40 +10,35 @@
 namespace t7 {
 namespace {
 
-struct SwitchesCase {
-    const wchar_t* text;
-    const wchar_t* rest;
-    bool silent, record;
-    std::optional<std::wstring> answers, log;
-};
-
-class SwitchesTest : public ::testing::TestWithParam<SwitchesCase> {};
-
-TEST_P(SwitchesTest, AreTakenOutOfTheRawTextAndTheRestStaysAsItWas) {
-    std::wstring text = GetParam().text;
-    const SetupSwitches switches = extractSwitches(text);
-    EXPECT_EQ(text, GetParam().rest);
-    EXPECT_EQ(switches.silent, GetParam().silent);
-    EXPECT_EQ(switches.record, GetParam().record);
-    EXPECT_EQ(switches.answersFile, GetParam().answers);
-    EXPECT_EQ(switches.logFile, GetParam().log);
+TEST(SwitchesTest, AreTakenOutOfTheArgumentsInAnyLetterCase) {
+    std::vector<std::wstring> args = {L"t7", L"/S", L"/f1\"my answers.txt\"", L"D:\\Exam", L"/F2setup.log",
+                                      L"/r", L"/sx"};
+    const SetupSwitches switches = extractSwitches(args);
+    EXPECT_TRUE(switches.silent);
+    EXPECT_TRUE(switches.record);
+    EXPECT_EQ(switches.answersFile, L"my answers.txt");
+    EXPECT_EQ(switches.logFile, L"setup.log");
+    EXPECT_EQ(args, (std::vector<std::wstring>{L"t7", L"D:\\Exam", L"/sx"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, SwitchesTest,
-    ::testing::Values(
-        // As the installer passes them on Windows.
-        SwitchesCase{L"\"t7\" \"C:\\Exam\" /s /f1\"C:\\my answers.txt\" /f2\"C:\\setup.log\"",
-                     L"\"t7\" \"C:\\Exam\"", true, false, L"C:\\my answers.txt", L"C:\\setup.log"},
-        // Rejoined POSIX arguments, each quoted; any letter case; /sx is no switch.
-        SwitchesCase{L"\"t7\" \"/S\" \"/f1my answers.txt\" \"D:\\Exam\" \"/F2setup.log\" \"/r\" \"/sx\"",
-                     L"\"t7\" \"D:\\Exam\" \"/sx\"", true, true, L"my answers.txt", L"setup.log"},
-        // Inside a quoted argument, or glued to other text, it stays text.
-        SwitchesCase{L"\"D:\\Exam /s\"\t t7/s", L"\"D:\\Exam /s\"\t t7/s", false, false, std::nullopt,
-                     std::nullopt},
-        // The unquoted argument keeps its inner blanks once a switch has gone.
-        SwitchesCase{L"  /s t7 D:\\Exam  x", L" t7 D:\\Exam  x", true, false, std::nullopt, std::nullopt},
-        SwitchesCase{L"", L"", false, false, std::nullopt, std::nullopt}));
+// Native paths begin with "/" like the switches; an argument that names an
+// existing file or folder, or follows "--", is an argument.
+TEST(SwitchesTest, ExistingPathsAndArgumentsAfterDoubleDashAreNoSwitches) {
+    const auto exists = [](const std::wstring& path) { return path == L"/f1x/Exam" || path == L"/F2data"; };
+    std::vector<std::wstring> args = {L"t7", L"/f1x/Exam", L"/F2data", L"/f2setup.log", L"/s"};
+    SetupSwitches switches = extractSwitches(args, exists);
+    EXPECT_FALSE(switches.answersFile);
+    EXPECT_EQ(switches.logFile, L"setup.log");
+    EXPECT_TRUE(switches.silent);
+    EXPECT_EQ(args, (std::vector<std::wstring>{L"t7", L"/f1x/Exam", L"/F2data"}));
+
+    args = {L"/s", L"/f1a.txt", L"--", L"t7", L"/f1y/Exam", L"/r", L"--"};
+    switches = extractSwitches(args);
+    EXPECT_TRUE(switches.silent);
+    EXPECT_FALSE(switches.record);
+    EXPECT_EQ(switches.answersFile, L"a.txt");
+    EXPECT_EQ(args, (std::vector<std::wstring>{L"t7", L"/f1y/Exam", L"/r", L"--"}));
+}
 
 class SilentRunTest : public ::testing::Test {
 protected:
@@ -100,6 +94,19 @@ TEST_F(SilentRunTest, AFullRunEndsWithZero) {
         << text;
 }
 
+TEST_F(SilentRunTest, AFullRunWithAReportedFailureEndsWithFour) {
+    machine.createResult = VirtualDirsResult::FailureReported;
+    const RunResult result =
+        run("click frmIIS.cmdOK\n"
+            "click frmNamePWD.cmdOk\n"
+            "type frmNamePWD.txtOstrelUser=admin\n"
+            "click frmNamePWD.cmdOk\n");
+    EXPECT_EQ(result, RunResult::CompletedWithFailures);
+    EXPECT_NE(log().find("failures reported on the way: 1"), std::string::npos) << log();
+    EXPECT_EQ(lastLine(), "ResultCode=4");
+    EXPECT_TRUE(machine.storedURLs.empty());
+}
+
 TEST_F(SilentRunTest, CancellingEndsEarlyWithOne) {
     EXPECT_EQ(run("click frmIIS.cmdCancel\nanswer Yes\n"), RunResult::EndedEarly);
     EXPECT_EQ(lastLine(), "ResultCode=1");
@@ -135,6 +142,108 @@ TEST_F(SilentRunTest, AnActionThatCannotBeCarriedOutEndsWithThreeNamingItsLine) 
     EXPECT_EQ(run("click frmNamePWD.cmdOk\n"), RunResult::BadAnswers);
     EXPECT_NE(log().find("line 1: form frmNamePWD is not shown"), std::string::npos) << log();
 }
+
+TEST_F(SilentRunTest, TextsOfPasswordBoxesAreMaskedInTheLog) {
+    run("type frmNamePWD.txtSqlPwd=Secret1\n");
+    EXPECT_NE(log().find("line 1: type frmNamePWD.txtSqlPwd=********"), std::string::npos) << log();
+    run("set frmDBAPwd.inputPWDConfirm=Secret2\n");
+    EXPECT_NE(log().find("line 1: set frmDBAPwd.inputPWDConfirm=********"), std::string::npos) << log();
+    // Other boxes are logged as typed; an empty password stays visibly empty.
+    run("set frmIIS.txtVirtualDIR=Secret3\nset frmNamePWD.txtOstrelPwd=\n");
+    EXPECT_NE(log().find("line 1: set frmIIS.txtVirtualDIR=Secret3"), std::string::npos) << log();
+    EXPECT_NE(log().find("line 2: set frmNamePWD.txtOstrelPwd=\n"), std::string::npos) << log();
+}
+
+TEST_F(SilentRunTest, ARefusalShowsItsBoxAndStartsNothing) {
+    SilentRunOptions options;
+    options.logFile = dir.path() / "setup.log";
+    options.refusal =
+        MessageBoxRequest{.text = L"busy", .icon = MsgIcon::Exclamation, .title = L"InstallShield"};
+    EXPECT_EQ(runSilently(options, values, machine.services()), RunResult::EndedEarly);
+    EXPECT_NE(log().find("title=\"InstallShield\" icon=exclamation buttons=OK text=\"busy\""),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(log().find("frmIIS"), std::string::npos) << log();
+    EXPECT_EQ(machine.commandLineReads, 0);
+}
+
+// The answers file named as the log, or no file at all: refused before
+// anything is written, so the answers file survives.
+struct BadSwitchFiles {
+    const char* name;
+    // Makes the answers file and returns the log file's name, both in `dir`.
+    std::filesystem::path (*make)(const std::filesystem::path& dir);
+};
+
+class SwitchFilesTest : public ::testing::TestWithParam<BadSwitchFiles> {};
+
+TEST_P(SwitchFilesTest, AreRefusedWithThreeBeforeAnythingIsWritten) {
+    test::TempDir dir;
+    const std::filesystem::path answers = dir.path() / "a.txt";
+    const std::filesystem::path logFile = GetParam().make(dir.path());
+    const bool regular = std::filesystem::is_regular_file(answers);
+    const std::string before = regular ? test::readFileBytes(answers) : "";
+    test::FakeMachine machine;
+    ProcessValues values;
+    SilentRunOptions options;
+    options.answersFile = answers;
+    options.logFile = logFile;
+    EXPECT_EQ(runSilently(options, values, machine.services()), RunResult::BadAnswers);
+    if (regular) {
+        EXPECT_EQ(test::readFileBytes(answers), before);
+    }
+    EXPECT_FALSE(std::filesystem::is_regular_file(logFile) && logFile != answers &&
+                 !std::filesystem::equivalent(logFile, answers))
+        << "log written";
+    EXPECT_EQ(machine.commandLineReads, 0);
+}
+
+std::filesystem::path writeAnswers(const std::filesystem::path& dir) {
+    test::writeFileBytes(dir / "a.txt", "click frmIIS.cmdCancel\nanswer Yes\n");
+    return dir / "setup.log";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SilentRun, SwitchFilesTest,
+    ::testing::Values(BadSwitchFiles{"SameName",
+                                     [](const std::filesystem::path& dir) {
+                                         writeAnswers(dir);
+                                         return dir / "a.txt";
+                                     }},
+                      BadSwitchFiles{"OtherSpelling",
+                                     [](const std::filesystem::path& dir) {
+                                         writeAnswers(dir);
+                                         std::filesystem::create_directory(dir / "sub");
+                                         return dir / "sub" / ".." / "." / "a.txt";
+                                     }},
+                      BadSwitchFiles{"SymbolicLink",
+                                     [](const std::filesystem::path& dir) {
+                                         writeAnswers(dir);
+                                         std::filesystem::create_symlink(dir / "a.txt", dir / "link.log");
+                                         return dir / "link.log";
+                                     }},
+                      BadSwitchFiles{"HardLink",
+                                     [](const std::filesystem::path& dir) {
+                                         writeAnswers(dir);
+                                         std::filesystem::create_hard_link(dir / "a.txt", dir / "hard.log");
+                                         return dir / "hard.log";
+                                     }},
+                      BadSwitchFiles{"AnswersFolder",
+                                     [](const std::filesystem::path& dir) {
+                                         std::filesystem::create_directory(dir / "a.txt");
+                                         return dir / "setup.log";
+                                     }},
+                      BadSwitchFiles{"AnswersFifo",
+                                     [](const std::filesystem::path& dir) {
+                                         ::mkfifo((dir / "a.txt").c_str(), 0600);
+                                         return dir / "setup.log";
+                                     }},
+                      BadSwitchFiles{"LogFifo",
+                                     [](const std::filesystem::path& dir) {
+                                         ::mkfifo((dir / "setup.log").c_str(), 0600);
+                                         return writeAnswers(dir);
+                                     }}),
+    [](const ::testing::TestParamInfo<BadSwitchFiles>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace t7

@@ -81,7 +81,7 @@ const ScriptCase kQueries[] = {
     {"DefaultApplied",
      kPeople,
      "INSERT person(name) VALUES ('eve'); SELECT pay, dept FROM person WHERE name = 'eve'",
-     {"0|NULL"}},
+     {"0.00|NULL"}},
     {"DistinctAndBetween",
      kPeople,
      "SELECT DISTINCT dept FROM person WHERE pay BETWEEN 5 AND 20 ORDER BY dept",
@@ -95,7 +95,7 @@ const ScriptCase kQueries[] = {
      kPeople,
      "UPDATE p SET pay = p.pay + 1 FROM person p JOIN dept d ON d.id = p.dept WHERE d.title = 'two';"
      "SELECT pay FROM person WHERE name = 'cid'",
-     {"6"}},
+     {"6.00"}},
     {"UpdateWithoutFrom",
      kPeople,
      "UPDATE person SET name = upper(name) WHERE dept = 1; SELECT name FROM person WHERE id <= 2",
@@ -506,7 +506,7 @@ TEST_F(EngineTest, StatementsDifferingInValuesKeepTheirOwnValues) {
             "') INSERT INTO t (n, v, d) VALUES ('dup', 0, NULL)");
     }
     EXPECT_EQ(rows("SELECT id, n, v FROM t WHERE d > '2006-01-03' ORDER BY 1 DESC"),
-              (Rows{"5|名5|5.5", "4|名4|4.5"}));
+              (Rows{"5|名5|5.50", "4|名4|4.50"}));
     // Numbers keep the kind SQLite gives them as literals.
     EXPECT_EQ(rows("SELECT 7 / 2, 7.0 / 2, 9223372036854775807, 1e3 / 8"),
               (Rows{"3|3.5|9223372036854775807|125"}));
@@ -618,7 +618,7 @@ TEST_F(EngineTest, PrintMessagesAreReturnedInOrder) {
 // ---- databases -------------------------------------------------------
 
 TEST_F(EngineTest, CreateDatabaseWithFileClauseMakesDataAndLogFiles) {
-    fs::path data = m_dir / "Data";
+    fs::path data = m_dir / "sqlserver" / "Data";
     fs::create_directories(data);
     std::string file = (data / "Exam.mdf").string();
     run("CREATE DATABASE Exam ON (NAME =Exam ,FILENAME = '" + file + "' )");

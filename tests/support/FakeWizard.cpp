@@ -2,6 +2,7 @@
 
 #include "base/AppError.h"
 #include "process/CommandLine.h"
+#include "settings/CRegistry.h"
 
 namespace t7::test {
 
@@ -14,6 +15,7 @@ WizardServices FakeMachine::services() {
     s.web.GetLocalComputerName = [this] { return machineName; };
     s.web.IsHaveIIS = [this] {
         if (iisCheckFails) throw AppError(-2147024891, L"Access is denied");
+        if (registryUnreadable) throw RegistryError(1009, L"The registry cannot be read (error 1009)");
         return haveIIS;
     };
     s.web.SplitCommandLine = [this] {
@@ -23,9 +25,13 @@ WizardServices FakeMachine::services() {
     s.web.createVirtualDirs = [this](frmIIS&, const std::wstring& ip, const std::wstring& site,
                                      const std::wstring& dirs) {
         createCalls.push_back(ip + L"|" + site + L"|" + dirs);
-        return createSucceeds;
+        return createResult;
     };
-    s.web.storeWebURL = [this](const std::wstring& url) { storedURLs.push_back(url); };
+    s.web.storeWebURL = [this](const std::wstring& url) {
+        if (registryUnwritable)
+            throw RegistryError(1013, L"The registry value cannot be written (error 1013)");
+        storedURLs.push_back(url);
+    };
     return s;
 }
 

@@ -20,7 +20,11 @@ struct FakeMachine {
     // IsHaveIIS raises instead of answering.
     bool iisCheckFails = false;
     std::wstring commandLine = L"\"t7\" \"D:\\Exam\"";
-    bool createSucceeds = true;
+    VirtualDirsResult createResult = VirtualDirsResult::Created;
+    // IsHaveIIS fails as over a registry that cannot be read; storing the
+    // URL as over one that cannot be written.
+    bool registryUnreadable = false;
+    bool registryUnwritable = false;
 
     // What the pages did.
     int commandLineReads = 0;

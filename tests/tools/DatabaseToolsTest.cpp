@@ -1,12 +1,18 @@
 // t7machine's database server commands and the net command, run as the
 // programs they are, on a fresh machine folder.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
+#include "platform/machine/MachineFolder.h"
 #include "platform/posix/PosixCommandRunner.h"
 #include "support/TestPaths.h"
 
@@ -49,6 +55,26 @@ protected:
     }
     Outcome net(const std::string& args) { return run(quoted(NET_PATH) + " " + args); }
     std::string serviceStatus() { return t7machine("service " + quoted(m_machine.string()) + " status").out; }
+    // The port the background listener said it listens on; 0 if none.
+    int listenerPort() {
+        std::ifstream log(MachineFolder(m_machine).listenerLogFile());
+        std::string line;
+        int port = 0;
+        const std::string prefix = "listening on 127.0.0.1:";
+        while (std::getline(log, line))
+            if (line.rfind(prefix, 0) == 0) port = std::stoi(line.substr(prefix.size()));
+        return port;
+    }
+    static bool accepts(int port) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        return connected;
+    }
 
     test::TempDir m_dir;
     std::filesystem::path m_machine = m_dir.path() / "machine";
@@ -94,7 +120,9 @@ TEST_F(DatabaseToolsTest, ErrorsArePrintedWithTheirNumberAndStopTheScript) {
 }
 
 TEST_F(DatabaseToolsTest, StoppedServiceRefusesUntilNetStartRuns) {
-    ASSERT_EQ(t7machine("init " + quoted(m_machine.string()) + " --service-stopped --policy off").status, 0);
+    ASSERT_EQ(t7machine("init " + quoted(m_machine.string()) + " --service-stopped --policy off --tds-port 0")
+                  .status,
+              0);
     EXPECT_EQ(serviceStatus(), "stopped\n");
     Outcome refused = sql("", "SELECT 1 AS one");
     EXPECT_EQ(refused.status, 1);
@@ -104,11 +132,17 @@ TEST_F(DatabaseToolsTest, StoppedServiceRefusesUntilNetStartRuns) {
     EXPECT_EQ(net("start MSSQLSERVER").status, 0);
     EXPECT_EQ(serviceStatus(), "running\n");
     EXPECT_EQ(sql("", "SELECT 1 AS one").out, "one\n1\n");
+    // The service is the TDS listener, running in the background.
+    int port = listenerPort();
+    ASSERT_GT(port, 0);
+    EXPECT_TRUE(accepts(port));
     EXPECT_EQ(net("start mssqlserver").status, 2);  // already started
     EXPECT_EQ(net("start nosuchservice").status, 2);
 
     EXPECT_EQ(net("stop mssqlserver").status, 0);
     EXPECT_EQ(serviceStatus(), "stopped\n");
+    EXPECT_FALSE(accepts(port));
+    EXPECT_FALSE(std::filesystem::exists(MachineFolder(m_machine).listenerPidFile()));
     EXPECT_EQ(net("stop mssqlserver").status, 2);  // not started
     EXPECT_EQ(t7machine("service " + quoted(m_machine.string()) + " start").out, "running\n");
 
@@ -117,7 +151,7 @@ TEST_F(DatabaseToolsTest, StoppedServiceRefusesUntilNetStartRuns) {
 }
 
 TEST_F(DatabaseToolsTest, CommandRunnerStartsNetBesideTheProgram) {
-    ASSERT_EQ(t7machine("init " + quoted(m_machine.string()) + " --service-stopped").status, 0);
+    ASSERT_EQ(t7machine("init " + quoted(m_machine.string()) + " --service-stopped --tds-port 0").status, 0);
     ::setenv("T7SETUP_MACHINE", m_machine.c_str(), 1);
     pid_t pid =
         PosixCommandRunner({std::filesystem::path(NET_PATH).parent_path()}).spawn(L"net start mssqlserver");
@@ -126,6 +160,26 @@ TEST_F(DatabaseToolsTest, CommandRunnerStartsNetBesideTheProgram) {
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(serviceStatus(), "running\n");
+    EXPECT_EQ(net("stop mssqlserver").status, 0);
+}
+
+TEST_F(DatabaseToolsTest, NetStartFailsWhenThePortIsTaken) {
+    int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(taken, reinterpret_cast<sockaddr*>(&addr), &len);
+    std::string port = std::to_string(ntohs(addr.sin_port));
+    ASSERT_EQ(
+        t7machine("init " + quoted(m_machine.string()) + " --service-stopped --tds-port " + port).status, 0);
+    Outcome start = net("start mssqlserver");
+    ::close(taken);
+    EXPECT_EQ(start.status, 2);
+    EXPECT_NE(start.err.find("127.0.0.1:" + port), std::string::npos) << start.err;
+    EXPECT_EQ(serviceStatus(), "stopped\n");
 }
 
 TEST_F(DatabaseToolsTest, NetOnAMissingMachineFolderChangesNothing) {

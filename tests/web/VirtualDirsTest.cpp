@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/AppError.h"
+#include "base/Text.h"
 #include "support/FakeMessageBoxes.h"
 #include "support/FakeWebServerStore.h"
 #include "web/VirtualDirs.h"
@@ -18,7 +19,7 @@ struct Call {
 
 struct SplitCase {
     std::wstring computers, site, dirs;
-    bool result;
+    VirtualDirsResult result;
     std::vector<Call> calls;
 };
 
@@ -26,43 +27,54 @@ class CreateVirtualDirsTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(CreateVirtualDirsTest, PairsTheFieldsAndCallsOncePerComputer) {
     std::vector<Call> calls;
-    bool result = createVirtualDirs(GetParam().computers, GetParam().site, GetParam().dirs,
-                                    [&](auto& computer, auto& site, auto& names, auto& paths) {
-                                        calls.push_back({computer, site, names, paths});
-                                    });
+    // The creator reports a failure for the second computer.
+    VirtualDirsResult result = createVirtualDirs(GetParam().computers, GetParam().site, GetParam().dirs,
+                                                 [&](auto& computer, auto& site, auto& names, auto& paths) {
+                                                     calls.push_back({computer, site, names, paths});
+                                                     return computer == L"b" ? 1 : 0;
+                                                 });
     EXPECT_EQ(result, GetParam().result);
     EXPECT_EQ(calls, GetParam().calls);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, CreateVirtualDirsTest,
-    ::testing::Values(SplitCase{L"192.168.1.10",
-                                L"Exam",
-                                L"t7,D:\\Exam\\Web\\WebRoot",
-                                true,
-                                {{L"192.168.1.10", L"Exam", {L"t7", L""}, {L"D:\\Exam\\Web\\WebRoot", L""}}}},
-                      SplitCase{L"a,b",
-                                L"Exam",
-                                L"x,p1,y,p2",
-                                true,
-                                {{L"a", L"Exam", {L"x", L"y", L""}, {L"p1", L"p2", L""}},
-                                 {L"b", L"Exam", {L"x", L"y", L""}, {L"p1", L"p2", L""}}}},
-                      // A comma inside the path gives an odd field count: nothing happens.
-                      SplitCase{L"192.168.1.10", L"Exam", L"t7,D:\\Exam,1\\WebRoot", false, {}},
-                      SplitCase{L"192.168.1.10", L"", L"t7,D:\\Exam\\WebRoot", true, {}},
-                      SplitCase{L"", L"Exam", L"t7,D:\\Exam\\WebRoot", true, {}},
-                      SplitCase{L"192.168.1.10",
-                                L"Exam",
-                                L",D:\\Exam\\WebRoot",
-                                true,
-                                {{L"192.168.1.10", L"Exam", {L"", L""}, {L"D:\\Exam\\WebRoot", L""}}}}));
+    ::testing::Values(
+        SplitCase{L"192.168.1.10",
+                  L"Exam",
+                  L"t7,D:\\Exam\\Web\\WebRoot",
+                  VirtualDirsResult::Created,
+                  {{L"192.168.1.10", L"Exam", {L"t7", L""}, {L"D:\\Exam\\Web\\WebRoot", L""}}}},
+        SplitCase{L"a,b",
+                  L"Exam",
+                  L"x,p1,y,p2",
+                  VirtualDirsResult::FailureReported,
+                  {{L"a", L"Exam", {L"x", L"y", L""}, {L"p1", L"p2", L""}},
+                   {L"b", L"Exam", {L"x", L"y", L""}, {L"p1", L"p2", L""}}}},
+        // A comma inside the path gives an odd field count: nothing happens.
+        SplitCase{L"192.168.1.10", L"Exam", L"t7,D:\\Exam,1\\WebRoot", VirtualDirsResult::Failed, {}},
+        // Without a site the creator is still asked, so that it reports it.
+        SplitCase{L"192.168.1.10",
+                  L"",
+                  L"t7,D:\\Exam\\WebRoot",
+                  VirtualDirsResult::Created,
+                  {{L"192.168.1.10", L"", {L"t7", L""}, {L"D:\\Exam\\WebRoot", L""}}}},
+        // No computer: nothing is published.
+        SplitCase{L"", L"Exam", L"t7,D:\\Exam\\WebRoot", VirtualDirsResult::FailureReported, {}},
+        SplitCase{L"192.168.1.10",
+                  L"Exam",
+                  L",D:\\Exam\\WebRoot",
+                  VirtualDirsResult::Created,
+                  {{L"192.168.1.10", L"Exam", {L"", L""}, {L"D:\\Exam\\WebRoot", L""}}}}));
 
 TEST(CreateVirtualDirsFailure, AnErrorOfTheCreatorMakesItFalse) {
     int calls = 0;
-    EXPECT_FALSE(createVirtualDirs(L"a,b", L"Exam", L"t7,p", [&](auto&, auto&, auto&, auto&) {
-        ++calls;
-        throw AppError(5, L"boom");
-    }));
+    EXPECT_EQ(createVirtualDirs(L"a,b", L"Exam", L"t7,p",
+                                [&](auto&, auto&, auto&, auto&) -> int {
+                                    ++calls;
+                                    throw AppError(5, L"boom");
+                                }),
+              VirtualDirsResult::Failed);
     EXPECT_EQ(calls, 1);
 }
 
@@ -76,7 +88,7 @@ protected:
 
     List run(const std::wstring& site, const List& names, const List& paths,
              const std::wstring& computer = L"localhost") {
-        ASTCreateVirtualWebDir(services, computer, site, names, paths);
+        failures = ASTCreateVirtualWebDir(services, computer, site, names, paths);
         return messages.texts();
     }
     test::FakeChild& exam() { return store.children[1]; }
@@ -85,6 +97,7 @@ protected:
     test::FakeWebServerStore store{folders};
     test::FakeMessageBoxes messages;
     int compositions = 0;
+    int failures = -1;
     VirtualDirServices services{store, messages, [this] { ++compositions; }};
 };
 
@@ -146,9 +159,10 @@ TEST_F(AstCreateTest, BadPathShowsTheBindMessageAndSavesNothing) {
     EXPECT_TRUE(exam().directories.count(L"b")) << "the next entry goes on";
 }
 
-TEST_F(AstCreateTest, EmptyNameShowsTheBindMessageAndLeavesThePreviousDirectoryAlone) {
+TEST_F(AstCreateTest, AnUnusableNameIsRefusedAndLeavesThePreviousDirectoryAlone) {
     EXPECT_EQ(run(L"Exam", {L"a", L"", L""}, {L"D:\\B", L"D:\\Exam\\WebRoot", L""}),
-              List{L"Unable to bind path D:\\Exam\\WebRoot to /. Path may be invalid."});
+              List{L"Unable to create /: not a valid virtual directory name."});
+    EXPECT_EQ(failures, 1);
     EXPECT_EQ(exam().directories.at(L"a").path, L"D:\\B");
     EXPECT_EQ(exam().directories.at(L"a").friendlyName, L"a");
 }
@@ -157,6 +171,35 @@ TEST_F(AstCreateTest, FailingSaveShowsTheSaveMessage) {
     store.failAt(L"SetInfo");
     EXPECT_EQ(run(L"Exam", {L"t7", L""}, {L"D:\\Exam\\WebRoot", L""}),
               List{L"Unable to save configuration for /t7."});
+    EXPECT_EQ(failures, 1);
+}
+
+TEST_F(AstCreateTest, CountsEveryFailureItShows) {
+    EXPECT_EQ(run(L"Exam", {L"t7", L""}, {L"D:\\Exam\\WebRoot", L""}), List{});
+    EXPECT_EQ(failures, 0);
+    run(L"Missing", {L"t7", L""}, {L"D:\\Exam\\WebRoot", L""});
+    EXPECT_EQ(failures, 1);
+    messages.clear();
+    EXPECT_EQ(run(L"Exam", {L"a", L"b", L"c", L""}, {L"D:\\Nowhere", L"D:\\B", L"D:\\Nowhere", L""}).size(),
+              2u);
+    EXPECT_EQ(failures, 2);
+}
+
+TEST_F(AstCreateTest, AnEmptySiteNameFindsNoSiteEvenWhereABindingHasNoHost) {
+    store.addSite(L"Any host", List{L"*:80:"});
+    EXPECT_EQ(run(L"", {L"t7", L""}, {L"D:\\Exam\\WebRoot", L""}), List{L"Unable to find  on localhost"});
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(store.calls(L"Create"), 0);
+}
+
+TEST(VirtualDirNameTest, UsableNames) {
+    for (const wchar_t* name : {L"t7", L"exam-2026", L"考试", L"a.b", L"a b"}) {
+        EXPECT_TRUE(isUsableVirtualDirName(name)) << toUtf8(name);
+    }
+    for (const wchar_t* name :
+         {L"", L"/t7", L"a?b", L"../x", L".", L"...", L"t7 ", L"a#b", L"a%20", L"a:b", L"a\tb", L"a😀"}) {
+        EXPECT_FALSE(isUsableVirtualDirName(name)) << toUtf8(name);
+    }
 }
 
 }  // namespace

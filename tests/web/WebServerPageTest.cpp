@@ -56,6 +56,8 @@ protected:
             registry.SetKeyValue(L"Ostrel", L"Install", L"WebURL", url, RegistryRoot::LocalMachine);
         };
         attachWebServerStore(services.web, store);
+        services.web.programFolder = dir.path();
+        services.web.clock = &clock;
         wizard = std::make_unique<Wizard>(runtime, values, std::move(services));
         wizard->start();
     }
@@ -77,6 +79,9 @@ protected:
         return texts;
     }
 
+    struct FixedClock : IClock {
+        std::wstring localDateTimeText() const override { return L"2026-12-07 09:30:15"; }
+    } clock;
     test::TempDir dir;
     MachineFolder machine{dir.path() / "machine"};
     MachineFileSystem fileSystem{machine};
@@ -112,7 +117,8 @@ TEST_F(WebServerPageTest, OkPublishesTheApplicationStoresTheURLAndHandsOverToThe
     const std::string after = config();
     EXPECT_NE(after.find("<application path=\"/t7\">"), std::string::npos) << after;
     const std::string folder = (machine.driveFolder('d') / "Exam" / "WebRoot").string();
-    EXPECT_NE(after.find("<virtualDirectory path=\"/\" physicalPath=\"" + folder + "\" />"), std::string::npos)
+    EXPECT_NE(after.find("<virtualDirectory path=\"/\" physicalPath=\"" + folder + "\" />"),
+              std::string::npos)
         << after;
     EXPECT_NE(after.find("<location path=\"Default Web Site/t7\">"), std::string::npos);
     EXPECT_NE(after.find("<handlers accessPolicy=\"Read, Script\" />"), std::string::npos);
@@ -138,21 +144,29 @@ TEST_F(WebServerPageTest, UrlCarriesTheSitePortAndFollowsTheChosenHost) {
     EXPECT_NE(config().find("<location path=\"Exam/exam\">"), std::string::npos);
 }
 
-TEST_F(WebServerPageTest, EmptyNameShowsTheBindMessageAndStillSucceeds) {
+// A name no virtual directory can carry publishes nothing: the run goes on
+// to the database page without claiming success or storing the URL.
+class UnusableNameTest : public WebServerPageTest, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(UnusableNameTest, IsReportedAndNoURLIsStored) {
     makeMachine();
     startPage();
     const std::string before = config();
-    control(L"txtVirtualDIR").setText(L"");
+    control(L"txtVirtualDIR").setText(GetParam());
+    order.events.clear();
     control(L"cmdOK").click();
-    EXPECT_EQ(boxTexts(),
-              (std::vector<std::wstring>{L"Unable to bind path D:\\Exam\\WebRoot to /. Path may be invalid.",
-                                         L"IIS配置成功!\rhttp://192.168.1.10/"}));
-    EXPECT_EQ(webURL(), L"http://192.168.1.10/");
+    EXPECT_EQ(boxTexts(), std::vector<std::wstring>{L"Unable to create /" + std::wstring(GetParam()) +
+                                                    L": not a valid virtual directory name."});
+    EXPECT_EQ(webURL(), kFailToOpenKey);
     EXPECT_EQ(occurrences(config(), "<application "), occurrences(before, "<application "))
         << "nothing created";
+    EXPECT_EQ(order.events, (std::vector<std::wstring>{L"load frmNamePWD", L"unload frmIIS"}));
+    EXPECT_EQ(values.failuresReported, 1);
 }
 
-TEST_F(WebServerPageTest, WithoutAReadableConfigurationNoSiteIsListedAndTheFileIsLeftAlone) {
+INSTANTIATE_TEST_SUITE_P(Names, UnusableNameTest, ::testing::Values(L"", L"/t7", L"a?b", L"../x"));
+
+TEST_F(WebServerPageTest, WithoutAReadableConfigurationNoSiteIsListedAndNothingIsClaimed) {
     for (const std::string& contents : {std::string(), std::string("<configuration><sites>")}) {
         SCOPED_TRACE(contents);
         makeMachine();
@@ -165,13 +179,29 @@ TEST_F(WebServerPageTest, WithoutAReadableConfigurationNoSiteIsListedAndTheFileI
         EXPECT_EQ(control(L"lstWebServer").listCount(), 0);
         EXPECT_EQ(control(L"txtURL").text(), L"http://192.168.1.10/t7");
         control(L"cmdOK").click();
-        EXPECT_EQ(boxTexts(), std::vector<std::wstring>{L"IIS配置成功!\rhttp://192.168.1.10/t7"});
-        EXPECT_EQ(webURL(), L"http://192.168.1.10/t7");
+        EXPECT_EQ(boxTexts(), std::vector<std::wstring>{L"Unable to find  on 192.168.1.10"});
+        EXPECT_EQ(webURL(), kFailToOpenKey);
+        EXPECT_TRUE(wizard->namePWD().isLoaded());
         EXPECT_EQ(config(), contents);
         backend.clearMessageBoxes();
         wizard.reset();
         values.reset();
     }
+}
+
+TEST_F(WebServerPageTest, ARegistryThatCannotBeWrittenIsReportedInsteadOfSuccess) {
+    makeMachine();
+    startPage();
+    // The configuration is published; then the registry file goes bad.
+    test::writeFileBytes(machine.registryFile(), "not a registry file");
+    control(L"cmdOK").click();
+    // The page's box, then the error log's.
+    ASSERT_EQ(boxTexts().size(), 2u);
+    EXPECT_EQ(boxTexts()[0].rfind(L"错误号：1009\r\n", 0), 0u) << toUtf8(boxTexts()[0]);
+    EXPECT_NE(test::readFileBytes(dir.path() / "ErrorLog.TXT").find("Error Code:\t1009"), std::string::npos);
+    EXPECT_TRUE(wizard->namePWD().isLoaded());
+    EXPECT_EQ(values.failuresReported, 1);
+    EXPECT_EQ(test::readFileBytes(machine.registryFile()), "not a registry file");
 }
 
 TEST_F(WebServerPageTest, FailedOkKeepsThePageAndASecondOkSucceeds) {

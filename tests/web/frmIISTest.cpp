@@ -164,12 +164,33 @@ TEST_F(frmIISTest, OkShowsTheDatabasePageBeforeClosingItself) {
 }
 
 TEST_F(frmIISTest, AFailedCreationKeepsThePage) {
-    machine.createSucceeds = false;
+    machine.createResult = VirtualDirsResult::Failed;
     start();
     page()[L"cmdOK"].click();
     EXPECT_EQ(run->boxTexts(), Names{L"IIS配置有问题!"});
     EXPECT_EQ(run->openForms(), Names{L"frmIIS"});
     EXPECT_TRUE(machine.storedURLs.empty());
+}
+
+TEST_F(frmIISTest, AReportedFailureGoesOnWithoutSuccessOrURL) {
+    machine.createResult = VirtualDirsResult::FailureReported;
+    start();
+    page()[L"cmdOK"].click();
+    EXPECT_TRUE(run->boxTexts().empty()) << "the creator has shown its own box";
+    EXPECT_TRUE(machine.storedURLs.empty());
+    EXPECT_EQ(run->openForms(), Names{L"frmNamePWD"});
+    EXPECT_EQ(run->values.failuresReported, 1);
+}
+
+TEST_F(frmIISTest, AnUnreadableRegistryIsReportedNotTakenForAMissingWebServer) {
+    machine.registryUnreadable = true;
+    start();
+    ASSERT_EQ(run->boxTexts().size(), 1u);
+    EXPECT_EQ(run->boxTexts()[0], L"错误号：1009\r\nThe registry cannot be read (error 1009)");
+    EXPECT_EQ(run->backend.messageBoxes()[0].request.shownTitle(), L"错误");
+    EXPECT_EQ(run->openForms(), Names{L"frmNamePWD"});
+    EXPECT_EQ(run->values.failuresReported, 1);
+    EXPECT_EQ(machine.commandLineReads, 0);
 }
 
 TEST_F(frmIISTest, CancelClosesOnlyWhenConfirmed) {

@@ -1,6 +1,8 @@
 // net: the service commands of the machine folder's database server, as the
 // wizard runs them ("net start mssqlserver"). The machine folder is the one
-// the wizard uses: $T7SETUP_MACHINE and so on.
+// the wizard uses: $T7SETUP_MACHINE and so on. Starting the service starts
+// its TDS listener in the background on the port the machine folder
+// records; stopping it ends the listener.
 //   net start [SERVICE]   starts the service, or lists the started ones
 //   net stop SERVICE      stops it
 // Exit status 0 on success, 2 on failure, as the Windows command has.
@@ -13,6 +15,7 @@
 
 #include "platform/machine/MachineFolder.h"
 #include "sqlengine/Engine.h"
+#include "tools/serve/Serve.h"
 
 namespace {
 
@@ -61,12 +64,20 @@ int main(int argc, char** argv) {
         if (verb == "start") {
             if (server->isRunning()) return fail("The requested service has already been started.", 2182);
             std::cout << "The " << kDisplayName << " service is starting.\n";
+            try {
+                t7::serve::startInBackground(machine);
+            } catch (const std::exception& e) {
+                return fail(
+                    "The " + std::string(kDisplayName) + " service could not be started.\n\n" + e.what(),
+                    3534);
+            }
             server->setRunning(true);
             std::cout << "The " << kDisplayName << " service was started successfully.\n\n";
         } else {
             if (!server->isRunning())
                 return fail("The " + std::string(kDisplayName) + " service is not started.", 3521);
             std::cout << "The " << kDisplayName << " service is stopping.\n";
+            t7::serve::stopBackground(machine);
             server->setRunning(false);
             std::cout << "The " << kDisplayName << " service was stopped successfully.\n\n";
         }

@@ -2,6 +2,7 @@
 // The parts of t7machine. Each area of the machine folder (registry, web
 // server, database server) has its own file with its init step and its
 // commands.
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@ struct InitOptions {
     bool serviceStopped = false;         // --service-stopped
     bool passwordPolicy = true;          // --policy on|off
     std::vector<std::string> databases;  // --database NAME[=SCRIPT]
+    uint16_t tdsPort = 1433;             // --tds-port N (0: any free one)
 };
 
 // Raised for a bad command line or a failing step; main prints it and
@@ -41,6 +43,13 @@ int printSites(const MachineFolder& machine, std::ostream& out);
 // "Msg NUMBER: MESSAGE" to `err` and returns 1.
 int runSql(const MachineFolder& machine, const std::vector<std::string>& args, std::ostream& out,
            std::ostream& err);
+// A TCP port number 0-65535; raises CommandError for anything else.
+uint16_t parsePort(const std::string& text);
+// t7machine serve DIR [--port N] [--browser] [--browser-port N]: serves
+// the database server over TDS on 127.0.0.1 until SIGTERM or SIGINT; the
+// first line out is "listening on 127.0.0.1:PORT".
+int serve(const MachineFolder& machine, const std::vector<std::string>& args, std::ostream& out,
+          std::ostream& err);
 // t7machine service DIR start|stop|status
 int service(const MachineFolder& machine, const std::string& action, std::ostream& out);
 

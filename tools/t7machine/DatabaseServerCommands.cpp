@@ -12,6 +12,7 @@
 #include "database/BatchSplitter.h"
 #include "platform/machine/MachineFileSystem.h"
 #include "sqlengine/Engine.h"
+#include "tools/serve/Serve.h"
 #include "tools/t7machine/Commands.h"
 
 namespace t7::machine {
@@ -123,6 +124,7 @@ void initDatabaseServer(const MachineFolder& machine, const InitOptions& options
     }
     server->setPasswordPolicy(options.passwordPolicy);
     server->setRunning(!options.serviceStopped);
+    serve::recordPort(machine, options.tdsPort);
 }
 
 int runSql(const MachineFolder& machine, const std::vector<std::string>& args, std::ostream& out,
@@ -152,6 +154,18 @@ int runSql(const MachineFolder& machine, const std::vector<std::string>& args, s
         err << sqlError(e) << "\n";
         return 1;
     }
+}
+
+uint16_t parsePort(const std::string& text) {
+    size_t used = 0;
+    int port = -1;
+    try {
+        port = std::stoi(text, &used);
+    } catch (const std::exception&) {
+    }
+    if (used != text.size() || port < 0 || port > 65535)
+        throw CommandError{"a port is a number from 0 to 65535, not '" + text + "'"};
+    return static_cast<uint16_t>(port);
 }
 
 int service(const MachineFolder& machine, const std::string& action, std::ostream& out) {

@@ -13,11 +13,12 @@ const char* kUsage =
     "usage:\n"
     "  t7machine init DIR [--no-iis] [--sql-pwd TEXT] [--site NAME:ip:port:host]...\n"
     "                     [--sa-password TEXT] [--service-stopped] [--policy on|off]\n"
-    "                     [--database NAME[=SCRIPT]]...\n"
+    "                     [--database NAME[=SCRIPT]]... [--tds-port N]\n"
     "  t7machine reg DIR\n"
     "  t7machine sites DIR\n"
     "  t7machine sql DIR [-U LOGIN] [-P PASSWORD] [DATABASE] \"T-SQL\"\n"
-    "  t7machine service DIR start|stop|status\n";
+    "  t7machine service DIR start|stop|status\n"
+    "  t7machine serve DIR [--port N] [--browser] [--browser-port N]\n";
 
 using t7::machine::CommandError;
 
@@ -45,6 +46,8 @@ t7::machine::InitOptions parseInitOptions(const std::vector<std::string>& args) 
             options.passwordPolicy = v == "on";
         } else if (a == "--database") {
             options.databases.push_back(value());
+        } else if (a == "--tds-port") {
+            options.tdsPort = t7::machine::parsePort(value());
         } else {
             throw CommandError{"unknown option '" + a + "'"};
         }
@@ -79,7 +82,9 @@ int main(int argc, char** argv) {
         if (command == "reg" && rest.empty()) return t7::machine::printRegistry(machine, std::cout);
         if (command == "sites" && rest.empty()) return t7::machine::printSites(machine, std::cout);
         if (command == "sql") return t7::machine::runSql(machine, rest, std::cout, std::cerr);
-        if (command == "service" && rest.size() == 1) return t7::machine::service(machine, rest[0], std::cout);
+        if (command == "service" && rest.size() == 1)
+            return t7::machine::service(machine, rest[0], std::cout);
+        if (command == "serve") return t7::machine::serve(machine, rest, std::cout, std::cerr);
     } catch (const CommandError& e) {
         std::cerr << "t7machine: " << e.message << "\n";
         return 1;

@@ -62,7 +62,7 @@ WizardServices fakeServices(Outcome& o, ProcessValues& values) {
     s.web.createVirtualDirs = [&o](frmIIS&, const std::wstring& ip, const std::wstring& site,
                                    const std::wstring& dirs) {
         o.virtualDirs.push_back(ip + L"|" + site + L"|" + dirs);
-        return true;
+        return VirtualDirsResult::Created;
     };
     s.web.storeWebURL = [&o](const std::wstring& url) { o.storedUrls.push_back(url); };
     s.database.serverStep = [&o](frmNamePWD& page) {

@@ -1,0 +1,27 @@
+#pragma once
+// Owns one open file descriptor and closes it when destroyed.
+#include <unistd.h>
+
+#include <utility>
+
+namespace t7 {
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    ~UniqueFd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd& operator=(UniqueFd&&) = delete;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+}  // namespace t7

@@ -1,0 +1,298 @@
+#include "sqlengine/tds/Connection.h"
+
+#include "sqlengine/tds/Login.h"
+#include "sqlengine/tds/TypeInfo.h"
+
+namespace sqlengine::tds {
+
+namespace {
+
+// The product the server presents itself as: SQL Server 2005 (9.0.1399),
+// as @@VERSION says.
+constexpr uint32_t kProductVersion = 0x09000577;
+constexpr uint16_t kCmdSelect = 0xC1;
+constexpr uint16_t kCmdDml = 0xC3;
+
+}  // namespace
+
+Connection::Connection(Server& server, std::mutex& connectLock, std::string serverName,
+                       ConnectionLimits limits)
+    : m_server(server),
+      m_connectLock(connectLock),
+      m_serverName(std::move(serverName)),
+      m_limits(limits),
+      m_packetSize(limits.defaultPacketSize) {}
+
+void Connection::cancel() {
+    m_attention = true;
+    std::lock_guard<std::mutex> lock(m_sessionLock);
+    if (m_session) m_session->cancel();
+}
+
+Connection::Reply Connection::handle(const MessageAssembler::Message& m) {
+    if (m.type == kAttention) {
+        if (m_state != State::Ready) return Reply({}, true, "attention before login");
+        if (m_attentionAnswered) {
+            m_attentionAnswered = false;
+            return {};
+        }
+        m_attention = false;
+        TokenWriter w(m_version);
+        w.done(kDone, kDoneAttention, 0, 0);
+        return Reply(packetize(kReply, w.out.bytes, m_packetSize));
+    }
+    switch (m_state) {
+        case State::Prelogin:
+            if (m.type == kPrelogin) return prelogin(m.payload);
+            if (m.type == kLogin7) return login(m.payload);
+            break;
+        case State::Login:
+            if (m.type == kLogin7) return login(m.payload);
+            if (m.type == kPrelogin && !m.payload.empty() && (m.payload[0] == 0x16 || m.payload[0] == 0x17))
+                return Reply({}, true, "the client started TLS, which this server does not offer");
+            break;
+        case State::Ready: {
+            m_attentionAnswered = false;
+            TokenWriter w(m_version);
+            if (m.type == kSqlBatch) {
+                std::string sql = batchText(m.payload, m_version);
+                if (std::optional<ResultSet> types = dataTypeInfo(sql)) {
+                    w.resultSet(*types);
+                    w.done(kDone, kDoneCount, kCmdSelect, static_cast<long long>(types->rows.size()));
+                } else {
+                    runBatch(w, sql, kDone);
+                }
+            } else if (m.type == kRpc) {
+                std::vector<RpcCall> calls;
+                try {
+                    calls = parseRpc(m.payload, m_version);
+                } catch (const SqlError& e) {
+                    error(w, e);
+                    w.done(kDone, kDoneError, 0, 0);
+                }
+                for (size_t i = 0; i < calls.size(); ++i) runRpc(w, calls[i], i + 1 == calls.size());
+            } else if (m.type == kTransactionManager) {
+                transactionRequest(w, m.payload);
+            } else {
+                return Reply({}, true, "unexpected message of type " + std::to_string(m.type));
+            }
+            return Reply(finish(w));
+        }
+    }
+    return Reply({}, true, "unexpected message of type " + std::to_string(m.type) + " before login");
+}
+
+std::string Connection::finish(TokenWriter& w) {
+    // The DONE tokens written carry "more"; the last one must not.
+    std::string& b = w.out.bytes;
+    size_t doneSize = 1 + 2 + 2 + (m_version >= kTds72 ? 8 : 4);
+    if (b.size() >= doneSize) {
+        size_t at = b.size() - doneSize;
+        auto t = static_cast<uint8_t>(b[at]);
+        if (t == kDone || t == kDoneProc || t == kDoneInProc)
+            b[at + 1] = static_cast<char>(b[at + 1] & ~kDoneMore);
+    }
+    if (m_attention.exchange(false)) {
+        w.done(kDone, kDoneAttention, 0, 0);
+        m_attentionAnswered = true;
+    }
+    return packetize(kReply, b, m_packetSize);
+}
+
+Connection::Reply Connection::prelogin(const std::string& payload) {
+    Prelogin p = parsePrelogin(payload);
+    m_state = State::Login;
+    Reply r(packetize(kReply, preloginReply(kProductVersion), m_packetSize));
+    // A client that insists on encryption ends the connection on this
+    // answer with its own error.
+    if (p.encryption == kEncryptRequired) r.reason = "the client requires encryption";
+    return r;
+}
+
+Connection::Reply Connection::loginFailed(TokenWriter& w, int number, const std::string& text, int state,
+                                          const std::string& reason) {
+    w.message(true, number, state, severityOf(number), text, m_serverName);
+    w.done(kDone, kDoneError, 0, 0);
+    return Reply(packetize(kReply, w.out.bytes, m_packetSize), true, reason);
+}
+
+Connection::Reply Connection::login(const std::string& payload) {
+    Login7 l = parseLogin7(payload);
+    m_version = std::min(l.tdsVersion, kTds74);
+    TokenWriter w(std::max(m_version, kTds71));
+    if (l.tdsVersion < kTds71) {
+        m_version = kTds71;
+        return loginFailed(w, 18456,
+                           "Login failed for user '" + l.userName + "'. The client's TDS version is " +
+                               "older than 7.1, which this server does not speak.",
+                           8, "TDS version too old");
+    }
+    if (l.integratedSecurity)
+        return loginFailed(w, 18452,
+                           "Login failed. The login is from an untrusted domain and cannot be used with "
+                           "Windows authentication.",
+                           1, "integrated security requested");
+    std::unique_ptr<Session> session;
+    try {
+        std::lock_guard<std::mutex> lock(m_connectLock);
+        session = m_server.connect(l.userName, l.password);
+    } catch (const SqlError& e) {
+        if (e.number() == 18456)
+            return loginFailed(w, 18456, "Login failed for user '" + l.userName + "'.", 8,
+                               "login failed for '" + l.userName + "'");
+        return loginFailed(w, e.number(), e.message(), 1, e.message());
+    }
+    std::string before = session->currentDatabase();
+    if (!l.database.empty()) {
+        try {
+            std::lock_guard<std::mutex> lock(m_connectLock);
+            session->useDatabase(l.database);
+        } catch (const SqlError&) {
+            w.message(true, 4060, 1, 11,
+                      "Cannot open database \"" + l.database + "\" requested by the login. The login failed.",
+                      m_serverName);
+            return loginFailed(w, 18456, "Login failed for user '" + l.userName + "'.", 1,
+                               "cannot open database " + l.database);
+        }
+    }
+    uint32_t size = l.packetSize == 0 ? m_limits.defaultPacketSize : l.packetSize;
+    size = std::clamp(size, m_limits.minPacketSize, m_limits.maxPacketSize);
+    std::string database = session->currentDatabase();
+    w.envChange(kEnvDatabase, database, before);
+    w.message(false, 5701, 2, 0, "Changed database context to '" + database + "'.", m_serverName);
+    w.collationChange();
+    w.envChange(kEnvLanguage, "us_english", "");
+    w.message(false, 5703, 1, 0, "Changed language setting to us_english.", m_serverName);
+    w.loginAck("Microsoft SQL Server", kProductVersion);
+    w.envChange(kEnvPacketSize, std::to_string(size), std::to_string(m_packetSize));
+    w.done(kDone, kDoneFinal, 0, 0);
+    Reply r(packetize(kReply, w.out.bytes, m_packetSize));
+    {
+        std::lock_guard<std::mutex> lock(m_sessionLock);
+        m_session = std::move(session);
+    }
+    m_login = l.userName;
+    m_packetSize = size;
+    m_state = State::Ready;
+    return r;
+}
+
+void Connection::error(TokenWriter& w, const SqlError& e) {
+    w.message(true, e.number(), 1, severityOf(e.number()), e.message(), m_serverName, {}, 1);
+}
+
+void Connection::runBatch(TokenWriter& w, const std::string& sql, Token doneToken) {
+    std::string before = m_session->currentDatabase();
+    auto databaseChanged = [&] {
+        std::string now = m_session->currentDatabase();
+        if (now == before) return;
+        w.envChange(kEnvDatabase, now, before);
+        w.message(false, 5701, 1, 0, "Changed database context to '" + now + "'.", m_serverName);
+    };
+    try {
+        BatchResult r = m_session->executeBatch(sql);
+        databaseChanged();
+        for (const std::string& text : r.messages) w.message(false, 0, 1, 0, text, m_serverName);
+        for (const BatchResult::Count& c : r.counts) {
+            if (c.resultSet >= 0) w.resultSet(r.resultSets[static_cast<size_t>(c.resultSet)]);
+            w.done(doneToken, kDoneMore | kDoneCount, c.resultSet >= 0 ? kCmdSelect : kCmdDml, c.rows);
+        }
+        if (r.counts.empty() && doneToken == kDone) w.done(kDone, kDoneMore, 0, 0);
+    } catch (const SqlError& e) {
+        databaseChanged();
+        // A cancelled request ends with the acknowledgement alone.
+        if (!(e.number() == 3617 && m_attention)) error(w, e);
+        w.done(doneToken, kDoneMore | kDoneError, 0, 0);
+    }
+}
+
+void Connection::runRpc(TokenWriter& w, const RpcCall& call, bool last) {
+    uint16_t more = last ? 0 : kDoneMore;
+    auto param = [&](size_t i) -> const RpcParam* {
+        return i < call.params.size() ? &call.params[i] : nullptr;
+    };
+    auto text = [&](size_t i) -> std::string {
+        const RpcParam* p = param(i);
+        return p && p->text ? *p->text : std::string();
+    };
+    auto fail = [&](const SqlError& e) {
+        error(w, e);
+        w.returnStatus(-6);
+        w.done(kDoneProc, static_cast<uint16_t>(more | kDoneError), 0, 0);
+    };
+    const std::string& name = call.procName;
+    try {
+        if (name == "sp_executesql") {
+            if (!param(0) || !param(0)->text)
+                throw SqlError(214,
+                               "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'.");
+            std::string sql = declareParams(call.params, 2, declaredNames(text(1))) + text(0);
+            runBatch(w, sql, kDoneInProc);
+            w.returnStatus(0);
+        } else if (name == "sp_prepare" || name == "sp_prepexec") {
+            if (!param(0) || !param(2) || !param(2)->text)
+                throw SqlError(8144, "Procedure or function " + name + " has too few arguments specified.");
+            int32_t handle = m_nextHandle++;
+            m_prepared[handle] = {text(1), text(2)};
+            if (name == "sp_prepexec") {
+                std::string sql = declareParams(call.params, 3, declaredNames(text(1))) + text(2);
+                runBatch(w, sql, kDoneInProc);
+            }
+            w.returnStatus(0);
+            w.returnValueInt(0, param(0)->name, handle);
+        } else if (name == "sp_execute") {
+            auto it = param(0) && param(0)->integer
+                          ? m_prepared.find(static_cast<int32_t>(*param(0)->integer))
+                          : m_prepared.end();
+            if (it == m_prepared.end())
+                throw SqlError(8179, "Could not find prepared statement with handle " +
+                                         (param(0) && param(0)->literal ? *param(0)->literal : "NULL") + ".");
+            std::string sql =
+                declareParams(call.params, 1, declaredNames(it->second.declarations)) + it->second.statement;
+            runBatch(w, sql, kDoneInProc);
+            w.returnStatus(0);
+        } else if (name == "sp_unprepare") {
+            if (param(0) && param(0)->integer) m_prepared.erase(static_cast<int32_t>(*param(0)->integer));
+            w.returnStatus(0);
+        } else if (!name.empty() && name[0] != '#') {
+            // Any other procedure: EXEC with the values as given.
+            std::string sql = "EXEC " + name;
+            for (size_t i = 0; i < call.params.size(); ++i) {
+                const RpcParam& p = call.params[i];
+                sql += (i ? ", " : " ") + (p.name.empty() ? std::string() : p.name + " = ") +
+                       (p.literal ? *p.literal : "NULL");
+            }
+            runBatch(w, sql, kDoneInProc);
+            w.returnStatus(0);
+        } else {
+            throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
+        }
+    } catch (const SqlError& e) {
+        fail(e);
+        return;
+    }
+    w.done(kDoneProc, more, 0, 0);
+}
+
+void Connection::transactionRequest(TokenWriter& w, const std::string& payload) {
+    Reader r(payload);
+    if (m_version >= kTds72 && r.remaining() >= 4) r.seek(std::min<size_t>(r.u32(), payload.size()));
+    uint16_t request = r.u16();
+    enum { kBegin = 5, kCommit = 7, kRollback = 8, kSave = 9 };
+    if (request == kCommit) {
+        // Each batch is committed when it ends: nothing is left to commit.
+        w.done(kDone, 0, 0, 0);
+    } else if (request == kRollback || request == kBegin || request == kSave) {
+        error(w, SqlError(3902 + (request == kRollback ? 1 : 0),
+                          request == kRollback
+                              ? "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."
+                              : "Transactions that span batches are not supported by this server; each batch "
+                                "is committed when it ends."));
+        w.done(kDone, kDoneError, 0, 0);
+    } else {
+        error(w, SqlError(8524, "Distributed transactions are not supported by this server."));
+        w.done(kDone, kDoneError, 0, 0);
+    }
+}
+
+}  // namespace sqlengine::tds
