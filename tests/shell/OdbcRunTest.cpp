@@ -25,14 +25,15 @@ protected:
             : std::filesystem::canonical("/proc/self/exe").parent_path().parent_path();
 
     // A machine as the product's installer leaves it, and an installation
-    // folder with its web.config.
+    // folder with its web.config on the machine's drive D:, where the
+    // database server may keep its files.
     std::filesystem::path prepare(const std::string& name) {
         const std::filesystem::path root = dir.path() / name;
         const test::ToolResult made = test::runMachineTool(
             {"init", (root / "machine").string(), "--sql-pwd", "Sa2026pwd", "--sa-password", "Sa2026pwd"});
         EXPECT_EQ(made.status, 0) << made.output;
         test::writeFileBytes(
-            root / "Exam" / "WebRoot" / "web.config",
+            root / "machine" / "drive_d" / "Exam" / "WebRoot" / "web.config",
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<configuration>\n  <connectionStrings>\n"
             "    <add name=\"Ostrel\" connectionString=\"server=(local);uid=sa;pwd=;database=T7\" />\n"
             "  </connectionStrings>\n</configuration>\n");
@@ -46,7 +47,7 @@ protected:
             "cd '" + root.string() +
             "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM T7SETUP_MACHINE='" +
             (root / "machine").string() + "' " + environment + " '" + (bin / "shell/t7setup").string() +
-            "' t7 '" + (root / "Exam").string() + "' /s /f1'" + T7_SOURCE_DIR +
+            "' t7 '" + (root / "machine" / "drive_d" / "Exam").string() + "' /s /f1'" + T7_SOURCE_DIR +
             "/scripts/demo-answers.txt' /f2setup.log </dev/null >/dev/null 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
