@@ -12,7 +12,13 @@ exe=$1 machine_tool=$2 driver=$3 answers=$4
 export WINEDEBUG=-all
 c="$WINEPREFIX/drive_c"
 system32="$c/windows/system32"
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# A failure leaves a picture of the screen for whoever looks into it.
+fail() {
+  echo "FAIL: $*" >&2
+  mkdir -p "$WINEPREFIX/../screenshots"
+  xwd -root -silent | convert xwd:- "$WINEPREFIX/../screenshots/click_through_failure.png" 2>/dev/null || true
+  exit 1
+}
 
 source "$(dirname "$0")/WineServer.sh"
 prepare_server "$machine_tool"

@@ -81,9 +81,10 @@ HFONT Win32Backend::font(const std::wstring& name, double points, bool bold) {
     const bool chinese =
         std::any_of(name.begin(), name.end(), [](wchar_t c) { return c > 0x7F; }) || name == L"SimSun";
     const int height = -static_cast<int>(std::lround(points * screenDpi() / 72.0));
-    HFONT font = CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                             chinese ? GB2312_CHARSET : DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
+    HFONT font =
+        CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                    chinese ? GB2312_CHARSET : DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
     m_fonts[key] = font;
     return font;
 }

@@ -127,8 +127,7 @@ DWORD alignStyle(const Control& control) {
 Win32FormView::Win32FormView(Win32Backend& backend, Form& form) : m_backend(backend), m_form(form) {
     registerClasses();
     const FormLayout& layout = form.layout();
-    const DWORD style =
-        WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | (layout.dialog ? DS_MODALFRAME : WS_MINIMIZEBOX);
+    const DWORD style = WS_CAPTION | WS_SYSMENU | (layout.dialog ? DS_MODALFRAME : WS_MINIMIZEBOX);
     const DWORD exStyle = layout.dialog ? WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT : WS_EX_CONTROLPARENT;
     m_window = CreateWindowExW(exStyle, kFormClass, form.caption().c_str(), style, CW_USEDEFAULT,
                                CW_USEDEFAULT, 100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);

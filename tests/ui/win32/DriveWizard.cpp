@@ -26,6 +26,13 @@ std::wstring nameOf(HWND hwnd) {
     return std::wstring(name, GlobalGetAtomNameW(atom, name, 256));
 }
 
+// Names as the forms runtime compares them: in any letter case (an atom
+// keeps the case of its first use, "cmdOK" of one form, "cmdOk" of another).
+bool sameName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
 struct Search {
     std::wstring name;
     HWND found = nullptr;
@@ -33,7 +40,7 @@ struct Search {
 
 BOOL CALLBACK findForm(HWND hwnd, LPARAM data) {
     auto* search = reinterpret_cast<Search*>(data);
-    if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && nameOf(hwnd) == search->name) {
+    if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && sameName(nameOf(hwnd), search->name)) {
         search->found = hwnd;
         return FALSE;
     }
@@ -70,7 +77,8 @@ HWND control(const t7::ScriptAction& action) {
         EnumWindows(findForm, reinterpret_cast<LPARAM>(&form));
         if (!form.found) return nullptr;
         for (HWND child = GetWindow(form.found, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            if (nameOf(child) == name && IsWindowVisible(child) && IsWindowEnabled(child)) return child;
+            if (sameName(nameOf(child), name) && IsWindowVisible(child) && IsWindowEnabled(child))
+                return child;
         }
         return nullptr;
     });

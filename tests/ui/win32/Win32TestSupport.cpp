@@ -68,13 +68,13 @@ bool saveScreenshot(HWND window, const std::string& name) {
     RECT r;
     GetWindowRect(window, &r);
     const int width = r.right - r.left, height = r.bottom - r.top;
-    HDC source = GetWindowDC(window);
+    // What is on screen, children and frame included: the window's own
+    // drawing surface, read without clipping its children out.
+    HDC source = GetDCEx(window, nullptr, DCX_WINDOW | DCX_CACHE);
     HDC memory = CreateCompatibleDC(source);
     HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    // The window draws itself, children and frame included.
-    const bool printed =
-        PrintWindow(window, memory, 0) || BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    const bool printed = BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY) != FALSE;
     SelectObject(memory, old);
     DeleteDC(memory);
     ReleaseDC(window, source);
