@@ -53,7 +53,10 @@ void CALLBACK checkPending(HWND, UINT, UINT_PTR id, DWORD) {
 BOOL CALLBACK findBox(HWND hwnd, LPARAM found) {
     wchar_t cls[16] = {};
     GetClassNameW(hwnd, cls, 16);
-    if (std::wstring(cls) == L"#32770" && IsWindowVisible(hwnd)) {
+    // Laid out and shown: its buttons are visible.
+    const bool ready = (GetDlgItem(hwnd, IDOK) && IsWindowVisible(GetDlgItem(hwnd, IDOK))) ||
+                       (GetDlgItem(hwnd, IDNO) && IsWindowVisible(GetDlgItem(hwnd, IDNO)));
+    if (std::wstring(cls) == L"#32770" && IsWindowVisible(hwnd) && ready) {
         *reinterpret_cast<HWND*>(found) = hwnd;
         return FALSE;
     }
