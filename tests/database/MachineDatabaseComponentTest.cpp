@@ -130,7 +130,9 @@ TEST_F(MachineDatabaseComponentTest, LoginWaitBoundsAnAttemptOnABusyServer) {
     setServiceRunning(true);
     // Another process holds the master catalog: the server cannot answer.
     sqlite3* holder = nullptr;
-    ASSERT_EQ(sqlite3_open((m_machine.sqlServerFolder() / "master.mdf").c_str(), &holder), SQLITE_OK);
+    // SQLite takes UTF-8 names, on Windows too.
+    const std::string master = toUtf8((m_machine.sqlServerFolder() / "master.mdf").wstring());
+    ASSERT_EQ(sqlite3_open(master.c_str(), &holder), SQLITE_OK);
     ASSERT_EQ(
         sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr),
         SQLITE_OK);

@@ -15,41 +15,8 @@ c="$WINEPREFIX/drive_c"
 system32="$c/windows/system32"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# A clean examination server.
-rm -rf "$c/Exam" "$c/T7Setup" "$c/T7Server" "$c/answers.txt" "$c/setup.log" "$c/run.bat"
-wine reg delete 'HKLM\Software\Ostrel' /f >/dev/null 2>&1 || true
-mkdir -p "$c/Exam/WebRoot" "$c/T7Setup" "$system32/inetsrv/config"
-cat > "$c/Exam/WebRoot/web.config" <<'XML'
-<?xml version="1.0" encoding="utf-8"?>
-<configuration>
-  <connectionStrings>
-    <add name="Ostrel" connectionString="server=(local);uid=sa;pwd=;database=T7" />
-  </connectionStrings>
-</configuration>
-XML
-cat > "$system32/inetsrv/config/applicationHost.config" <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<configuration>
-  <system.applicationHost>
-    <sites>
-      <site name="Default Web Site" id="1" serverAutoStart="true">
-        <application path="/">
-          <virtualDirectory path="/" physicalPath="C:\inetpub\wwwroot" />
-        </application>
-        <bindings>
-          <binding protocol="http" bindingInformation="*:80:" />
-        </bindings>
-      </site>
-    </sites>
-  </system.applicationHost>
-</configuration>
-XML
-wine reg add 'HKCR\IIS' /f >/dev/null
-wine reg add 'HKLM\Software\Ostrel\Install' /v sqlPwd /d Sa2026pwd /f >/dev/null
-# The database server as the product's installer leaves it: "sa" with that
-# password.
-wine "$machine_tool" init 'C:\T7Server' --sql-pwd Sa2026pwd --sa-password Sa2026pwd >/dev/null
-export T7SETUP_DATABASE='engine:C:\T7Server\sqlserver'
+source "$(dirname "$0")/WineServer.sh"
+prepare_server "$machine_tool"
 
 # The program, alone, started as the installer starts it. A batch file hands
 # the command line to the program exactly as written.
@@ -74,18 +41,5 @@ end=$(date +%s.%N)
 [ "$status" -eq 0 ] || { cat "$c/setup.log" >&2; fail "exit status $status"; }
 grep -q 'ResultCode=0' "$c/setup.log" || { cat "$c/setup.log" >&2; fail "no ResultCode=0"; }
 
-value() { wine reg query "HKLM\\Software\\Ostrel\\$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  */, ""); print }'; }
-url=$(value Install WebURL)
-[[ "$url" =~ ^http://[^/]+/t7$ ]] || fail "WebURL '$url'"
-[ "$(value DB SystemDBName)" = T7 ] || fail "SystemDBName '$(value DB SystemDBName)'"
-user=$(value DB DBUser) password=$(value DB DBUserPassword)
-[ -n "$user" ] && [ "$user" != admin ] || fail "DBUser '$user' (scrambled expected)"
-[ -n "$password" ] && [ "$password" != Exam2026 ] || fail "DBUserPassword '$password' (scrambled expected)"
-[ "$(value Install ifDataSucceed)" = 1 ] || fail "ifDataSucceed '$(value Install ifDataSucceed)'"
-
-config="$system32/inetsrv/config/applicationHost.config"
-grep -q '<application path="/t7"' "$config" || fail "no application /t7 in applicationHost.config"
-grep -qi 'physicalPath="C:\\Exam\\WebRoot"' "$config" || fail "/t7 does not serve C:\\Exam\\WebRoot"
-grep -q 'uid=admin;pwd=Exam2026;database=T7' "$c/Exam/WebRoot/web.config" ||
-  fail "web.config: $(grep connectionString "$c/Exam/WebRoot/web.config")"
+url=$(check_new_installation)
 awk -v a="$start" -v b="$end" -v url="$url" 'BEGIN { printf "silent run under Wine: %.1f s, WebURL %s\n", b - a, url }'

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The Windows program's own windows end to end under Wine, on an X display
+# (run under xvfb-run): t7setup.exe started as the installer starts it, but
+# without /s, must show its top-level window "InstallShield Wizard" on the X
+# server; t7drive.exe then plays the answers file by window messages, and
+# the new installation must be complete when the wizard has ended.
+#   WineClickThrough.sh T7SETUP_EXE T7MACHINE_EXE T7DRIVE_EXE ANSWERS_FILE
+set -euo pipefail
+exe=$1 machine_tool=$2 driver=$3 answers=$4
+: "${WINEPREFIX:?WINEPREFIX names the Wine prefix}"
+: "${DISPLAY:?an X display is needed (run under xvfb-run)}"
+export WINEDEBUG=-all
+c="$WINEPREFIX/drive_c"
+system32="$c/windows/system32"
+# A failure leaves a picture of the screen for whoever looks into it.
+fail() {
+  echo "FAIL: $*" >&2
+  mkdir -p "$WINEPREFIX/../screenshots"
+  xwd -root -silent | convert xwd:- "$WINEPREFIX/../screenshots/click_through_failure.png" 2>/dev/null || true
+  exit 1
+}
+
+source "$(dirname "$0")/WineServer.sh"
+prepare_server "$machine_tool"
+cp "$exe" "$c/T7Setup/t7setup.exe"
+printf '@C:\\T7Setup\\t7setup.exe "t7" "C:\\Exam"\r\n@exit /b %%ERRORLEVEL%%\r\n' > "$c/run.bat"
+
+start=$(date +%s.%N)
+wine cmd /c 'C:\run.bat' </dev/null >"$c/wizard.out" 2>&1 &
+wizard=$!
+trap 'kill "$wizard" 2>/dev/null || true' EXIT
+
+# The first page, as a top-level window of the X server.
+shown=""
+for _ in $(seq 1 300); do
+  if xwininfo -root -tree 2>/dev/null | grep -q '"InstallShield Wizard"'; then shown=1; break; fi
+  kill -0 "$wizard" 2>/dev/null || break
+  sleep 0.2
+done
+[ -n "$shown" ] || { cat "$c/wizard.out" >&2; fail "no window \"InstallShield Wizard\" on the X server"; }
+
+wine "$driver" "$answers" || fail "the operator could not play $(basename "$answers")"
+status=0
+wait "$wizard" || status=$?
+trap - EXIT
+end=$(date +%s.%N)
+[ "$status" -eq 0 ] || { cat "$c/wizard.out" >&2; fail "exit status $status"; }
+url=$(check_new_installation)
+awk -v a="$start" -v b="$end" -v url="$url" 'BEGIN { printf "clicked through under Wine: %.1f s, WebURL %s\n", b - a, url }'

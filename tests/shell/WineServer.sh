@@ -1,0 +1,65 @@
+# Shared by the end-to-end runs under Wine (sourced): an examination server
+# in the prefix $WINEPREFIX, and the checks of a finished new installation.
+# Needs $c (the prefix's C: drive), $system32 and fail().
+
+# prepare_server T7MACHINE_EXE: a clean examination server (web.config of
+# the installation, an applicationHost.config with a site, the IIS key, the
+# installer's "sa" password in the registry, the embedded database server).
+prepare_server() {
+  local machine_tool=$1
+  # A clean examination server.
+  rm -rf "$c/Exam" "$c/T7Setup" "$c/T7Server" "$c/answers.txt" "$c/setup.log" "$c/run.bat"
+  wine reg delete 'HKLM\Software\Ostrel' /f >/dev/null 2>&1 || true
+  mkdir -p "$c/Exam/WebRoot" "$c/T7Setup" "$system32/inetsrv/config"
+  cat > "$c/Exam/WebRoot/web.config" <<'XML'
+<?xml version="1.0" encoding="utf-8"?>
+<configuration>
+  <connectionStrings>
+    <add name="Ostrel" connectionString="server=(local);uid=sa;pwd=;database=T7" />
+  </connectionStrings>
+</configuration>
+XML
+  cat > "$system32/inetsrv/config/applicationHost.config" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<configuration>
+  <system.applicationHost>
+    <sites>
+      <site name="Default Web Site" id="1" serverAutoStart="true">
+        <application path="/">
+          <virtualDirectory path="/" physicalPath="C:\inetpub\wwwroot" />
+        </application>
+        <bindings>
+          <binding protocol="http" bindingInformation="*:80:" />
+        </bindings>
+      </site>
+    </sites>
+  </system.applicationHost>
+</configuration>
+XML
+  wine reg add 'HKCR\IIS' /f >/dev/null
+  wine reg add 'HKLM\Software\Ostrel\Install' /v sqlPwd /d Sa2026pwd /f >/dev/null
+  # The database server as the product's installer leaves it: "sa" with that
+  # password.
+  wine "$machine_tool" init 'C:\T7Server' --sql-pwd Sa2026pwd --sa-password Sa2026pwd >/dev/null
+  export T7SETUP_DATABASE='engine:C:\T7Server\sqlserver'
+}
+
+# check_new_installation: the registry values, the application /t7 and the
+# new connection string a new installation leaves behind; prints WebURL.
+check_new_installation() {
+  value() { wine reg query "HKLM\\Software\\Ostrel\\$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  */, ""); print }'; }
+  url=$(value Install WebURL)
+  [[ "$url" =~ ^http://[^/]+/t7$ ]] || fail "WebURL '$url'"
+  [ "$(value DB SystemDBName)" = T7 ] || fail "SystemDBName '$(value DB SystemDBName)'"
+  user=$(value DB DBUser) password=$(value DB DBUserPassword)
+  [ -n "$user" ] && [ "$user" != admin ] || fail "DBUser '$user' (scrambled expected)"
+  [ -n "$password" ] && [ "$password" != Exam2026 ] || fail "DBUserPassword '$password' (scrambled expected)"
+  [ "$(value Install ifDataSucceed)" = 1 ] || fail "ifDataSucceed '$(value Install ifDataSucceed)'"
+
+  config="$system32/inetsrv/config/applicationHost.config"
+  grep -q '<application path="/t7"' "$config" || fail "no application /t7 in applicationHost.config"
+  grep -qi 'physicalPath="C:\\Exam\\WebRoot"' "$config" || fail "/t7 does not serve C:\\Exam\\WebRoot"
+  grep -q 'uid=admin;pwd=Exam2026;database=T7' "$c/Exam/WebRoot/web.config" ||
+    fail "web.config: $(grep connectionString "$c/Exam/WebRoot/web.config")"
+  echo "$url"
+}
