@@ -1057,8 +1057,8 @@ void SessionImpl::countRows(long long rows, int resultSet) {
 
 namespace {
 
-ColumnType columnType(const TypeSpec& spec, bool nullable) {
-    TypeSpec t = normalizeType(spec, false);
+ColumnType columnType(const TypeSpec& declared, bool nullable) {
+    TypeSpec t = normalizeType(declared, false);
     ColumnType c;
     c.name = t.name == "sysname" ? "nvarchar" : t.name;
     c.length = t.length;
