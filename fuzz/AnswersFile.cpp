@@ -39,10 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string line = t7::toUtf8(t7::formatAction(action));
         const std::vector<t7::ScriptAction> back = t7::parseScript(line, t7::Wizard::layouts());
         check(back.size() == 1 && same(back[0], action));
-        // The log's form never shows the text of a password box.
-        if (action.secret && !action.text.empty()) {
-            check(t7::formatActionForLog(action).find(action.text) == std::wstring::npos ||
-                  action.text.find_first_not_of(L"*") == std::wstring::npos);
+        // The log's form never shows the text of a password box. Only the
+        // value after the target's "=" counts: a text may well repeat part
+        // of the box's own name.
+        if (action.secret && !action.text.empty() && action.text.find_first_not_of(L"*") != std::wstring::npos) {
+            const std::wstring logged = t7::formatActionForLog(action);
+            const size_t equals = logged.find(L'=');
+            check(logged.find(action.text, equals == std::wstring::npos ? 0 : equals + 1) == std::wstring::npos);
         }
     }
     return 0;
