@@ -6,12 +6,18 @@
 
 #include "sqlengine/Functions.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/Parser.h"
 #include "sqlengine/SessionImpl.h"
 
 namespace sqlengine {
 
 namespace {
+
+// The part of a constraint conflict's message that names the column.
+std::string columnSuffix(const std::string& column) {
+    return column.empty() ? std::string() : ", column '" + column + "'";
+}
 
 std::string joinColumns(const std::vector<IndexColumn>& cols) {
     std::string s;
@@ -58,15 +64,13 @@ bool caseSensitive(const std::string& collation) {
 std::string SessionImpl::objectName(const QualifiedName& name) {
     const auto& p = name.parts;
     if (p.size() >= 3 && !p[p.size() - 3].empty() && !equalsIgnoreCase(p[p.size() - 3], m_dbName))
-        throw SqlError(
-            117, "The object name '" + p.back() + "' contains more than the maximum number of prefixes.");
+        throw sqlError<Msg::TooManyPrefixes>(p.back());
     if (p.size() >= 2 && !p[p.size() - 2].empty() && !equalsIgnoreCase(p[p.size() - 2], "dbo"))
-        throw SqlError(2760, "The specified schema name \"" + p[p.size() - 2] +
-                                 "\" either does not exist or you do not have permission to use it.");
+        throw sqlError<Msg::SchemaNotFound>(p[p.size() - 2]);
     const std::string& n = p.back();
-    if (n.empty() || n[0] == '#') throw SqlError(50000, "Temporary tables are not supported by this server.");
+    if (n.empty() || n[0] == '#') throw sqlError<Msg::TemporaryTables>();
     // The engine's own tables are out of reach, under any statement.
-    if (isInternalName(n)) throw SqlError(208, "Invalid object name '" + n + "'.");
+    if (isInternalName(n)) throw sqlError<Msg::InvalidObjectName>(n);
     return n;
 }
 
@@ -85,8 +89,7 @@ long long SessionImpl::addObject(const std::string& name, const std::string& xty
     {
         Query taken(cached("SELECT 1 FROM main._t7_objects WHERE name = ?"));
         taken.bind(1, name);
-        if (taken.step())
-            throw SqlError(2714, "There is already an object named '" + name + "' in the database.");
+        if (taken.step()) throw sqlError<Msg::ObjectExists>(name);
     }
     Query q(cached(
         "INSERT INTO main._t7_objects(name, xtype, parent_obj, definition, crdate) VALUES (?, ?, ?, ?, ?)"));
@@ -168,7 +171,7 @@ TablePtr SessionImpl::findTable(const std::string& name) {
 TablePtr SessionImpl::requireTable(const QualifiedName& name) {
     std::string n = objectName(name);
     TablePtr t = findTable(n);
-    if (!t) throw SqlError(208, "Invalid object name '" + n + "'.");
+    if (!t) throw sqlError<Msg::InvalidObjectName>(n);
     return t;
 }
 
@@ -219,12 +222,9 @@ void SessionImpl::recordColumns(const TableInfo& t, size_t first) {
 }
 
 void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
-    if (t.findColumn(def.name) >= 0)
-        throw SqlError(2705, "Column names in each table must be unique. Column name '" + def.name +
-                                 "' in table '" + t.name + "' is specified more than once.");
+    if (t.findColumn(def.name) >= 0) throw sqlError<Msg::DuplicateColumnName>(def.name, t.name);
     if (!isKnownType(def.type.name))
-        throw SqlError(2715, "Column, parameter, or variable #" + std::to_string(t.columns.size() + 1) +
-                                 ": Cannot find data type " + def.type.name + ".");
+        throw sqlError<Msg::UnknownDataType>(t.columns.size() + 1, def.type.name);
     ColumnInfo c;
     c.name = def.name;
     c.type = normalizeType(def.type, false);
@@ -238,13 +238,8 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
         TypeClass k = typeClass(c.type.name);
         if (!(k == TypeClass::Integer || (k == TypeClass::Decimal && c.type.scale == 0)) ||
             def.nullable.value_or(false))
-            throw SqlError(2749,
-                           "Identity column '" + c.name +
-                               "' must be of data type int, bigint, smallint, tinyint, or decimal or numeric "
-                               "with a scale of 0, and constrained to be nonnullable.");
-        if (t.identityColumn() >= 0)
-            throw SqlError(2744, "Multiple identity columns specified for table '" + t.name +
-                                     "'. Only one identity column per table is allowed.");
+            throw sqlError<Msg::InvalidIdentityType>(c.name);
+        if (t.identityColumn() >= 0) throw sqlError<Msg::TooManyIdentityColumns>(t.name);
     }
     c.notNull = def.nullable ? !*def.nullable : (def.identity || pk);
     c.colid = t.columns.empty() ? 1 : t.columns.back().colid + 1;
@@ -257,15 +252,7 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
         if (c.notNull && !hasDefault && !c.identity && !fresh) {
             flushSchema();
             Query any(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " LIMIT 1");
-            if (any.step())
-                throw SqlError(
-                    4901,
-                    "ALTER TABLE only allows columns to be added that can contain nulls, or have a "
-                    "DEFAULT definition specified, or the column being added is an identity or "
-                    "timestamp column, or alternatively if none of the previous conditions are "
-                    "satisfied the table must be empty to allow addition of this column. Column '" +
-                        c.name + "' cannot be added to non-empty table '" + t.name +
-                        "' because it does not satisfy these conditions.");
+            if (any.step()) throw sqlError<Msg::ColumnNeedsNullOrDefault>(c.name, t.name);
         }
         std::string add = "ALTER TABLE " + quoteIdent(t.name) + " ADD COLUMN " + columnDecl(c);
         if (fresh)
@@ -328,10 +315,8 @@ void SessionImpl::createCheckTriggers(long long cid, const TableInfo& t, const s
     tr.pushTable(t.name, m_tables[toUpperAscii(t.name)]);
     std::string cond = tr.expr(*e);
     for (const char* op : {"INSERT", "UPDATE"}) {
-        std::string msg = encodeError(
-            547, std::string("The ") + op + " statement conflicted with the CHECK constraint \"" + name +
-                     "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." + t.name +
-                     "\"" + (column.empty() ? "" : ", column '" + column + "'") + ".");
+        std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
+            op, "CHECK", name, m_dbName, "dbo." + t.name, columnSuffix(column)));
         deferSchema("CREATE TRIGGER " + quoteIdent("_t7t_" + std::to_string(cid) + "_" + op) + " BEFORE " +
                     op + " ON " + quoteIdent(t.name) + " WHEN NOT (" + cond + ") BEGIN SELECT RAISE(ABORT, " +
                     quoteString(msg) + "); END");
@@ -408,10 +393,8 @@ void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsig
     for (const char* op : {"INSERT", "UPDATE"}) {
         std::string trig = "_t7t_" + id + "_c" + op;
         if (!wanted(trig, asChild, std::string(op) == "INSERT" ? kInsertRows : kUpdateRows)) continue;
-        std::string msg = encodeError(
-            547, std::string("The ") + op + " statement conflicted with the FOREIGN KEY constraint \"" +
-                     name + "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." +
-                     parent + "\", column '" + refs[0].name + "'.");
+        std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
+            op, "FOREIGN KEY", name, m_dbName, "dbo." + parent, columnSuffix(refs[0].name)));
         physical("CREATE TRIGGER " + quoteIdent(trig) + " BEFORE " + op + " ON " + quoteIdent(child) +
                  " WHEN " + notNull + " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(parent) + " WHERE " +
                  match("NEW.", "") + ") BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
@@ -447,10 +430,8 @@ void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsig
             physical("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
                      " BEGIN " + body + " END");
         } else {
-            std::string msg = encodeError(
-                547, std::string("The ") + op + " statement conflicted with the REFERENCE constraint \"" +
-                         name + "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." +
-                         child + "\", column '" + cols[0].name + "'.");
+            std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
+                op, "REFERENCE", name, m_dbName, "dbo." + child, columnSuffix(cols[0].name)));
             std::string cond =
                 "EXISTS (SELECT 1 FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ")";
             physical("CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) + " WHEN " +
@@ -464,11 +445,9 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
     switch (c.kind) {
         case ConstraintKind::Default: {
             int i = t.findColumn(c.forColumn);
-            if (i < 0)
-                throw SqlError(1752, "Column '" + c.forColumn + "' in table '" + t.name +
-                                         "' is invalid for creating a default constraint.");
+            if (i < 0) throw sqlError<Msg::InvalidDefaultColumn>(c.forColumn, t.name);
             ColumnInfo& col = t.columns[static_cast<size_t>(i)];
-            if (!col.defaultText.empty()) throw SqlError(1781, "Column already has a DEFAULT bound to it.");
+            if (!col.defaultText.empty()) throw sqlError<Msg::DefaultAlreadyBound>();
             if (c.name.empty()) c.name = constraintName("DF", t, col.name);
             long long id = addObject(c.name, "D", t.id, "(" + c.exprText + ")");
             Query q(
@@ -485,28 +464,20 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
             bool pk = c.kind == ConstraintKind::PrimaryKey;
             for (const IndexColumn& ic : c.columns) {
                 int i = t.findColumn(ic.name);
-                if (i < 0)
-                    throw SqlError(
-                        1911, "Column name '" + ic.name + "' does not exist in the target table or view.");
+                if (i < 0) throw sqlError<Msg::IndexColumnNotFound>(ic.name);
                 if (pk && !t.columns[static_cast<size_t>(i)].notNull)
-                    throw SqlError(
-                        8111,
-                        "Cannot define PRIMARY KEY constraint on nullable column in table '" + t.name + "'.");
+                    throw sqlError<Msg::NullablePrimaryKeyColumn>(t.name);
             }
             bool clustered = c.clustered.value_or(pk);
             for (const IndexInfo& ix : t.indexes) {
                 if (pk && ix.kind == "PK")
-                    throw SqlError(
-                        newTable ? 8110 : 1779,
-                        newTable ? "Cannot add multiple PRIMARY KEY constraints to table '" + t.name + "'."
-                                 : "Table '" + t.name + "' already has a primary key defined on it.");
+                    throw newTable ? sqlError<Msg::MultiplePrimaryKeys>(t.name)
+                                   : sqlError<Msg::PrimaryKeyExists>(t.name);
                 if (clustered && ix.clustered) {
                     if (!c.clustered) {
                         clustered = false;
                     } else {
-                        throw SqlError(1902, "Cannot create more than one clustered index on table 'dbo." +
-                                                 t.name + "'. Drop the existing clustered index '" + ix.name +
-                                                 "' before creating another.");
+                        throw sqlError<Msg::SecondClusteredIndex>("dbo." + t.name, ix.name);
                     }
                 }
             }
@@ -539,10 +510,7 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
                     physical(create);
             } catch (const SqliteError& e) {
                 if (std::string(e.what()).find("UNIQUE") != std::string::npos)
-                    throw SqlError(1505,
-                                   "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
-                                   "found for the object name 'dbo." +
-                                       t.name + "' and the index name '" + c.name + "'.");
+                    throw sqlError<Msg::DuplicateKeyForUniqueIndex>("dbo." + t.name, c.name);
                 throw;
             }
             Query q(cached(
@@ -576,10 +544,8 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
                 Query bad(m_db,
                           "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE NOT (" + tr.expr(*e) + ") LIMIT 1");
                 if (bad.step())
-                    throw SqlError(547, "The ALTER TABLE statement conflicted with the CHECK constraint \"" +
-                                            c.name + "\". The conflict occurred in database \"" + m_dbName +
-                                            "\", table \"dbo." + t.name + "\"" +
-                                            (column.empty() ? "" : ", column '" + column + "'") + ".");
+                    throw sqlError<Msg::ConstraintConflict>("ALTER TABLE", "CHECK", c.name, m_dbName,
+                                                            "dbo." + t.name, columnSuffix(column));
             }
             createCheckTriggers(id, t, c.exprText, c.name, column);
             return;
@@ -587,25 +553,17 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
         case ConstraintKind::ForeignKey: {
             for (const IndexColumn& ic : c.columns)
                 if (t.findColumn(ic.name) < 0)
-                    throw SqlError(1769, "Foreign key '" + c.name + "' references invalid column '" +
-                                             ic.name + "' in referencing table '" + t.name + "'.");
+                    throw sqlError<Msg::ForeignKeyInvalidColumn>(c.name, ic.name, t.name);
             std::string refName = objectName(c.refTable);
             TablePtr ref =
                 equalsIgnoreCase(refName, t.name) ? std::make_shared<TableInfo>(t) : findTable(refName);
-            if (!ref || ref->isView)
-                throw SqlError(1767,
-                               "Foreign key '" + c.name + "' references invalid table '" + refName + "'.");
+            if (!ref || ref->isView) throw sqlError<Msg::ForeignKeyInvalidTable>(c.name, refName);
             if (c.refColumns.empty()) {
                 for (const IndexInfo& ix : ref->indexes)
                     if (ix.kind == "PK")
                         for (const IndexColumn& ic : ix.columns) c.refColumns.push_back(ic.name);
             }
-            if (c.refColumns.size() != c.columns.size())
-                throw SqlError(
-                    8139,
-                    "Number of referencing columns in foreign key differs from number of referenced "
-                    "columns, table '" +
-                        t.name + "'.");
+            if (c.refColumns.size() != c.columns.size()) throw sqlError<Msg::ForeignKeyColumnCount>(t.name);
             bool keyFound = false;
             for (const IndexInfo& ix : ref->indexes) {
                 if (!ix.unique || ix.columns.size() != c.refColumns.size()) continue;
@@ -615,11 +573,7 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
                 keyFound = keyFound || a == b;
             }
             if (c.name.empty()) c.name = constraintName("FK", t, c.columns[0].name);
-            if (!keyFound)
-                throw SqlError(1776, "There are no primary or candidate keys in the referenced table 'dbo." +
-                                         ref->name +
-                                         "' that match the referencing column list in the foreign key '" +
-                                         c.name + "'.");
+            if (!keyFound) throw sqlError<Msg::NoCandidateKey>("dbo." + ref->name, c.name);
             long long id = addObject(c.name, "F", t.id, "");
             std::vector<IndexColumn> refs;
             for (const std::string& r : c.refColumns)
@@ -649,10 +603,8 @@ void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
                                     " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(ref->name) + " p WHERE " +
                                     cond + ") LIMIT 1");
                 if (bad.step())
-                    throw SqlError(547,
-                                   "The ALTER TABLE statement conflicted with the FOREIGN KEY constraint \"" +
-                                       c.name + "\". The conflict occurred in database \"" + m_dbName +
-                                       "\", table \"dbo." + ref->name + "\", column '" + refs[0].name + "'.");
+                    throw sqlError<Msg::ConstraintConflict>("ALTER TABLE", "FOREIGN KEY", c.name, m_dbName,
+                                                            "dbo." + ref->name, columnSuffix(refs[0].name));
             }
             // Its triggers come with the first write to either table.
             ForeignKeyRef k;
@@ -674,7 +626,7 @@ void SessionImpl::runCreateTable(const CreateTableStmt& s) {
     auto t = std::make_shared<TableInfo>();
     t->name = name;
     t->id = addObject(name, "U", 0, "");
-    if (s.columns.empty()) throw SqlError(102, "Incorrect syntax near ')'.");
+    if (s.columns.empty()) throw sqlError<Msg::SyntaxErrorNear>(")");
     // Columns first (without constraints), then every constraint, so that
     // table-level constraints may name any column.
     std::vector<ConstraintDef> constraints;
@@ -748,9 +700,7 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
             "f.ref_table_id AND x.constraint_id = ? WHERE f.ref_table_id = ? AND upper(f.ref_columns) = "
             "upper(x.columns)"));
         ref.bind(1, id).bind(2, t.id);
-        if (ref.step())
-            throw SqlError(3725, "The constraint '" + name + "' is being referenced by table '" +
-                                     ref.text(1) + "', foreign key constraint '" + ref.text(0) + "'.");
+        if (ref.step()) throw sqlError<Msg::ConstraintReferenced>(name, ref.text(1), ref.text(0));
         for (const IndexInfo& ix : t.indexes)
             if (ix.constraintId == id) physical("DROP INDEX " + quoteIdent(ix.sqliteName));
         Query q(cached("DELETE FROM main._t7_indexes WHERE table_id = ? AND constraint_id = ?"));
@@ -792,12 +742,8 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
 
 void SessionImpl::alterColumn(TableInfo& t, const ColumnDef& def) {
     int i = t.findColumn(def.name);
-    if (i < 0)
-        throw SqlError(4924, "ALTER TABLE ALTER COLUMN failed because column '" + def.name +
-                                 "' does not exist in table '" + t.name + "'.");
-    if (!isKnownType(def.type.name))
-        throw SqlError(2715,
-                       "Column, parameter, or variable #1: Cannot find data type " + def.type.name + ".");
+    if (i < 0) throw sqlError<Msg::AlterColumnNotFound>("ALTER COLUMN", def.name, t.name);
+    if (!isKnownType(def.type.name)) throw sqlError<Msg::UnknownDataType>(1, def.type.name);
     ColumnInfo old = t.columns[static_cast<size_t>(i)];
     ColumnInfo c = old;
     c.type = normalizeType(def.type, false);
@@ -808,7 +754,7 @@ void SessionImpl::alterColumn(TableInfo& t, const ColumnDef& def) {
         for (const IndexColumn& ic : ix.columns)
             if (equalsIgnoreCase(ic.name, c.name) &&
                 (c.type.name != old.type.name || c.type.length < old.type.length))
-                throw SqlError(5074, "The object '" + ix.name + "' is dependent on column '" + c.name + "'.");
+                throw sqlError<Msg::ObjectDependsOnColumn>(ix.name, c.name);
     // Existing values must fit the new type.
     m_writeRules.clear();
     int rule = addWriteRule(c, t, true);
@@ -883,9 +829,7 @@ void SessionImpl::rebuildTable(const TableInfo& t) {
 void SessionImpl::runAlterTable(const AlterTableStmt& s) {
     std::string name = objectName(s.table);
     TablePtr found = findTable(name);
-    if (!found || found->isView)
-        throw SqlError(4902, "Cannot find the object \"" + name +
-                                 "\" because it does not exist or you do not have permissions.");
+    if (!found || found->isView) throw sqlError<Msg::ObjectNotFoundForAlter>(name);
     TableInfo t = *found;
     switch (s.action) {
         case AlterAction::AddColumns:
@@ -908,23 +852,21 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
                     Query q(
                         cached("SELECT id, xtype FROM main._t7_objects WHERE name = ? AND parent_obj = ?"));
                     q.bind(1, n).bind(2, t.id);
-                    if (!q.step()) throw SqlError(3728, "'" + n + "' is not a constraint.");
+                    if (!q.step()) throw sqlError<Msg::NotAConstraint>(n);
                     id = q.integer(0);
                     xt = q.text(1);
                 }
-                if (xt == "TR") throw SqlError(3728, "'" + n + "' is not a constraint.");
+                if (xt == "TR") throw sqlError<Msg::NotAConstraint>(n);
                 dropConstraint(t, id, xt, n);
             }
             break;
         case AlterAction::DropColumn:
             for (const std::string& n : s.names) {
                 int i = t.findColumn(n);
-                if (i < 0)
-                    throw SqlError(4924, "ALTER TABLE DROP COLUMN failed because column '" + n +
-                                             "' does not exist in table '" + t.name + "'.");
+                if (i < 0) throw sqlError<Msg::AlterColumnNotFound>("DROP COLUMN", n, t.name);
                 const ColumnInfo& c = t.columns[static_cast<size_t>(i)];
                 auto dependent = [&](const std::string& obj) {
-                    throw SqlError(5074, "The object '" + obj + "' is dependent on column '" + c.name + "'.");
+                    throw sqlError<Msg::ObjectDependsOnColumn>(obj, c.name);
                 };
                 if (c.defaultId) {
                     Query d(cached("SELECT name FROM main._t7_objects WHERE id = ?"));
@@ -967,7 +909,7 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
                     cached("SELECT 1 FROM main._t7_objects WHERE name = ? AND parent_obj = ? AND xtype IN "
                            "('F','C')"));
                 q.bind(1, n).bind(2, t.id);
-                if (!q.step()) throw SqlError(4917, "Constraint '" + n + "' does not exist.");
+                if (!q.step()) throw sqlError<Msg::ConstraintNotFound>(n);
             }
             return;
     }
@@ -977,23 +919,15 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
 void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
     std::string name = objectName(s.table);
     TablePtr found = findTable(name);
-    if (!found || found->isView)
-        throw SqlError(1088, "Cannot find the object \"" + name +
-                                 "\" because it does not exist or you do not have permissions.");
+    if (!found || found->isView) throw objectNotFoundOrDenied(name);
     const TableInfo& t = *found;
     for (const IndexInfo& ix : t.indexes) {
-        if (equalsIgnoreCase(ix.name, s.name))
-            throw SqlError(1913, "The operation failed because an index or statistics with name '" + s.name +
-                                     "' already exists on table 'dbo." + t.name + "'.");
-        if (s.clustered && ix.clustered)
-            throw SqlError(1902, "Cannot create more than one clustered index on table 'dbo." + t.name +
-                                     "'. Drop the existing clustered index '" + ix.name +
-                                     "' before creating another.");
+        if (equalsIgnoreCase(ix.name, s.name)) throw sqlError<Msg::IndexExists>(s.name, "dbo." + t.name);
+        if (s.clustered && ix.clustered) throw sqlError<Msg::SecondClusteredIndex>("dbo." + t.name, ix.name);
     }
     std::string cols;
     for (const IndexColumn& c : s.columns) {
-        if (t.findColumn(c.name) < 0)
-            throw SqlError(1911, "Column name '" + c.name + "' does not exist in the target table or view.");
+        if (t.findColumn(c.name) < 0) throw sqlError<Msg::IndexColumnNotFound>(c.name);
         cols += (cols.empty() ? "" : ", ") + quoteIdent(c.name) + (c.descending ? " DESC" : "");
     }
     std::string sqliteName = "_t7i_" + std::to_string(t.id) + "_" + s.name;
@@ -1006,11 +940,7 @@ void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
             physical(create);
     } catch (const SqliteError& e) {
         if (std::string(e.what()).find("UNIQUE") != std::string::npos)
-            throw SqlError(
-                1505,
-                "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found for "
-                "the object name 'dbo." +
-                    t.name + "' and the index name '" + s.name + "'.");
+            throw sqlError<Msg::DuplicateKeyForUniqueIndex>("dbo." + t.name, s.name);
         throw;
     }
     int indexId = s.clustered ? 1 : 2;
@@ -1041,9 +971,7 @@ void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
 void SessionImpl::dropTable(const TableInfo& t) {
     Query ref(cached("SELECT 1 FROM main._t7_fkeys WHERE ref_table_id = ? AND table_id <> ?"));
     ref.bind(1, t.id).bind(2, t.id);
-    if (ref.step())
-        throw SqlError(3726, "Could not drop object 'dbo." + t.name +
-                                 "' because it is referenced by a FOREIGN KEY constraint.");
+    if (ref.step()) throw sqlError<Msg::TableReferenced>("dbo." + t.name);
     // Triggers this table's foreign keys put on their parent tables.
     Query f(cached("SELECT constraint_id FROM main._t7_fkeys WHERE table_id = ?"));
     f.bind(1, t.id);
@@ -1076,14 +1004,11 @@ void SessionImpl::runDropObject(const DropObjectStmt& s) {
                     if (equalsIgnoreCase(ix.name, name)) found = &ix;
             if (!found) {
                 if (s.ifExists) continue;
-                throw SqlError(3701, "Cannot drop the index '" + tname + "." + name +
-                                         "', because it does not exist or you do not have permission.");
+                throw sqlError<Msg::CannotDropMissing>("drop", "index", tname + "." + name);
             }
             if (found->kind != "IX")
-                throw SqlError(3723, "An explicit DROP INDEX is not allowed on index '" + tname + "." + name +
-                                         "'. It is being used for " +
-                                         (found->kind == "PK" ? "PRIMARY KEY" : "UNIQUE KEY") +
-                                         " constraint enforcement.");
+                throw sqlError<Msg::IndexUsedByConstraint>(
+                    tname + "." + name, found->kind == "PK" ? "PRIMARY KEY" : "UNIQUE KEY");
             physical("DROP INDEX " + quoteIdent(found->sqliteName));
             Query q(cached("DELETE FROM main._t7_indexes WHERE table_id = ? AND index_id = ?"));
             q.bind(1, t->id).bind(2, static_cast<long long>(found->indexId));
@@ -1097,8 +1022,7 @@ void SessionImpl::runDropObject(const DropObjectStmt& s) {
                             (s.type == ObjectType::Function && (xtype == "IF" || xtype == "TF")));
         if (!match) {
             if (s.ifExists) continue;
-            throw SqlError(3701, std::string("Cannot drop the ") + kind + " '" + name +
-                                     "', because it does not exist or you do not have permission.");
+            throw sqlError<Msg::CannotDropMissing>("drop", kind, name);
         }
         if (s.type == ObjectType::Table) {
             dropTable(*findTable(name));
@@ -1137,9 +1061,7 @@ void SessionImpl::runCreateModule(const CreateModuleStmt& s) {
     if (s.type == ObjectType::Trigger) {
         std::string tname = objectName(s.onTable);
         TablePtr t = findTable(tname);
-        if (!t)
-            throw SqlError(8197,
-                           "The object '" + tname + "' does not exist or is invalid for this operation.");
+        if (!t) throw sqlError<Msg::InvalidObjectForOperation>(tname);
         parent = t->id;
     }
     std::string existing;
@@ -1148,7 +1070,7 @@ void SessionImpl::runCreateModule(const CreateModuleStmt& s) {
         bool same =
             oldId && (existing == xtype || (s.type == ObjectType::Function &&
                                             (existing == "IF" || existing == "TF" || existing == "FN")));
-        if (!same) throw SqlError(208, "Invalid object name '" + name + "'.");
+        if (!same) throw sqlError<Msg::InvalidObjectName>(name);
         if (s.type == ObjectType::View) physical("DROP VIEW IF EXISTS " + quoteIdent(name));
         Query q(cached("DELETE FROM main._t7_objects WHERE id = ?"));
         q.bind(1, oldId);
@@ -1187,15 +1109,11 @@ std::string databaseStatementName(const Stmt& s) {
 }
 
 SqlError cannotDropDatabase(const std::string& name) {
-    return SqlError(3701, "Cannot drop the database '" + name +
-                              "', because it does not exist or you do not have permission.");
+    return sqlError<Msg::CannotDropMissing>("drop", "database", name);
 }
 
 SqlError fileExists(const std::string& shown) {
-    return SqlError(5170,
-                    "Cannot create file '" + shown +
-                        "' because it already exists. Change the file path or the file name, and retry the "
-                        "operation.");
+    return sqlError<Msg::FileExists>(shown);
 }
 
 // Whether a connection other than ours has the database open: each keeps
@@ -1216,9 +1134,7 @@ bool inUseElsewhere(const std::filesystem::path& file) {
 }  // namespace
 
 void SessionImpl::runServerStatement(const Stmt& s) {
-    if (m_tranCount > 0)
-        throw SqlError(
-            226, databaseStatementName(s) + " statement not allowed within multi-statement transaction.");
+    if (m_tranCount > 0) throw sqlError<Msg::NotInMultiStatementTransaction>(databaseStatementName(s));
     if (s.kind == StmtKind::CreateDatabase)
         requireServerRole(kDbcreator, statementPermissionDenied("CREATE DATABASE", "master"));
     // What the batch or script did so far stays done, as with USE.
@@ -1257,8 +1173,7 @@ void SessionImpl::runServerStatement(const Stmt& s) {
 
 void SessionImpl::runCreateDatabase(const CreateDatabaseStmt& s,
                                     std::vector<std::filesystem::path>& created) {
-    if (databaseExists(s.name))
-        throw SqlError(1801, "Database '" + s.name + "' already exists. Choose a different database name.");
+    if (databaseExists(s.name)) throw sqlError<Msg::DatabaseExists>(s.name);
     bool named = s.data && !s.data->fileName.empty();
     std::filesystem::path data = named ? m_core->clientFile(s.data->fileName) : m_core->defaultFile(s.name);
     std::string shown = named ? s.data->fileName : data.string();
@@ -1291,9 +1206,7 @@ void SessionImpl::runCreateDatabase(const CreateDatabaseStmt& s,
         }
         execSql(db, "COMMIT");
     } catch (const SqliteError& e) {
-        throw SqlError(
-            5123, "CREATE FILE encountered an error while attempting to open or create the physical file '" +
-                      shown + "'.");
+        throw sqlError<Msg::CreateFileError>(shown);
     }
     created.push_back(log);
     createPrivateFile(log);
@@ -1315,7 +1228,7 @@ void SessionImpl::runDropDatabase(
         if (!m_sysadmin && !(m_serverRoles & kDbcreator) && !databaseOwnedBy(path, m_login))
             throw cannotDropDatabase(name);
         if (equalsIgnoreCase(stored, "master") || equalsIgnoreCase(stored, m_dbName) || inUseElsewhere(path))
-            throw SqlError(3702, "Cannot drop database \"" + stored + "\" because it is currently in use.");
+            throw sqlError<Msg::DatabaseInUse>(stored);
         Query log(m_db, "SELECT logname FROM " + m_mst + "._t7_databases WHERE name = ?");
         log.bind(1, stored);
         std::string logPath = log.step() ? log.text(0) : std::string();
@@ -1329,9 +1242,7 @@ void SessionImpl::runDropDatabase(
             if (p.empty() || !std::filesystem::exists(p, ec)) continue;
             std::filesystem::path aside = p + ".dropped";
             std::filesystem::rename(p, aside, ec);
-            if (ec)
-                throw SqlError(3702,
-                               "Cannot drop database \"" + stored + "\" because it is currently in use.");
+            if (ec) throw sqlError<Msg::DatabaseInUse>(stored);
             setAside.emplace_back(p, aside);
         }
     }
@@ -1343,13 +1254,10 @@ void SessionImpl::runCreateLogin(const LoginStmt& s) {
     requireServerRole(kSecurityadmin, noPermission());
     Query exists(m_db, "SELECT 1 FROM " + m_mst + "._t7_logins WHERE name = ?");
     exists.bind(1, s.name);
-    if (exists.step()) throw SqlError(15025, "The server principal '" + s.name + "' already exists.");
+    if (exists.step()) throw sqlError<Msg::ServerPrincipalExists>(s.name);
     std::string db = s.defaultDatabase.value_or("master");
     std::string stored;
-    if (!databaseExists(db, &stored))
-        throw SqlError(15010, "The database '" + db +
-                                  "' does not exist. Supply a valid database name. To see available "
-                                  "databases, use sys.databases.");
+    if (!databaseExists(db, &stored)) throw sqlError<Msg::DefaultDatabaseMissing>(db);
     bool checkPolicy = s.checkPolicy.value_or(true);
     Query pol(m_db, "SELECT value FROM " + m_mst + "._t7_server WHERE key = 'policy'");
     bool policyOn = !pol.step() || pol.text(0) != "0";
@@ -1371,9 +1279,8 @@ void SessionImpl::runCreateLogin(const LoginStmt& s) {
 void SessionImpl::runAlterLogin(const LoginStmt& s) {
     Query q(m_db, "SELECT name, password, check_policy FROM " + m_mst + "._t7_logins WHERE name = ?");
     q.bind(1, s.name);
-    std::string cannot =
-        "Cannot alter the login '" + s.name + "', because it does not exist or you do not have permission.";
-    if (!q.step()) throw SqlError(15151, cannot);
+    SqlError cannot = sqlError<Msg::PrincipalNotFound>("alter", "login", s.name);
+    if (!q.step()) throw cannot;
     std::string name = q.text(0), stored = q.text(1);
     bool checkPolicy = s.checkPolicy.value_or(q.integer(2) != 0);
     bool self = equalsIgnoreCase(name, m_login);
@@ -1382,8 +1289,8 @@ void SessionImpl::runAlterLogin(const LoginStmt& s) {
         m_sysadmin || ((m_serverRoles & kSecurityadmin) && !(serverRoles(m_db, m_mst, name) & kSysadmin));
     if (!manages && !self) throw noPermission();
     if (s.password) {
-        if (s.oldPassword && !checkPassword(stored, *s.oldPassword)) throw SqlError(15151, cannot);
-        if (!manages && !s.oldPassword) throw SqlError(15151, cannot);
+        if (s.oldPassword && !checkPassword(stored, *s.oldPassword)) throw cannot;
+        if (!manages && !s.oldPassword) throw cannot;
         Query pol(m_db, "SELECT value FROM " + m_mst + "._t7_server WHERE key = 'policy'");
         bool policyOn = !pol.step() || pol.text(0) != "0";
         if (policyOn && checkPolicy) checkPasswordPolicy(*s.password);
@@ -1394,9 +1301,7 @@ void SessionImpl::runAlterLogin(const LoginStmt& s) {
     if (s.defaultDatabase) {
         std::string db;
         if (!databaseExists(*s.defaultDatabase, &db))
-            throw SqlError(15010, "The database '" + *s.defaultDatabase +
-                                      "' does not exist. Supply a valid database name. "
-                                      "To see available databases, use sys.databases.");
+            throw sqlError<Msg::DefaultDatabaseMissing>(*s.defaultDatabase);
         Query up(m_db, "UPDATE " + m_mst + "._t7_logins SET default_db = ? WHERE name = ?");
         up.bind(1, db).bind(2, name);
         up.run();
@@ -1420,11 +1325,9 @@ void SessionImpl::runDropLogin(const NameStmt& s) {
     bool found = q.step();
     bool manages = m_sysadmin || (found && (m_serverRoles & kSecurityadmin) &&
                                   !(serverRoles(m_db, m_mst, q.text(0)) & kSysadmin));
-    if (!found || !manages)
-        throw SqlError(15151, "Cannot drop the login '" + name +
-                                  "', because it does not exist or you do not have permission.");
+    if (!found || !manages) throw sqlError<Msg::PrincipalNotFound>("drop", "login", name);
     if (equalsIgnoreCase(q.text(0), "sa") || equalsIgnoreCase(q.text(0), m_login))
-        throw SqlError(15434, "Could not drop login '" + name + "' as the user is currently logged in.");
+        throw sqlError<Msg::LoginInUse>(name);
     Query d(m_db, "DELETE FROM " + m_mst + "._t7_logins WHERE name = ?");
     d.bind(1, name);
     d.run();
@@ -1453,19 +1356,16 @@ std::vector<std::string> SessionImpl::procedureArgs(const ExecStmt& s, const std
             p = names.size();
             for (size_t k = 0; k < names.size(); ++k)
                 if (equalsIgnoreCase(names[k], s.args[i].param)) p = k;
-            if (p == names.size())
-                throw SqlError(8145, s.args[i].param + " is not a parameter for procedure " + proc + ".");
+            if (p == names.size()) throw sqlError<Msg::NotAParameter>(s.args[i].param, proc);
         } else if (p >= names.size()) {
-            throw SqlError(8144, "Procedure or function " + proc + " has too many arguments specified.");
+            throw sqlError<Msg::TooManyArguments>(proc);
         }
         Value v = evaluate(*s.args[i].value);
         if (!v.isNull()) given[p] = v.toText();
     }
     std::vector<std::string> args;
     for (size_t p = 0; p < names.size(); ++p) {
-        if (!given[p] && p < required)
-            throw SqlError(201, "Procedure or function '" + proc + "' expects parameter '" + names[p] +
-                                    "', which was not supplied.");
+        if (!given[p] && p < required) throw sqlError<Msg::ParameterNotSupplied>(proc, names[p]);
         args.push_back(given[p].value_or(std::string()));
     }
     while (args.size() > required && args.back().empty()) args.pop_back();
@@ -1476,20 +1376,16 @@ void SessionImpl::runCreateUser(const CreateUserStmt& s) {
     requireUserAdmin();
     Query exists(cached("SELECT 1 FROM main._t7_users WHERE name = ?"));
     exists.bind(1, s.name);
-    if (exists.step())
-        throw SqlError(15023,
-                       "User, group, or role '" + s.name + "' already exists in the current database.");
+    if (exists.step()) throw sqlError<Msg::PrincipalExistsInDatabase>(s.name);
     std::string login = s.withoutLogin ? std::string() : (s.login.empty() ? s.name : s.login);
     if (!login.empty()) {
         Query l(m_db, "SELECT name FROM " + m_mst + "._t7_logins WHERE name = ?");
         l.bind(1, login);
-        if (!l.step())
-            throw SqlError(15007, "'" + login + "' is not a valid login or you do not have permission.");
+        if (!l.step()) throw sqlError<Msg::InvalidLogin>(login);
         login = l.text(0);
         Query mapped(cached("SELECT 1 FROM main._t7_users WHERE login = ?"));
         mapped.bind(1, login);
-        if (mapped.step())
-            throw SqlError(15063, "The login already has an account under a different user name.");
+        if (mapped.step()) throw sqlError<Msg::LoginAlreadyMapped>();
     }
     Query uid(
         cached("SELECT max(coalesce((SELECT max(uid) FROM main._t7_users WHERE uid < 16384), 4) + 1, 5)"));
@@ -1512,8 +1408,7 @@ void SessionImpl::runDropUser(const NameStmt& s) {
     Query q(cached("SELECT uid, is_role FROM main._t7_users WHERE name = ?"));
     q.bind(1, name);
     if (!q.step() || q.integer(1) != 0 || q.integer(0) < 5)
-        throw SqlError(15151, "Cannot drop the user '" + name +
-                                  "', because it does not exist or you do not have permission.");
+        throw sqlError<Msg::PrincipalNotFound>("drop", "user", name);
     long long uid = q.integer(0);
     Query a(cached("DELETE FROM main._t7_rolemembers WHERE member_uid = ?"));
     a.bind(1, uid);
@@ -1529,14 +1424,13 @@ void SessionImpl::roleMember(const ExecStmt& s, bool add) {
     requireRoleAdmin(args[0]);
     Query r(cached("SELECT uid FROM main._t7_users WHERE name = ? AND is_role = 1"));
     r.bind(1, args[0]);
-    if (!r.step())
-        throw SqlError(15014, "The role '" + args[0] + "' does not exist in the current database.");
+    if (!r.step()) throw sqlError<Msg::RoleNotFound>(args[0]);
     long long role = r.integer(0);
     Query m(cached("SELECT uid FROM main._t7_users WHERE name = ?"));
     m.bind(1, args[1]);
-    if (!m.step()) throw SqlError(15410, "User or role '" + args[1] + "' does not exist in this database.");
+    if (!m.step()) throw sqlError<Msg::UserOrRoleNotFound>(args[1]);
     long long member = m.integer(0);
-    if (member == 1 && add) throw SqlError(15405, "Cannot use the special principal 'dbo'.");
+    if (member == 1 && add) throw sqlError<Msg::SpecialPrincipal>("dbo");
     Query q(cached(add ? "INSERT OR IGNORE INTO main._t7_rolemembers(role_uid, member_uid) VALUES (?, ?)"
                        : "DELETE FROM main._t7_rolemembers WHERE role_uid = ? AND member_uid = ?"));
     q.bind(1, role).bind(2, member);

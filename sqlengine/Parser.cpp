@@ -9,6 +9,7 @@
 
 #include "sqlengine/Engine.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 
 namespace sqlengine {
 namespace {
@@ -252,7 +253,7 @@ private:
         if (t->kind == Tok::End && m_pos > 0) t = &m_toks[m_pos - 1];
         std::string near(m_sql.substr(t->begin, t->end - t->begin));
         if (t->kind == Tok::End) near = "";
-        throw SqlError(102, "Incorrect syntax near '" + near + "'.");
+        throw sqlError<Msg::SyntaxErrorNear>(near);
     }
 
     std::string source(size_t from, size_t to) const {
@@ -541,8 +542,7 @@ private:
         Nest nest(*this);
         TableRefPtr left = tablePrimary();
         for (int joins = 0;; ++joins) {
-            if (joins == kMaxTables)
-                throw SqlError(106, "Too many table names in the query. The maximum allowable is 256.");
+            if (joins == kMaxTables) throw sqlError<Msg::TooManyTables>(kMaxTables);
             JoinKind kind;
             if (acceptKw("JOIN")) {
                 kind = JoinKind::Inner;
@@ -873,10 +873,7 @@ private:
         std::string_view whole = number.substr(0, point);
         size_t digits = whole.size() - std::min(whole.size(), whole.find_first_not_of('0'));
         if (point != std::string_view::npos) digits += number.size() - point - 1;
-        if (digits > 38)
-            throw SqlError(1007,
-                           "The number '" + std::string(number) +
-                               "' is out of the range for numeric representation (maximum precision 38).");
+        if (digits > 38) throw sqlError<Msg::NumberOutOfRange>(number);
     }
 
     ExprPtr primary() {
@@ -1418,8 +1415,7 @@ private:
             fail();
         }
         if (!firstInBatch) {
-            throw SqlError(111, "'" + std::string(alter ? "ALTER " : "CREATE ") + what +
-                                    "' must be the first statement in a query batch.");
+            throw sqlError<Msg::ModuleNotFirstInBatch>(std::string(alter ? "ALTER " : "CREATE ") + what);
         }
         auto s = std::make_unique<CreateModuleStmt>();
         s->type = type;
@@ -1904,9 +1900,7 @@ thread_local std::vector<Token> Parser::t_spare;
 }  // namespace
 
 SqlError nestedTooDeeply() {
-    return SqlError(191,
-                    "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up "
-                    "into smaller queries.");
+    return sqlError<Msg::NestedTooDeeply>();
 }
 
 std::vector<StmtPtr> parseBatch(std::string_view sql) {

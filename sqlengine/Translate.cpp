@@ -7,6 +7,7 @@
 
 #include "sqlengine/Functions.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/Parser.h"
 #include "sqlengine/SessionImpl.h"
 
@@ -186,15 +187,15 @@ std::string Translator::tableSql(const QualifiedName& name, TablePtr* info) {
     if (parts.size() >= 3 && !parts[parts.size() - 3].empty() &&
         !equalsIgnoreCase(parts[parts.size() - 3], m_s.m_dbName) &&
         !equalsIgnoreCase(parts[parts.size() - 3], "master"))
-        throw SqlError(208, "Invalid object name '" + parts.back() + "'.");
+        throw sqlError<Msg::InvalidObjectName>(parts.back());
     auto it = catalogViews().find(key);
     if (it == catalogViews().end() && key.rfind("dbo.", 0) == 0) it = catalogViews().find(key.substr(4));
     if (it != catalogViews().end()) return quoteIdent(it->second);
     if (parts.size() >= 2 && !parts[parts.size() - 2].empty() &&
         !equalsIgnoreCase(parts[parts.size() - 2], "dbo"))
-        throw SqlError(208, "Invalid object name '" + parts[parts.size() - 2] + "." + parts.back() + "'.");
+        throw sqlError<Msg::InvalidObjectName>(parts[parts.size() - 2] + "." + parts.back());
     if (isHidden(parts.back()) || parts.back().empty() || parts.back()[0] == '#')
-        throw SqlError(208, "Invalid object name '" + parts.back() + "'.");
+        throw sqlError<Msg::InvalidObjectName>(parts.back());
     // A user table must exist in SQLite before a statement can name it.
     m_s.flushSchema();
     // Views and constraints run with their owner's rights.
@@ -367,12 +368,11 @@ void Translator::expr(const Expr& e, std::string& out) {
                     v = Value::text("Microsoft SQL Server 2005 - 9.00 (embedded T7 server on SQLite " +
                                     std::string(sqlite3_libversion()) + ")");
                 else
-                    throw SqlError(137, "Must declare the scalar variable \"" + n + "\".");
+                    throw sqlError<Msg::UndeclaredVariable>(n);
             } else {
                 auto it = m_s.m_vars.find(n);
-                if (it == m_s.m_vars.end())
-                    throw SqlError(137, "Must declare the scalar variable \"" + n + "\".");
-                if (inlineOnly) throw SqlError(137, "Must declare the scalar variable \"" + n + "\".");
+                if (it == m_s.m_vars.end()) throw sqlError<Msg::UndeclaredVariable>(n);
+                if (inlineOnly) throw sqlError<Msg::UndeclaredVariable>(n);
                 v = it->second.value;
             }
             out += literalOrParam(v);
@@ -508,8 +508,7 @@ void Translator::expr(const Expr& e, std::string& out) {
             return;
         case ExprKind::Cast: {
             TypeSpec t = e.type;
-            if (!isKnownType(t.name))
-                throw SqlError(243, "Type " + t.name + " is not a defined system type.");
+            if (!isKnownType(t.name)) throw sqlError<Msg::UndefinedSystemType>(t.name);
             t = normalizeType(t, true);
             out += "_t7_cast(";
             expr(*e.args[0], out);
@@ -523,7 +522,7 @@ void Translator::expr(const Expr& e, std::string& out) {
             return;
         }
         case ExprKind::Default:
-            throw SqlError(102, "Incorrect syntax near the keyword 'DEFAULT'.");
+            throw sqlError<Msg::SyntaxErrorNearKeyword>("DEFAULT");
     }
 }
 
@@ -733,8 +732,7 @@ void Translator::function(const Expr& e, std::string& out) {
     const std::string& f = e.text;
     auto argc = e.args.size();
     auto need = [&](size_t lo, size_t hi) {
-        if (argc < lo || argc > hi)
-            throw SqlError(174, "The " + f + " function requires " + std::to_string(lo) + " argument(s).");
+        if (argc < lo || argc > hi) throw sqlError<Msg::WrongArgumentCount>(f, lo);
     };
     auto call = [&](const std::string& name) {
         out += name + "(";
@@ -747,16 +745,13 @@ void Translator::function(const Expr& e, std::string& out) {
     if (e.name.parts.size() > 1) {
         std::string xtype;
         if (m_s.findObject(e.name.last(), &xtype) && (xtype == "FN" || xtype == "IF" || xtype == "TF"))
-            throw SqlError(50000,
-                           "User-defined function '" + e.name.last() + "' cannot be run by this server.");
-        throw SqlError(4121, "Cannot find either column \"" + e.name.parts[0] +
-                                 "\" or the user-defined function or aggregate \"" + e.name.parts[0] + "." +
-                                 e.name.last() + "\", or the name is ambiguous.");
+            throw sqlError<Msg::UserFunctionNotRunnable>(e.name.last());
+        throw sqlError<Msg::ColumnOrFunctionNotFound>(e.name.parts[0], e.name.parts[0] + "." + e.name.last());
     }
     if (e.over) {
         if (f != "row_number" && f != "rank" && f != "dense_rank" && f != "count" && f != "sum" &&
             f != "min" && f != "max" && f != "avg")
-            throw SqlError(195, "'" + f + "' is not a recognized built-in function name.");
+            throw sqlError<Msg::UnknownBuiltinFunction>(f);
         if (argc == 1 && e.args[0]->kind == ExprKind::Star)
             out += f + "(*)";
         else
@@ -961,7 +956,7 @@ void Translator::function(const Expr& e, std::string& out) {
     if (f == "datepart" || f == "dateadd" || f == "datediff") {
         need(f == "datepart" ? 2 : 3, f == "datepart" ? 2 : 3);
         if (e.args[0]->kind != ExprKind::Column || e.args[0]->name.parts.size() != 1)
-            throw SqlError(155, "'" + f + "' requires a date part name.");
+            throw sqlError<Msg::DatepartNameRequired>(f);
         out += "_t7_" + f + "('" + e.args[0]->name.last() + "'";
         for (size_t i = 1; i < argc; ++i) {
             out += ", ";
@@ -992,8 +987,7 @@ void Translator::function(const Expr& e, std::string& out) {
     }
     if (f == "objectproperty") {
         need(2, 2);
-        if (e.args[1]->kind != ExprKind::String)
-            throw SqlError(102, "Incorrect syntax near 'OBJECTPROPERTY'.");
+        if (e.args[1]->kind != ExprKind::String) throw sqlError<Msg::SyntaxErrorNear>("OBJECTPROPERTY");
         std::string p = toLowerAscii(e.args[1]->text);
         std::string cond;
         if (p == "isusertable" || p == "istable")
@@ -1027,7 +1021,7 @@ void Translator::function(const Expr& e, std::string& out) {
         else if (p == "ownerid")
             cond = "1";
         else
-            throw SqlError(102, "Incorrect syntax near '" + e.args[1]->text + "'.");
+            throw sqlError<Msg::SyntaxErrorNear>(e.args[1]->text);
         out += "(SELECT CASE WHEN " + cond + " THEN 1 ELSE 0 END FROM " + objects + " WHERE id = ";
         expr(*e.args[0], out);
         out += ")";
@@ -1037,8 +1031,7 @@ void Translator::function(const Expr& e, std::string& out) {
         need(f == "col_length" ? 2 : 3, f == "col_length" ? 2 : 3);
         std::string what = "c.max_length";
         if (f == "columnproperty") {
-            if (e.args[2]->kind != ExprKind::String)
-                throw SqlError(102, "Incorrect syntax near 'COLUMNPROPERTY'.");
+            if (e.args[2]->kind != ExprKind::String) throw sqlError<Msg::SyntaxErrorNear>("COLUMNPROPERTY");
             std::string p = toLowerAscii(e.args[2]->text);
             if (p == "allowsnull")
                 what = "1 - c.not_null";
@@ -1049,7 +1042,7 @@ void Translator::function(const Expr& e, std::string& out) {
             else if (p == "scale")
                 what = "c.scale";
             else
-                throw SqlError(102, "Incorrect syntax near '" + e.args[2]->text + "'.");
+                throw sqlError<Msg::SyntaxErrorNear>(e.args[2]->text);
         }
         out +=
             "(SELECT " + what + " FROM main._t7_columns c JOIN " + objects + " o ON o.id = c.table_id WHERE ";
@@ -1110,7 +1103,7 @@ void Translator::function(const Expr& e, std::string& out) {
         out += quoteString(m_s.m_login);
         return;
     }
-    throw SqlError(195, "'" + f + "' is not a recognized built-in function name.");
+    throw sqlError<Msg::UnknownBuiltinFunction>(f);
 }
 
 void Translator::tableRef(const TableRef& t, std::string& out) {
@@ -1198,7 +1191,7 @@ std::string Translator::select(const Select& s) {
         popScope();
         return out;
     };
-    if (s.topPercent) throw SqlError(102, "Incorrect syntax near 'PERCENT'.");
+    if (s.topPercent) throw sqlError<Msg::SyntaxErrorNear>("PERCENT");
     std::string out;
     bool simple = s.compound.empty();
     if (simple) {

@@ -10,6 +10,7 @@
 
 #include "sqlengine/Engine.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 
 namespace sqlengine {
 
@@ -153,8 +154,7 @@ namespace {
 
 [[noreturn]] void conversionFailed(const Value& v, const std::string& target) {
     std::string from = v.kind == Value::Kind::Text ? "varchar" : "value";
-    throw SqlError(245, "Conversion failed when converting the " + from + " value '" + v.toText() +
-                            "' to data type " + target + ".");
+    throw sqlError<Msg::ConversionFailed>(from, v.toText(), target);
 }
 
 std::string trim(const std::string& s) {
@@ -314,7 +314,7 @@ Value toDateTime(const Value& v, const TypeSpec& t) {
         s = static_cast<int>(msTotal / 1000 % 60);
         ms = static_cast<int>(msTotal % 1000);
     } else if (!parseDateTime(v.s, y, mo, d, h, mi, s, ms)) {
-        throw SqlError(241, "Conversion failed when converting date and/or time from character string.");
+        throw sqlError<Msg::DateConversionFailed>();
     }
     if (t.name == "smalldatetime") {
         if (s >= 30) ++mi;
@@ -507,9 +507,7 @@ Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int styl
             if (v.kind == Value::Kind::Int) {
                 out = v.i;
             } else if (v.kind == Value::Kind::Real) {
-                if (std::fabs(v.r) >= 9.3e18)
-                    throw SqlError(
-                        8115, "Arithmetic overflow error converting expression to data type " + t.name + ".");
+                if (std::fabs(v.r) >= 9.3e18) throw sqlError<Msg::ArithmeticOverflow>("expression", t.name);
                 out = static_cast<long long>(std::trunc(v.r));
             } else if (v.kind == Value::Kind::Text) {
                 if (!parseInteger(v.s, out)) conversionFailed(v, t.name);
@@ -524,9 +522,7 @@ Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int styl
                            : t.name == "smallint" ? 32767
                            : t.name == "int"      ? 2147483647LL
                                                   : INT64_MAX;
-            if (out < lo || out > hi)
-                throw SqlError(
-                    8115, "Arithmetic overflow error converting expression to data type " + t.name + ".");
+            if (out < lo || out > hi) throw sqlError<Msg::ArithmeticOverflow>("expression", t.name);
             return Value::integer(out);
         }
         case TypeClass::Bit: {
@@ -546,12 +542,12 @@ Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int styl
             } else if (v.kind == Value::Kind::Real) {
                 d = v.r;
             } else if (v.kind != Value::Kind::Text || !parseNumber(v.s, d)) {
-                throw SqlError(8114, "Error converting data type varchar to numeric.");
+                throw sqlError<Msg::ConversionError>("varchar", "numeric");
             }
             double scale = std::pow(10.0, t.scale);
             d = std::round(d * scale) / scale;
             if (std::fabs(d) >= std::pow(10.0, t.precision - t.scale))
-                throw SqlError(8115, "Arithmetic overflow error converting numeric to data type numeric.");
+                throw sqlError<Msg::ArithmeticOverflow>("numeric", "numeric");
             if (t.scale == 0 && std::fabs(d) < 9e18) return Value::integer(static_cast<long long>(d));
             return Value::real(d);
         }
@@ -560,7 +556,7 @@ Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int styl
             if (v.kind == Value::Kind::Real) return v;
             double d;
             if (v.kind == Value::Kind::Text && parseNumber(v.s, d)) return Value::real(d);
-            throw SqlError(8114, "Error converting data type varchar to float.");
+            throw sqlError<Msg::ConversionError>("varchar", "float");
         }
         case TypeClass::Char: {
             std::string s;
@@ -581,7 +577,7 @@ Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int styl
                     std::string cut = cutText(s, static_cast<size_t>(t.length), unicode);
                     if (mode == ConvertMode::Store &&
                         s.find_first_not_of(' ', cut.size()) != std::string::npos)
-                        throw SqlError(8152, "String or binary data would be truncated.");
+                        throw sqlError<Msg::StringTruncated>();
                     s = cut;
                 }
             }
@@ -595,11 +591,10 @@ Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int styl
             } else if (v.kind == Value::Kind::Int) {
                 for (int k = 3; k >= 0; --k) out.s += static_cast<char>((v.i >> (8 * k)) & 0xFF);
             } else {
-                throw SqlError(529, "Explicit conversion from data type float to varbinary is not allowed.");
+                throw sqlError<Msg::ExplicitConversionNotAllowed>("float", "varbinary");
             }
             if (t.length > 0 && out.s.size() > static_cast<size_t>(t.length)) {
-                if (mode == ConvertMode::Store)
-                    throw SqlError(8152, "String or binary data would be truncated.");
+                if (mode == ConvertMode::Store) throw sqlError<Msg::StringTruncated>();
                 out.s.resize(static_cast<size_t>(t.length));
             }
             return out;
@@ -617,15 +612,13 @@ Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int styl
                 else
                     ok = std::isxdigit(static_cast<unsigned char>(s[k])) != 0;
             }
-            if (!ok)
-                throw SqlError(
-                    8169, "Conversion failed when converting from a character string to uniqueidentifier.");
+            if (!ok) throw sqlError<Msg::UniqueidentifierConversion>();
             return Value::text(toUpperAscii(s));
         }
         case TypeClass::Unknown:
             break;
     }
-    throw SqlError(2715, "Column, parameter, or variable #1: Cannot find data type " + t.name + ".");
+    throw sqlError<Msg::UnknownDataType>(1, t.name);
 }
 
 }  // namespace sqlengine

@@ -70,8 +70,7 @@ private:
 
     Reply prelogin(const std::string& payload);
     Reply login(const std::string& payload);
-    Reply loginFailed(TokenWriter& w, int number, const std::string& text, int state,
-                      const std::string& reason);
+    Reply loginFailed(TokenWriter& w, const SqlError& e, int state, const std::string& reason);
     void runBatch(TokenWriter& w, const std::string& sql, Token doneToken);
     void runRpc(TokenWriter& w, const RpcCall& call, bool last);
     void transactionRequest(TokenWriter& w, const std::string& payload);
