@@ -443,182 +443,186 @@ void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsig
 
 void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
     switch (c.kind) {
-        case ConstraintKind::Default: {
-            int i = t.findColumn(c.forColumn);
-            if (i < 0) throw sqlError<Msg::InvalidDefaultColumn>(c.forColumn, t.name);
-            ColumnInfo& col = t.columns[static_cast<size_t>(i)];
-            if (!col.defaultText.empty()) throw sqlError<Msg::DefaultAlreadyBound>();
-            if (c.name.empty()) c.name = constraintName("DF", t, col.name);
-            long long id = addObject(c.name, "D", t.id, "(" + c.exprText + ")");
-            Query q(
-                cached("UPDATE main._t7_columns SET default_id = ?, default_text = ? WHERE table_id = ? AND "
-                       "colid = ?"));
-            q.bind(1, id).bind(2, c.exprText).bind(3, t.id).bind(4, static_cast<long long>(col.colid));
-            q.run();
-            col.defaultText = c.exprText;
-            col.defaultId = id;
-            return;
-        }
+        case ConstraintKind::Default:
+            return addDefault(t, c);
         case ConstraintKind::PrimaryKey:
-        case ConstraintKind::Unique: {
-            bool pk = c.kind == ConstraintKind::PrimaryKey;
-            for (const IndexColumn& ic : c.columns) {
-                int i = t.findColumn(ic.name);
-                if (i < 0) throw sqlError<Msg::IndexColumnNotFound>(ic.name);
-                if (pk && !t.columns[static_cast<size_t>(i)].notNull)
-                    throw sqlError<Msg::NullablePrimaryKeyColumn>(t.name);
-            }
-            bool clustered = c.clustered.value_or(pk);
-            for (const IndexInfo& ix : t.indexes) {
-                if (pk && ix.kind == "PK")
-                    throw newTable ? sqlError<Msg::MultiplePrimaryKeys>(t.name)
-                                   : sqlError<Msg::PrimaryKeyExists>(t.name);
-                if (clustered && ix.clustered) {
-                    if (!c.clustered) {
-                        clustered = false;
-                    } else {
-                        throw sqlError<Msg::SecondClusteredIndex>("dbo." + t.name, ix.name);
-                    }
-                }
-            }
-            if (c.name.empty()) c.name = constraintName(pk ? "PK" : "UQ", t, "");
-            long long id = addObject(c.name, pk ? "PK" : "UQ", t.id, "");
-            IndexInfo ix;
-            ix.indexId = clustered ? 1 : 2;
-            for (const IndexInfo& o : t.indexes)
-                ix.indexId = std::max(ix.indexId, o.indexId + (clustered ? 0 : 1));
-            if (clustered) ix.indexId = 1;
-            ix.name = c.name;
-            ix.kind = pk ? "PK" : "UQ";
-            ix.unique = true;
-            ix.clustered = clustered;
-            ix.columns = c.columns;
-            ix.constraintId = id;
-            ix.sqliteName = "_t7i_" + std::to_string(t.id) + "_" + c.name;
-            std::string cols;
-            for (size_t i = 0; i < c.columns.size(); ++i)
-                cols += (i ? ", " : "") + quoteIdent(c.columns[i].name) +
-                        (c.columns[i].descending ? " DESC" : "");
-            std::string create = "CREATE UNIQUE INDEX " + quoteIdent(ix.sqliteName) + " ON " +
-                                 quoteIdent(t.name) + "(" + cols + ")";
-            try {
-                // Over rows already there the key may be duplicated: that is
-                // found out now, not when the change is carried out.
-                if (newTable || isNewTable(t.id))
-                    deferSchema(create);
-                else
-                    physical(create);
-            } catch (const SqliteError& e) {
-                if (std::string(e.what()).find("UNIQUE") != std::string::npos)
-                    throw sqlError<Msg::DuplicateKeyForUniqueIndex>("dbo." + t.name, c.name);
-                throw;
-            }
-            Query q(cached(
-                "INSERT INTO main._t7_indexes(table_id, index_id, name, kind, is_unique, clustered, columns, "
-                "constraint_id, sqlite_name) VALUES (?, ?, ?, ?, 1, ?, ?, ?, ?)"));
-            q.bind(1, t.id).bind(2, static_cast<long long>(ix.indexId)).bind(3, ix.name).bind(4, ix.kind);
-            q.bind(5, static_cast<long long>(clustered))
-                .bind(6, joinColumns(c.columns))
-                .bind(7, id)
-                .bind(8, ix.sqliteName);
-            q.run();
-            t.indexes.push_back(ix);
-            return;
-        }
-        case ConstraintKind::Check: {
-            if (c.name.empty()) c.name = constraintName("CK", t, c.columns.empty() ? "" : c.columns[0].name);
-            long long id = addObject(c.name, "C", t.id, "(" + c.exprText + ")");
-            std::string column = c.columns.empty() ? "" : c.columns[0].name;
-            Query q(
-                cached("INSERT INTO main._t7_checks(constraint_id, table_id, expr, column_name) VALUES (?, "
-                       "?, ?, ?)"));
-            q.bind(1, id).bind(2, t.id).bind(3, c.exprText).bind(4, column);
-            q.run();
-            m_tables[toUpperAscii(t.name)] = std::make_shared<TableInfo>(t);
-            if (!newTable && !c.noCheck && !isNewTable(t.id)) {
-                flushSchema();
-                Translator tr(*this);
-                tr.inlineOnly = true;
-                tr.pushTable(t.name, m_tables[toUpperAscii(t.name)]);
-                ExprPtr e = parseExpression(c.exprText);
-                Query bad(m_db,
-                          "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE NOT (" + tr.expr(*e) + ") LIMIT 1");
-                if (bad.step())
-                    throw sqlError<Msg::ConstraintConflict>("ALTER TABLE", "CHECK", c.name, m_dbName,
-                                                            "dbo." + t.name, columnSuffix(column));
-            }
-            createCheckTriggers(id, t, c.exprText, c.name, column);
-            return;
-        }
-        case ConstraintKind::ForeignKey: {
-            for (const IndexColumn& ic : c.columns)
-                if (t.findColumn(ic.name) < 0)
-                    throw sqlError<Msg::ForeignKeyInvalidColumn>(c.name, ic.name, t.name);
-            std::string refName = objectName(c.refTable);
-            TablePtr ref =
-                equalsIgnoreCase(refName, t.name) ? std::make_shared<TableInfo>(t) : findTable(refName);
-            if (!ref || ref->isView) throw sqlError<Msg::ForeignKeyInvalidTable>(c.name, refName);
-            if (c.refColumns.empty()) {
-                for (const IndexInfo& ix : ref->indexes)
-                    if (ix.kind == "PK")
-                        for (const IndexColumn& ic : ix.columns) c.refColumns.push_back(ic.name);
-            }
-            if (c.refColumns.size() != c.columns.size()) throw sqlError<Msg::ForeignKeyColumnCount>(t.name);
-            bool keyFound = false;
-            for (const IndexInfo& ix : ref->indexes) {
-                if (!ix.unique || ix.columns.size() != c.refColumns.size()) continue;
-                std::set<std::string> a, b;
-                for (const IndexColumn& ic : ix.columns) a.insert(toUpperAscii(ic.name));
-                for (const std::string& r : c.refColumns) b.insert(toUpperAscii(r));
-                keyFound = keyFound || a == b;
-            }
-            if (c.name.empty()) c.name = constraintName("FK", t, c.columns[0].name);
-            if (!keyFound) throw sqlError<Msg::NoCandidateKey>("dbo." + ref->name, c.name);
-            long long id = addObject(c.name, "F", t.id, "");
-            std::vector<IndexColumn> refs;
-            for (const std::string& r : c.refColumns)
-                refs.push_back({ref->columns[static_cast<size_t>(ref->findColumn(r))].name, false});
-            std::vector<IndexColumn> cols;
-            for (const IndexColumn& ic : c.columns)
-                cols.push_back({t.columns[static_cast<size_t>(t.findColumn(ic.name))].name, false});
-            Query q(cached(
-                "INSERT INTO main._t7_fkeys(constraint_id, table_id, columns, ref_table_id, ref_columns, "
-                "on_delete, on_update) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-            q.bind(1, id)
-                .bind(2, t.id)
-                .bind(3, joinColumns(cols))
-                .bind(4, ref->id)
-                .bind(5, joinColumns(refs));
-            q.bind(6, c.onDelete).bind(7, c.onUpdate);
-            q.run();
-            if (!newTable && !c.noCheck && !isNewTable(t.id)) {
-                flushSchema();
-                std::string cond, notNull;
-                for (size_t i = 0; i < cols.size(); ++i) {
-                    cond += (i ? " AND p." : "p.") + quoteIdent(refs[i].name) + " = c." +
-                            quoteIdent(cols[i].name);
-                    notNull += (i ? " AND c." : "c.") + quoteIdent(cols[i].name) + " IS NOT NULL";
-                }
-                Query bad(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " c WHERE " + notNull +
-                                    " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(ref->name) + " p WHERE " +
-                                    cond + ") LIMIT 1");
-                if (bad.step())
-                    throw sqlError<Msg::ConstraintConflict>("ALTER TABLE", "FOREIGN KEY", c.name, m_dbName,
-                                                            "dbo." + ref->name, columnSuffix(refs[0].name));
-            }
-            // Its triggers come with the first write to either table.
-            ForeignKeyRef k;
-            k.id = id;
-            k.child = t.id;
-            k.parent = ref->id;
-            k.onDelete = c.onDelete;
-            k.onUpdate = c.onUpdate;
-            t.foreignKeys.push_back(k);
-            t.triggersReady = 0;
-            if (ref->id != t.id) m_tables.erase(toUpperAscii(ref->name));
-            return;
+        case ConstraintKind::Unique:
+            return addKey(t, c, newTable);
+        case ConstraintKind::Check:
+            return addCheck(t, c, newTable);
+        case ConstraintKind::ForeignKey:
+            return addForeignKey(t, c, newTable);
+    }
+}
+
+void SessionImpl::addDefault(TableInfo& t, ConstraintDef& c) {
+    int i = t.findColumn(c.forColumn);
+    if (i < 0) throw sqlError<Msg::InvalidDefaultColumn>(c.forColumn, t.name);
+    ColumnInfo& col = t.columns[static_cast<size_t>(i)];
+    if (!col.defaultText.empty()) throw sqlError<Msg::DefaultAlreadyBound>();
+    if (c.name.empty()) c.name = constraintName("DF", t, col.name);
+    long long id = addObject(c.name, "D", t.id, "(" + c.exprText + ")");
+    Query q(
+        cached("UPDATE main._t7_columns SET default_id = ?, default_text = ? WHERE table_id = ? AND "
+               "colid = ?"));
+    q.bind(1, id).bind(2, c.exprText).bind(3, t.id).bind(4, static_cast<long long>(col.colid));
+    q.run();
+    col.defaultText = c.exprText;
+    col.defaultId = id;
+}
+
+void SessionImpl::addKey(TableInfo& t, ConstraintDef& c, bool newTable) {
+    bool pk = c.kind == ConstraintKind::PrimaryKey;
+    for (const IndexColumn& ic : c.columns) {
+        int i = t.findColumn(ic.name);
+        if (i < 0) throw sqlError<Msg::IndexColumnNotFound>(ic.name);
+        if (pk && !t.columns[static_cast<size_t>(i)].notNull)
+            throw sqlError<Msg::NullablePrimaryKeyColumn>(t.name);
+    }
+    bool clustered = c.clustered.value_or(pk);
+    for (const IndexInfo& ix : t.indexes) {
+        if (pk && ix.kind == "PK")
+            throw newTable ? sqlError<Msg::MultiplePrimaryKeys>(t.name)
+                           : sqlError<Msg::PrimaryKeyExists>(t.name);
+        if (clustered && ix.clustered) {
+            // Only a key that asks for CLUSTERED is refused; by default it
+            // gives way to the clustered index already there.
+            if (c.clustered) throw sqlError<Msg::SecondClusteredIndex>("dbo." + t.name, ix.name);
+            clustered = false;
         }
     }
+    if (c.name.empty()) c.name = constraintName(pk ? "PK" : "UQ", t, "");
+    IndexInfo ix;
+    ix.indexId = clustered ? 1 : 2;
+    for (const IndexInfo& o : t.indexes) ix.indexId = std::max(ix.indexId, o.indexId + (clustered ? 0 : 1));
+    if (clustered) ix.indexId = 1;
+    ix.name = c.name;
+    ix.kind = pk ? "PK" : "UQ";
+    ix.unique = true;
+    ix.clustered = clustered;
+    ix.columns = c.columns;
+    ix.constraintId = addObject(c.name, ix.kind, t.id, "");
+    ix.sqliteName = "_t7i_" + std::to_string(t.id) + "_" + c.name;
+    createKeyIndex(t, ix, newTable);
+    t.indexes.push_back(ix);
+}
+
+void SessionImpl::createKeyIndex(const TableInfo& t, const IndexInfo& ix, bool newTable) {
+    std::string cols;
+    for (size_t i = 0; i < ix.columns.size(); ++i)
+        cols += (i ? ", " : "") + quoteIdent(ix.columns[i].name) + (ix.columns[i].descending ? " DESC" : "");
+    std::string create =
+        "CREATE UNIQUE INDEX " + quoteIdent(ix.sqliteName) + " ON " + quoteIdent(t.name) + "(" + cols + ")";
+    try {
+        // Over rows already there the key may be duplicated: that is
+        // found out now, not when the change is carried out.
+        if (newTable || isNewTable(t.id))
+            deferSchema(create);
+        else
+            physical(create);
+    } catch (const SqliteError& e) {
+        if (std::string(e.what()).find("UNIQUE") != std::string::npos)
+            throw sqlError<Msg::DuplicateKeyForUniqueIndex>("dbo." + t.name, ix.name);
+        throw;
+    }
+    Query q(
+        cached("INSERT INTO main._t7_indexes(table_id, index_id, name, kind, is_unique, clustered, columns, "
+               "constraint_id, sqlite_name) VALUES (?, ?, ?, ?, 1, ?, ?, ?, ?)"));
+    q.bind(1, t.id).bind(2, static_cast<long long>(ix.indexId)).bind(3, ix.name).bind(4, ix.kind);
+    q.bind(5, static_cast<long long>(ix.clustered))
+        .bind(6, joinColumns(ix.columns))
+        .bind(7, ix.constraintId)
+        .bind(8, ix.sqliteName);
+    q.run();
+}
+
+void SessionImpl::addCheck(TableInfo& t, ConstraintDef& c, bool newTable) {
+    if (c.name.empty()) c.name = constraintName("CK", t, c.columns.empty() ? "" : c.columns[0].name);
+    long long id = addObject(c.name, "C", t.id, "(" + c.exprText + ")");
+    std::string column = c.columns.empty() ? "" : c.columns[0].name;
+    Query q(
+        cached("INSERT INTO main._t7_checks(constraint_id, table_id, expr, column_name) VALUES (?, "
+               "?, ?, ?)"));
+    q.bind(1, id).bind(2, t.id).bind(3, c.exprText).bind(4, column);
+    q.run();
+    m_tables[toUpperAscii(t.name)] = std::make_shared<TableInfo>(t);
+    if (!newTable && !c.noCheck && !isNewTable(t.id)) {
+        flushSchema();
+        Translator tr(*this);
+        tr.inlineOnly = true;
+        tr.pushTable(t.name, m_tables[toUpperAscii(t.name)]);
+        ExprPtr e = parseExpression(c.exprText);
+        Query bad(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE NOT (" + tr.expr(*e) + ") LIMIT 1");
+        if (bad.step())
+            throw sqlError<Msg::ConstraintConflict>("ALTER TABLE", "CHECK", c.name, m_dbName, "dbo." + t.name,
+                                                    columnSuffix(column));
+    }
+    createCheckTriggers(id, t, c.exprText, c.name, column);
+}
+
+void SessionImpl::addForeignKey(TableInfo& t, ConstraintDef& c, bool newTable) {
+    for (const IndexColumn& ic : c.columns)
+        if (t.findColumn(ic.name) < 0) throw sqlError<Msg::ForeignKeyInvalidColumn>(c.name, ic.name, t.name);
+    std::string refName = objectName(c.refTable);
+    TablePtr ref = equalsIgnoreCase(refName, t.name) ? std::make_shared<TableInfo>(t) : findTable(refName);
+    if (!ref || ref->isView) throw sqlError<Msg::ForeignKeyInvalidTable>(c.name, refName);
+    if (c.refColumns.empty()) {
+        for (const IndexInfo& ix : ref->indexes)
+            if (ix.kind == "PK")
+                for (const IndexColumn& ic : ix.columns) c.refColumns.push_back(ic.name);
+    }
+    if (c.refColumns.size() != c.columns.size()) throw sqlError<Msg::ForeignKeyColumnCount>(t.name);
+    bool keyFound = false;
+    for (const IndexInfo& ix : ref->indexes) {
+        if (!ix.unique || ix.columns.size() != c.refColumns.size()) continue;
+        std::set<std::string> a, b;
+        for (const IndexColumn& ic : ix.columns) a.insert(toUpperAscii(ic.name));
+        for (const std::string& r : c.refColumns) b.insert(toUpperAscii(r));
+        keyFound = keyFound || a == b;
+    }
+    if (c.name.empty()) c.name = constraintName("FK", t, c.columns[0].name);
+    if (!keyFound) throw sqlError<Msg::NoCandidateKey>("dbo." + ref->name, c.name);
+    long long id = addObject(c.name, "F", t.id, "");
+    std::vector<IndexColumn> refs;
+    for (const std::string& r : c.refColumns)
+        refs.push_back({ref->columns[static_cast<size_t>(ref->findColumn(r))].name, false});
+    std::vector<IndexColumn> cols;
+    for (const IndexColumn& ic : c.columns)
+        cols.push_back({t.columns[static_cast<size_t>(t.findColumn(ic.name))].name, false});
+    Query q(
+        cached("INSERT INTO main._t7_fkeys(constraint_id, table_id, columns, ref_table_id, ref_columns, "
+               "on_delete, on_update) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    q.bind(1, id).bind(2, t.id).bind(3, joinColumns(cols)).bind(4, ref->id).bind(5, joinColumns(refs));
+    q.bind(6, c.onDelete).bind(7, c.onUpdate);
+    q.run();
+    if (!newTable && !c.noCheck && !isNewTable(t.id)) checkForeignKeyRows(t, *ref, cols, refs, c.name);
+    // Its triggers come with the first write to either table.
+    ForeignKeyRef k;
+    k.id = id;
+    k.child = t.id;
+    k.parent = ref->id;
+    k.onDelete = c.onDelete;
+    k.onUpdate = c.onUpdate;
+    t.foreignKeys.push_back(k);
+    t.triggersReady = 0;
+    if (ref->id != t.id) m_tables.erase(toUpperAscii(ref->name));
+}
+
+void SessionImpl::checkForeignKeyRows(const TableInfo& t, const TableInfo& ref,
+                                      const std::vector<IndexColumn>& cols,
+                                      const std::vector<IndexColumn>& refs, const std::string& name) {
+    flushSchema();
+    std::string cond, notNull;
+    for (size_t i = 0; i < cols.size(); ++i) {
+        cond += (i ? " AND p." : "p.") + quoteIdent(refs[i].name) + " = c." + quoteIdent(cols[i].name);
+        notNull += (i ? " AND c." : "c.") + quoteIdent(cols[i].name) + " IS NOT NULL";
+    }
+    Query bad(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " c WHERE " + notNull +
+                        " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(ref.name) + " p WHERE " + cond +
+                        ") LIMIT 1");
+    if (bad.step())
+        throw sqlError<Msg::ConstraintConflict>("ALTER TABLE", "FOREIGN KEY", name, m_dbName,
+                                                "dbo." + ref.name, columnSuffix(refs[0].name));
 }
 
 void SessionImpl::runCreateTable(const CreateTableStmt& s) {

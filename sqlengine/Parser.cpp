@@ -1332,157 +1332,107 @@ private:
     StmtPtr createStatement(bool firstInBatch, bool alter) {
         size_t begin = peek().begin;
         next();  // CREATE or ALTER
-        if (peekKw("TABLE")) {
-            next();
-            auto s = std::make_unique<CreateTableStmt>();
-            s->table = qualifiedName();
-            expectOp("(");
-            do {
-                if (startsConstraint())
-                    s->constraints.push_back(constraintDef(nullptr));
-                else
-                    columnDef(s->columns.emplace_back(), true);
-            } while (acceptOp(",") && !peekOp(")"));
-            expectOp(")");
-            if (peekKw("ON")) {
-                next();
-                word();
-            }
-            if (peekKw("TEXTIMAGE_ON")) {
-                next();
-                word();
-            }
-            return s;
-        }
-        if (peekKw("UNIQUE") || peekKw("CLUSTERED") || peekKw("NONCLUSTERED") || peekKw("INDEX")) {
-            auto s = std::make_unique<CreateIndexStmt>();
-            if (acceptKw("UNIQUE")) s->unique = true;
-            if (acceptKw("CLUSTERED"))
-                s->clustered = true;
+        if (acceptKw("TABLE")) return createTable();
+        if (peekKw("UNIQUE") || peekKw("CLUSTERED") || peekKw("NONCLUSTERED") || peekKw("INDEX"))
+            return createIndex();
+        if (acceptKw("DATABASE")) return createDatabase();
+        if (acceptKw("LOGIN")) return loginStatement(StmtKind::CreateLogin);
+        if (acceptKw("USER")) return createUser();
+        return createModule(begin, firstInBatch, alter);
+    }
+
+    StmtPtr createTable() {
+        auto s = std::make_unique<CreateTableStmt>();
+        s->table = qualifiedName();
+        expectOp("(");
+        do {
+            if (startsConstraint())
+                s->constraints.push_back(constraintDef(nullptr));
             else
-                acceptKw("NONCLUSTERED");
-            expectKw("INDEX");
-            s->name = identifier();
-            expectKw("ON");
-            s->table = qualifiedName();
-            s->columns = indexColumns();
-            if (peekKw("INCLUDE")) fail();
-            indexOptions();
-            return s;
+                columnDef(s->columns.emplace_back(), true);
+        } while (acceptOp(",") && !peekOp(")"));
+        expectOp(")");
+        for (Keyword clause : {Keyword("ON"), Keyword("TEXTIMAGE_ON")})
+            if (acceptKw(clause)) word();
+        return s;
+    }
+
+    StmtPtr createIndex() {
+        auto s = std::make_unique<CreateIndexStmt>();
+        if (acceptKw("UNIQUE")) s->unique = true;
+        if (acceptKw("CLUSTERED"))
+            s->clustered = true;
+        else
+            acceptKw("NONCLUSTERED");
+        expectKw("INDEX");
+        s->name = identifier();
+        expectKw("ON");
+        s->table = qualifiedName();
+        s->columns = indexColumns();
+        if (peekKw("INCLUDE")) fail();
+        indexOptions();
+        return s;
+    }
+
+    StmtPtr createUser() {
+        auto s = std::make_unique<CreateUserStmt>();
+        s->name = identifier();
+        if (acceptKw("FOR") || acceptKw("FROM")) {
+            expectKw("LOGIN");
+            s->login = identifier();
+        } else if (acceptKw("WITHOUT")) {
+            expectKw("LOGIN");
+            s->withoutLogin = true;
         }
-        if (peekKw("DATABASE")) {
-            next();
-            return createDatabase();
+        if (acceptKw("WITH")) {
+            expectKw("DEFAULT_SCHEMA");
+            expectOp("=");
+            s->defaultSchema = identifier();
         }
-        if (peekKw("LOGIN")) {
-            next();
-            return loginStatement(StmtKind::CreateLogin);
-        }
-        if (peekKw("USER")) {
-            next();
-            auto s = std::make_unique<CreateUserStmt>();
-            s->name = identifier();
-            if (peekKw("FOR") || peekKw("FROM")) {
-                next();
-                expectKw("LOGIN");
-                s->login = identifier();
-            } else if (acceptKw("WITHOUT")) {
-                expectKw("LOGIN");
-                s->withoutLogin = true;
-            }
-            if (acceptKw("WITH")) {
-                expectKw("DEFAULT_SCHEMA");
-                expectOp("=");
-                s->defaultSchema = identifier();
-            }
-            return s;
-        }
-        ObjectType type;
-        std::string what;
-        if (acceptKw("VIEW")) {
-            type = ObjectType::View;
-            what = "VIEW";
-        } else if (acceptKw("PROCEDURE") || acceptKw("PROC")) {
-            type = ObjectType::Procedure;
-            what = "PROCEDURE";
-        } else if (acceptKw("TRIGGER")) {
-            type = ObjectType::Trigger;
-            what = "TRIGGER";
-        } else if (acceptKw("FUNCTION")) {
-            type = ObjectType::Function;
-            what = "FUNCTION";
-        } else {
-            fail();
-        }
-        if (!firstInBatch) {
-            throw sqlError<Msg::ModuleNotFirstInBatch>(std::string(alter ? "ALTER " : "CREATE ") + what);
-        }
+        return s;
+    }
+
+    // CREATE or ALTER of a view, procedure, trigger or function, from
+    // `begin` (the CREATE) to the end of the batch.
+    StmtPtr createModule(size_t begin, bool firstInBatch, bool alter) {
+        struct Module {
+            Keyword keyword;
+            ObjectType type;
+            const char* what;
+        };
+        static const Module kModules[] = {{"VIEW", ObjectType::View, "VIEW"},
+                                          {"PROCEDURE", ObjectType::Procedure, "PROCEDURE"},
+                                          {"PROC", ObjectType::Procedure, "PROCEDURE"},
+                                          {"TRIGGER", ObjectType::Trigger, "TRIGGER"},
+                                          {"FUNCTION", ObjectType::Function, "FUNCTION"}};
         auto s = std::make_unique<CreateModuleStmt>();
-        s->type = type;
+        std::string what;
+        for (const Module& m : kModules)
+            if (what.empty() && acceptKw(m.keyword)) {
+                s->type = m.type;
+                what = m.what;
+            }
+        if (what.empty()) fail();
+        if (!firstInBatch)
+            throw sqlError<Msg::ModuleNotFirstInBatch>(std::string(alter ? "ALTER " : "CREATE ") + what);
         s->alter = alter;
         s->name = qualifiedName();
         s->definition = source(begin, m_sql.size());
         while (!s->definition.empty() && (s->definition.back() == '\0' ||
                                           std::isspace(static_cast<unsigned char>(s->definition.back()))))
             s->definition.pop_back();
-        if (type == ObjectType::View) {
-            if (acceptOp("(")) {
-                do {
-                    s->viewColumns.emplace_back(identifier());
-                } while (acceptOp(","));
-                expectOp(")");
-            }
-            moduleOptions();
-            expectKw("AS");
-            s->select = select();
-            if (peekKw("WITH")) {
-                next();
-                expectKw("CHECK");
-                expectKw("OPTION");
-            }
-            acceptOp(";");
-            if (!atEnd()) fail();
-            return s;
-        }
-        if (type == ObjectType::Function) {
+        if (s->type == ObjectType::View) return viewBody(std::move(s));
+        if (s->type == ObjectType::Function) {
             // A function body may use constructs the engine does not run;
             // it is kept as text and calling it is refused.
             expectOp("(");
             m_pos = m_last;
             return s;
         }
-        if (type == ObjectType::Trigger) {
-            expectKw("ON");
-            s->onTable = qualifiedName();
-            moduleOptions();
-            if (acceptKw("INSTEAD")) {
-                expectKw("OF");
-            } else if (!acceptKw("FOR")) {
-                expectKw("AFTER");
-            }
-            do {
-                if (!acceptKw("INSERT") && !acceptKw("UPDATE") && !acceptKw("DELETE")) fail();
-            } while (acceptOp(","));
-            notForReplication();
-        } else {
-            bool paren = acceptOp("(");
-            while (peek().kind == Tok::Variable) {
-                ProcParam p;
-                p.name = toLowerAscii(next().text);
-                acceptKw("AS");
-                p.type = typeSpec();
-                if (acceptOp("=")) p.defaultValue = unary();
-                if (acceptKw("OUTPUT") || acceptKw("OUT")) p.output = true;
-                s->params.push_back(std::move(p));
-                if (!acceptOp(",")) break;
-            }
-            if (paren) expectOp(")");
-            moduleOptions();
-            if (peekKw("FOR") && peekKw("REPLICATION", 1)) {
-                next();
-                next();
-            }
-        }
+        if (s->type == ObjectType::Trigger)
+            triggerHeader(*s);
+        else
+            procedureHeader(*s);
         expectKw("AS");
         s->bodyText = source(peek().begin, m_sql.size());
         // The body runs to the end of the batch; it must parse as well.
@@ -1491,6 +1441,60 @@ private:
             statement(false);
         }
         return s;
+    }
+
+    StmtPtr viewBody(std::unique_ptr<CreateModuleStmt> s) {
+        if (acceptOp("(")) {
+            do {
+                s->viewColumns.emplace_back(identifier());
+            } while (acceptOp(","));
+            expectOp(")");
+        }
+        moduleOptions();
+        expectKw("AS");
+        s->select = select();
+        if (acceptKw("WITH")) {
+            expectKw("CHECK");
+            expectKw("OPTION");
+        }
+        acceptOp(";");
+        if (!atEnd()) fail();
+        return s;
+    }
+
+    void triggerHeader(CreateModuleStmt& s) {
+        expectKw("ON");
+        s.onTable = qualifiedName();
+        moduleOptions();
+        if (acceptKw("INSTEAD")) {
+            expectKw("OF");
+        } else if (!acceptKw("FOR")) {
+            expectKw("AFTER");
+        }
+        do {
+            if (!acceptKw("INSERT") && !acceptKw("UPDATE") && !acceptKw("DELETE")) fail();
+        } while (acceptOp(","));
+        notForReplication();
+    }
+
+    void procedureHeader(CreateModuleStmt& s) {
+        bool paren = acceptOp("(");
+        while (peek().kind == Tok::Variable) {
+            ProcParam p;
+            p.name = toLowerAscii(next().text);
+            acceptKw("AS");
+            p.type = typeSpec();
+            if (acceptOp("=")) p.defaultValue = unary();
+            if (acceptKw("OUTPUT") || acceptKw("OUT")) p.output = true;
+            s.params.push_back(std::move(p));
+            if (!acceptOp(",")) break;
+        }
+        if (paren) expectOp(")");
+        moduleOptions();
+        if (peekKw("FOR") && peekKw("REPLICATION", 1)) {
+            next();
+            next();
+        }
     }
 
     void moduleOptions() {

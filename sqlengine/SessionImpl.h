@@ -193,6 +193,7 @@ public:
 
 private:
     friend class Translator;
+    friend struct FunctionCall;
 
 public:
     int tranCount() const { return m_tranCount; }
@@ -363,6 +364,15 @@ private:
     void runDropObject(const DropObjectStmt& s);
     void runCreateModule(const CreateModuleStmt& s);
     void addConstraint(TableInfo& t, ConstraintDef c, bool newTable);
+    void addDefault(TableInfo& t, ConstraintDef& c);
+    void addKey(TableInfo& t, ConstraintDef& c, bool newTable);
+    // The unique index of a key, in SQLite and in the catalog.
+    void createKeyIndex(const TableInfo& t, const IndexInfo& ix, bool newTable);
+    void addCheck(TableInfo& t, ConstraintDef& c, bool newTable);
+    void addForeignKey(TableInfo& t, ConstraintDef& c, bool newTable);
+    // Raises 547 when a row of `t` has no parent in `ref`.
+    void checkForeignKeyRows(const TableInfo& t, const TableInfo& ref, const std::vector<IndexColumn>& cols,
+                             const std::vector<IndexColumn>& refs, const std::string& name);
     void addColumn(TableInfo& t, const ColumnDef& c, bool newTable);
     // Writes the catalog rows of t's columns from position `first` on.
     void recordColumns(const TableInfo& t, size_t first);
@@ -454,6 +464,7 @@ public:
     static std::string itemName(const SelectItem& item);
 
 private:
+    friend struct FunctionCall;
     // What an expression gives, as far as the translation depends on it:
     // Int is a number of type int (or smaller), whose arithmetic overflows
     // past 32 bits; Number any other number.
@@ -477,6 +488,14 @@ private:
     Kind kindOf(const Expr& e);
     const ColumnInfo* findColumn(const Expr& col);
     void function(const Expr& e, std::string& out);
+    // The value of a variable or of a @@ function.
+    Value variableValue(const std::string& name);
+    void binaryOp(const Expr& e, std::string& out);
+    void caseExpr(const Expr& e, std::string& out);
+    // IN, BETWEEN and IS NULL.
+    void predicate(const Expr& e, std::string& out);
+    void like(const Expr& e, std::string& out);
+    void cast(const Expr& e, std::string& out);
     bool isDateTime(const Expr& e);
     // The type of a column, variable or CAST; nullopt for other expressions.
     std::optional<TypeSpec> declaredType(const Expr& e);
@@ -484,6 +503,10 @@ private:
     bool isMaxText(const Expr& e);
     void operand(const Expr& e, const Expr& other, std::string& out);
     void arithmetic(const Expr& chain, std::string& out);
+    // The SQLite operator for T-SQL's `op` between kinds k and kr, with its
+    // precedence; nullptr when a function must do it. May wrap `right`.
+    static const char* infixOperator(const std::string& op, Kind k, Kind kr, std::string& right,
+                                     int& precedence);
     void tableRef(const TableRef& t, std::string& out);
     void addEntries(const TableRef& t, std::vector<Entry>& entries);
     std::string literalOrParam(const Value& v);
