@@ -221,6 +221,39 @@ void SessionImpl::recordColumns(const TableInfo& t, size_t first) {
     }
 }
 
+void SessionImpl::numberRows(const TableInfo& t, const ColumnInfo& c) {
+    Query rows(m_db, "SELECT rowid FROM " + quoteIdent(t.name) + " ORDER BY rowid");
+    long long v = c.seed, last = 0;
+    bool any = false;
+    std::vector<long long> ids;
+    while (rows.step()) ids.push_back(rows.integer(0));
+    for (long long id : ids) {
+        Query up(m_db,
+                 "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = ? WHERE rowid = ?");
+        up.bind(1, v).bind(2, id);
+        up.run();
+        last = v;
+        v += c.step;
+        any = true;
+    }
+    if (any) {
+        Query up(cached("UPDATE main._t7_columns SET ident_current = ? WHERE table_id = ? AND colid = ?"));
+        up.bind(1, last).bind(2, t.id).bind(3, static_cast<long long>(c.colid));
+        up.run();
+    }
+}
+
+void SessionImpl::fillDefault(TableInfo& t, const ColumnInfo& c) {
+    ExprPtr d = parseExpression(c.defaultText);
+    Translator tr(*this);
+    int rule = addWriteRule(c, t, true);
+    std::string sql = "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = _t7_w(" +
+                      std::to_string(rule) + ", " + tr.expr(*d) + ")";
+    Query up(m_db, sql);
+    tr.bindAll(up);
+    up.run();
+}
+
 void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
     if (t.findColumn(def.name) >= 0) throw sqlError<Msg::DuplicateColumnName>(def.name, t.name);
     if (!isKnownType(def.type.name))
@@ -263,43 +296,13 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
     t.columns.push_back(c);
     // A new table's columns are recorded together (see runCreateTable).
     if (!newTable) recordColumns(t, t.columns.size() - 1);
-    if (!newTable && c.identity && !fresh) {
-        // Existing rows are numbered in their stored order.
-        Query rows(m_db, "SELECT rowid FROM " + quoteIdent(t.name) + " ORDER BY rowid");
-        long long v = c.seed, last = 0;
-        bool any = false;
-        std::vector<long long> ids;
-        while (rows.step()) ids.push_back(rows.integer(0));
-        for (long long id : ids) {
-            Query up(m_db,
-                     "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = ? WHERE rowid = ?");
-            up.bind(1, v).bind(2, id);
-            up.run();
-            last = v;
-            v += c.step;
-            any = true;
-        }
-        if (any) {
-            Query up(
-                cached("UPDATE main._t7_columns SET ident_current = ? WHERE table_id = ? AND colid = ?"));
-            up.bind(1, last).bind(2, t.id).bind(3, static_cast<long long>(c.colid));
-            up.run();
-        }
-    }
+    // Existing rows are numbered in their stored order.
+    if (!newTable && c.identity && !fresh) numberRows(t, c);
     for (ConstraintDef k : def.constraints) {
         if (k.kind == ConstraintKind::Default && !newTable) {
             // A new NOT NULL column takes its default in the existing rows.
             addConstraint(t, std::move(k), newTable);
-            if (c.notNull && !fresh) {
-                ExprPtr d = parseExpression(t.columns.back().defaultText);
-                Translator tr(*this);
-                int rule = addWriteRule(t.columns.back(), t, true);
-                std::string sql = "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) +
-                                  " = _t7_w(" + std::to_string(rule) + ", " + tr.expr(*d) + ")";
-                Query up(m_db, sql);
-                tr.bindAll(up);
-                up.run();
-            }
+            if (c.notNull && !fresh) fillDefault(t, t.columns.back());
             continue;
         }
         addConstraint(t, std::move(k), newTable);
@@ -352,6 +355,72 @@ void SessionImpl::ensureForeignKeyTriggers(TableInfo& t, unsigned writes) {
         if (TablePtr c = findTable(child)) ensureForeignKeyTriggers(*c, kUpdateRows | kDeleteRows);
 }
 
+namespace {
+
+// The SQLite triggers that carry out a foreign key: on the child table they
+// refuse rows without a parent, on the parent table they cascade, set NULL
+// or refuse the change of a referenced row.
+struct ForeignKeyTriggers {
+    std::string id, name, child, parent, database;
+    std::vector<IndexColumn> cols, refs;
+
+    // The child row's columns against the parent's (the trigger's table).
+    std::string parentMatch(const std::string& childRow) const {
+        std::string s;
+        for (size_t i = 0; i < cols.size(); ++i)
+            s += (i ? " AND " : "") + quoteIdent(refs[i].name) + " = " + childRow + quoteIdent(cols[i].name);
+        return s;
+    }
+    std::string childMatch(const std::string& parentRow) const {
+        std::string s;
+        for (size_t i = 0; i < cols.size(); ++i)
+            s += (i ? " AND " : "") + quoteIdent(cols[i].name) + " = " + parentRow + quoteIdent(refs[i].name);
+        return s;
+    }
+    std::string childTrigger(const std::string& op) const {
+        std::string notNull;
+        for (size_t i = 0; i < cols.size(); ++i)
+            notNull += (i ? " AND NEW." : "NEW.") + quoteIdent(cols[i].name) + " IS NOT NULL";
+        std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
+            op, "FOREIGN KEY", name, database, "dbo." + parent, columnSuffix(refs[0].name)));
+        return "CREATE TRIGGER " + quoteIdent("_t7t_" + id + "_c" + op) + " BEFORE " + op + " ON " +
+               quoteIdent(child) + " WHEN " + notNull + " AND NOT EXISTS (SELECT 1 FROM " +
+               quoteIdent(parent) + " WHERE " + parentMatch("NEW.") + ") BEGIN SELECT RAISE(ABORT, " +
+               quoteString(msg) + "); END";
+    }
+    // The child rows' change for ON DELETE / ON UPDATE CASCADE or SET NULL.
+    std::string childUpdate(const std::string& op, bool setNull) const {
+        if (op == "DELETE" && !setNull)
+            return "DELETE FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ";";
+        std::string body = "UPDATE " + quoteIdent(child) + " SET ";
+        for (size_t i = 0; i < cols.size(); ++i)
+            body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = " +
+                    (setNull ? std::string("NULL") : "NEW." + quoteIdent(refs[i].name));
+        return body + " WHERE " + childMatch("OLD.") + ";";
+    }
+    std::string parentTrigger(const std::string& op, const std::string& action) const {
+        std::string changed;
+        for (size_t i = 0; i < refs.size(); ++i)
+            changed += (i ? " OR OLD." : "OLD.") + quoteIdent(refs[i].name) + " IS NOT NEW." +
+                       quoteIdent(refs[i].name);
+        std::string trig = quoteIdent("_t7t_" + id + "_p" + op);
+        bool update = op == "UPDATE";
+        if (action == "CASCADE" || action == "SET NULL")
+            return "CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) +
+                   (update ? " WHEN " + changed : "") + " BEGIN " + childUpdate(op, action == "SET NULL") +
+                   " END";
+        std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
+            op, "REFERENCE", name, database, "dbo." + child, columnSuffix(cols[0].name)));
+        std::string cond =
+            "EXISTS (SELECT 1 FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ")";
+        return "CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) + " WHEN " +
+               (update ? "(" + changed + ") AND " : "") + cond + " BEGIN SELECT RAISE(ABORT, " +
+               quoteString(msg) + "); END";
+    }
+};
+
+}  // namespace
+
 void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsigned writes,
                                            const std::vector<std::string>& existing) {
     Query q(cached(
@@ -366,79 +435,16 @@ void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsig
         return side && (writes & write) &&
                std::find(existing.begin(), existing.end(), trig) == existing.end();
     };
-    std::vector<IndexColumn> cols = splitColumns(q.text(1)), refs = splitColumns(q.text(3));
-    std::string onDelete = q.text(4), onUpdate = q.text(5), name = q.text(6), child = q.text(7),
-                parent = q.text(8);
-    std::string id = std::to_string(cid);
-    auto match = [&](const std::string& childRow, const std::string& parentRow) {
-        std::string s;
-        for (size_t i = 0; i < cols.size(); ++i) {
-            if (i) s += " AND ";
-            s += quoteIdent(refs[i].name) + " = " + childRow + quoteIdent(cols[i].name);
-            (void)parentRow;
-        }
-        return s;
-    };
-    auto childMatch = [&](const std::string& parentRow) {
-        std::string s;
-        for (size_t i = 0; i < cols.size(); ++i) {
-            if (i) s += " AND ";
-            s += quoteIdent(cols[i].name) + " = " + parentRow + quoteIdent(refs[i].name);
-        }
-        return s;
-    };
-    std::string notNull;
-    for (size_t i = 0; i < cols.size(); ++i)
-        notNull += (i ? " AND NEW." : "NEW.") + quoteIdent(cols[i].name) + " IS NOT NULL";
-    for (const char* op : {"INSERT", "UPDATE"}) {
-        std::string trig = "_t7t_" + id + "_c" + op;
-        if (!wanted(trig, asChild, std::string(op) == "INSERT" ? kInsertRows : kUpdateRows)) continue;
-        std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
-            op, "FOREIGN KEY", name, m_dbName, "dbo." + parent, columnSuffix(refs[0].name)));
-        physical("CREATE TRIGGER " + quoteIdent(trig) + " BEFORE " + op + " ON " + quoteIdent(child) +
-                 " WHEN " + notNull + " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(parent) + " WHERE " +
-                 match("NEW.", "") + ") BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
-    }
-    std::string changed;
-    for (size_t i = 0; i < refs.size(); ++i)
-        changed +=
-            (i ? " OR OLD." : "OLD.") + quoteIdent(refs[i].name) + " IS NOT NEW." + quoteIdent(refs[i].name);
-    for (const char* op : {"DELETE", "UPDATE"}) {
-        std::string action = std::string(op) == "DELETE" ? onDelete : onUpdate;
-        if (!wanted("_t7t_" + id + "_p" + op, asParent,
-                    std::string(op) == "DELETE" ? kDeleteRows : kUpdateRows))
-            continue;
-        std::string trig = quoteIdent("_t7t_" + id + "_p" + op);
-        std::string when = std::string(op) == "UPDATE" ? " WHEN " + changed : "";
-        if (action == "CASCADE") {
-            std::string body;
-            if (std::string(op) == "DELETE") {
-                body = "DELETE FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ";";
-            } else {
-                body = "UPDATE " + quoteIdent(child) + " SET ";
-                for (size_t i = 0; i < cols.size(); ++i)
-                    body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = NEW." + quoteIdent(refs[i].name);
-                body += " WHERE " + childMatch("OLD.") + ";";
-            }
-            physical("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
-                     " BEGIN " + body + " END");
-        } else if (action == "SET NULL") {
-            std::string body = "UPDATE " + quoteIdent(child) + " SET ";
-            for (size_t i = 0; i < cols.size(); ++i)
-                body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = NULL";
-            body += " WHERE " + childMatch("OLD.") + ";";
-            physical("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
-                     " BEGIN " + body + " END");
-        } else {
-            std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
-                op, "REFERENCE", name, m_dbName, "dbo." + child, columnSuffix(cols[0].name)));
-            std::string cond =
-                "EXISTS (SELECT 1 FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ")";
-            physical("CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) + " WHEN " +
-                     (when.empty() ? "" : "(" + changed + ") AND ") + cond + " BEGIN SELECT RAISE(ABORT, " +
-                     quoteString(msg) + "); END");
-        }
-    }
+    ForeignKeyTriggers fk{
+        std::to_string(cid),    q.text(6), q.text(7), q.text(8), m_dbName, splitColumns(q.text(1)),
+        splitColumns(q.text(3))};
+    std::string onDelete = q.text(4), onUpdate = q.text(5);
+    for (std::string op : {"INSERT", "UPDATE"})
+        if (wanted("_t7t_" + fk.id + "_c" + op, asChild, op == "INSERT" ? kInsertRows : kUpdateRows))
+            physical(fk.childTrigger(op));
+    for (std::string op : {"DELETE", "UPDATE"})
+        if (wanted("_t7t_" + fk.id + "_p" + op, asParent, op == "DELETE" ? kDeleteRows : kUpdateRows))
+            physical(fk.parentTrigger(op, op == "DELETE" ? onDelete : onUpdate));
 }
 
 void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
@@ -830,6 +836,57 @@ void SessionImpl::rebuildTable(const TableInfo& t) {
     for (const auto& [id, e, n, col] : checks) createCheckTriggers(id, t, e, n, col);
 }
 
+void SessionImpl::dropConstraintNamed(TableInfo& t, const std::string& n) {
+    long long id = 0;
+    std::string xt;
+    {
+        // Read and let go of the row: a pending read blocks DROP INDEX.
+        Query q(cached("SELECT id, xtype FROM main._t7_objects WHERE name = ? AND parent_obj = ?"));
+        q.bind(1, n).bind(2, t.id);
+        if (!q.step()) throw sqlError<Msg::NotAConstraint>(n);
+        id = q.integer(0);
+        xt = q.text(1);
+    }
+    if (xt == "TR") throw sqlError<Msg::NotAConstraint>(n);
+    dropConstraint(t, id, xt, n);
+}
+
+void SessionImpl::dropColumn(TableInfo& t, const std::string& n) {
+    int i = t.findColumn(n);
+    if (i < 0) throw sqlError<Msg::AlterColumnNotFound>("DROP COLUMN", n, t.name);
+    const ColumnInfo& c = t.columns[static_cast<size_t>(i)];
+    auto dependent = [&](const std::string& obj) { throw sqlError<Msg::ObjectDependsOnColumn>(obj, c.name); };
+    if (c.defaultId) {
+        Query d(cached("SELECT name FROM main._t7_objects WHERE id = ?"));
+        d.bind(1, c.defaultId);
+        if (d.step()) dependent(d.text(0));
+    }
+    for (const IndexInfo& ix : t.indexes)
+        for (const IndexColumn& ic : ix.columns)
+            if (equalsIgnoreCase(ic.name, c.name)) dependent(ix.name);
+    Query f(
+        cached("SELECT o.name, f.columns, f.ref_columns, f.table_id FROM main._t7_fkeys f JOIN "
+               "main._t7_objects o ON o.id = f.constraint_id WHERE f.table_id = ? OR "
+               "f.ref_table_id = ?"));
+    f.bind(1, t.id).bind(2, t.id);
+    while (f.step()) {
+        auto cols = splitColumns(f.integer(3) == t.id ? f.text(1) : f.text(2));
+        for (const IndexColumn& ic : cols)
+            if (equalsIgnoreCase(ic.name, c.name)) dependent(f.text(0));
+    }
+    Query ck(
+        cached("SELECT o.name, c.expr FROM main._t7_checks c JOIN main._t7_objects o ON o.id = "
+               "c.constraint_id WHERE c.table_id = ?"));
+    ck.bind(1, t.id);
+    while (ck.step())
+        if (toUpperAscii(ck.text(1)).find(toUpperAscii(c.name)) != std::string::npos) dependent(ck.text(0));
+    physical("ALTER TABLE " + quoteIdent(t.name) + " DROP COLUMN " + quoteIdent(c.name));
+    Query del(cached("DELETE FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
+    del.bind(1, t.id).bind(2, static_cast<long long>(c.colid));
+    del.run();
+    t.columns.erase(t.columns.begin() + i);
+}
+
 void SessionImpl::runAlterTable(const AlterTableStmt& s) {
     std::string name = objectName(s.table);
     TablePtr found = findTable(name);
@@ -848,61 +905,10 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
             }
             break;
         case AlterAction::DropConstraint:
-            for (const std::string& n : s.names) {
-                long long id = 0;
-                std::string xt;
-                {
-                    // Read and let go of the row: a pending read blocks DROP INDEX.
-                    Query q(
-                        cached("SELECT id, xtype FROM main._t7_objects WHERE name = ? AND parent_obj = ?"));
-                    q.bind(1, n).bind(2, t.id);
-                    if (!q.step()) throw sqlError<Msg::NotAConstraint>(n);
-                    id = q.integer(0);
-                    xt = q.text(1);
-                }
-                if (xt == "TR") throw sqlError<Msg::NotAConstraint>(n);
-                dropConstraint(t, id, xt, n);
-            }
+            for (const std::string& n : s.names) dropConstraintNamed(t, n);
             break;
         case AlterAction::DropColumn:
-            for (const std::string& n : s.names) {
-                int i = t.findColumn(n);
-                if (i < 0) throw sqlError<Msg::AlterColumnNotFound>("DROP COLUMN", n, t.name);
-                const ColumnInfo& c = t.columns[static_cast<size_t>(i)];
-                auto dependent = [&](const std::string& obj) {
-                    throw sqlError<Msg::ObjectDependsOnColumn>(obj, c.name);
-                };
-                if (c.defaultId) {
-                    Query d(cached("SELECT name FROM main._t7_objects WHERE id = ?"));
-                    d.bind(1, c.defaultId);
-                    if (d.step()) dependent(d.text(0));
-                }
-                for (const IndexInfo& ix : t.indexes)
-                    for (const IndexColumn& ic : ix.columns)
-                        if (equalsIgnoreCase(ic.name, c.name)) dependent(ix.name);
-                Query f(
-                    cached("SELECT o.name, f.columns, f.ref_columns, f.table_id FROM main._t7_fkeys f JOIN "
-                           "main._t7_objects o ON o.id = f.constraint_id WHERE f.table_id = ? OR "
-                           "f.ref_table_id = ?"));
-                f.bind(1, t.id).bind(2, t.id);
-                while (f.step()) {
-                    auto cols = splitColumns(f.integer(3) == t.id ? f.text(1) : f.text(2));
-                    for (const IndexColumn& ic : cols)
-                        if (equalsIgnoreCase(ic.name, c.name)) dependent(f.text(0));
-                }
-                Query ck(
-                    cached("SELECT o.name, c.expr FROM main._t7_checks c JOIN main._t7_objects o ON o.id = "
-                           "c.constraint_id WHERE c.table_id = ?"));
-                ck.bind(1, t.id);
-                while (ck.step())
-                    if (toUpperAscii(ck.text(1)).find(toUpperAscii(c.name)) != std::string::npos)
-                        dependent(ck.text(0));
-                physical("ALTER TABLE " + quoteIdent(t.name) + " DROP COLUMN " + quoteIdent(c.name));
-                Query del(cached("DELETE FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
-                del.bind(1, t.id).bind(2, static_cast<long long>(c.colid));
-                del.run();
-                t.columns.erase(t.columns.begin() + i);
-            }
+            for (const std::string& n : s.names) dropColumn(t, n);
             break;
         case AlterAction::AlterColumn:
             alterColumn(t, s.columns[0]);

@@ -679,6 +679,27 @@ private:
         return predicate();
     }
 
+    // The comparison operator an operator token stands for; empty for others.
+    static std::string_view comparison(const Token& t) {
+        switch (t.op) {
+            case opCode("="):
+            case opCode("<>"):
+            case opCode("<"):
+            case opCode(">"):
+            case opCode("<="):
+            case opCode(">="):
+                return t.text;
+            case opCode("!="):
+                return "<>";
+            case opCode("!<"):
+                return ">=";
+            case opCode("!>"):
+                return "<=";
+            default:
+                return {};
+        }
+    }
+
     ExprPtr predicate() {
         if (peekKw("EXISTS")) {
             next();
@@ -690,30 +711,9 @@ private:
             return e;
         }
         ExprPtr a = additive();
-        const Token& t = peek();
-        if (t.kind == Tok::Op) {
-            std::string_view op;
-            switch (t.op) {
-                case opCode("="):
-                case opCode("<>"):
-                case opCode("<"):
-                case opCode(">"):
-                case opCode("<="):
-                case opCode(">="):
-                    op = t.text;
-                    break;
-                case opCode("!="):
-                    op = "<>";
-                    break;
-                case opCode("!<"):
-                    op = ">=";
-                    break;
-                case opCode("!>"):
-                    op = "<=";
-                    break;
-                default:
-                    return a;
-            }
+        if (peek().kind == Tok::Op) {
+            std::string_view op = comparison(peek());
+            if (op.empty()) return a;
             next();
             if (peekKw("ALL") || peekKw("ANY") || peekKw("SOME")) fail();
             return makeBinary(std::string(op), std::move(a), additive());
@@ -916,90 +916,91 @@ private:
             case Tok::End:
                 fail();
             case Tok::Ident:
+                if (ExprPtr k = keywordPrimary()) return k;
+                break;
             case Tok::QuotedIdent:
                 break;
         }
-        if (t.kind == Tok::Ident) {
-            if (isKw(t, "NULL")) {
-                next();
-                e->kind = ExprKind::Null;
-                return e;
-            }
-            if (isKw(t, "DEFAULT")) {
-                next();
-                e->kind = ExprKind::Default;
-                return e;
-            }
-            if (isKw(t, "CASE")) return caseExpr();
-            if (isKw(t, "CAST") && peekOp("(", 1)) {
-                next();
-                next();
-                e->kind = ExprKind::Cast;
-                e->args.push_back(expr());
-                expectKw("AS");
-                e->type = typeSpec();
-                expectOp(")");
-                return e;
-            }
-            if (isKw(t, "CONVERT") && peekOp("(", 1)) {
-                next();
-                next();
-                e->kind = ExprKind::Cast;
-                e->type = typeSpec();
-                expectOp(",");
-                e->args.push_back(expr());
-                if (acceptOp(",")) e->args.push_back(expr());
-                expectOp(")");
-                return e;
-            }
-            if (isKw(t, "CURRENT_TIMESTAMP")) {
-                next();
-                e->kind = ExprKind::Function;
-                e->text = "getdate";
-                return e;
-            }
-            if (isKw(t, "USER") && !peekOp("(", 1)) {
-                next();
-                e->kind = ExprKind::Function;
-                e->text = "user_name";
-                return e;
-            }
-            if ((isKw(t, "LEFT") || isKw(t, "RIGHT") || isKw(t, "NULLIF") || isKw(t, "UPDATE")) &&
-                peekOp("(", 1)) {
-                e->kind = ExprKind::Function;
-                e->text = toLowerAscii(next().text);
-                functionArgs(*e);
-                return e;
-            }
-            if (isReserved(t)) fail();
-        }
-        QualifiedName q = qualifiedName();
-        if (peekOp("(")) {
-            e->kind = ExprKind::Function;
-            e->text = toLowerAscii(q.last());
-            e->name = std::move(q);
-            functionArgs(*e);
-            if (peekKw("OVER")) {
-                next();
-                expectOp("(");
-                e->over = std::make_unique<OverClause>();
-                if (acceptKw("PARTITION")) {
-                    expectKw("BY");
-                    do {
-                        e->over->partitionBy.push_back(expr());
-                    } while (acceptOp(","));
-                }
-                if (acceptKw("ORDER")) {
-                    expectKw("BY");
-                    for (OrderItem& o : orderList())
-                        e->over->orderBy.emplace_back(std::move(o.expr), o.descending);
-                }
-                expectOp(")");
-            }
+        return namedPrimary();
+    }
+
+    // An expression that starts with a keyword; nullptr for a name.
+    ExprPtr keywordPrimary() {
+        const Token& t = peek();
+        auto e = std::make_unique<Expr>();
+        if (isKw(t, "NULL") || isKw(t, "DEFAULT")) {
+            e->kind = isKw(t, "NULL") ? ExprKind::Null : ExprKind::Default;
+            next();
             return e;
         }
-        e->kind = ExprKind::Column;
+        if (isKw(t, "CASE")) return caseExpr();
+        if (isKw(t, "CAST") && peekOp("(", 1)) {
+            next();
+            next();
+            e->kind = ExprKind::Cast;
+            e->args.push_back(expr());
+            expectKw("AS");
+            e->type = typeSpec();
+            expectOp(")");
+            return e;
+        }
+        if (isKw(t, "CONVERT") && peekOp("(", 1)) {
+            next();
+            next();
+            e->kind = ExprKind::Cast;
+            e->type = typeSpec();
+            expectOp(",");
+            e->args.push_back(expr());
+            if (acceptOp(",")) e->args.push_back(expr());
+            expectOp(")");
+            return e;
+        }
+        if (isKw(t, "CURRENT_TIMESTAMP") || (isKw(t, "USER") && !peekOp("(", 1))) {
+            e->kind = ExprKind::Function;
+            e->text = isKw(t, "USER") ? "user_name" : "getdate";
+            next();
+            return e;
+        }
+        if ((isKw(t, "LEFT") || isKw(t, "RIGHT") || isKw(t, "NULLIF") || isKw(t, "UPDATE")) &&
+            peekOp("(", 1)) {
+            e->kind = ExprKind::Function;
+            e->text = toLowerAscii(next().text);
+            functionArgs(*e);
+            return e;
+        }
+        if (isReserved(t)) fail();
+        return nullptr;
+    }
+
+    // A column, or a function call with its OVER clause.
+    ExprPtr namedPrimary() {
+        auto e = std::make_unique<Expr>();
+        QualifiedName q = qualifiedName();
+        if (!peekOp("(")) {
+            e->kind = ExprKind::Column;
+            e->name = std::move(q);
+            return e;
+        }
+        e->kind = ExprKind::Function;
+        e->text = toLowerAscii(q.last());
         e->name = std::move(q);
+        functionArgs(*e);
+        if (acceptKw("OVER")) {
+            expectOp("(");
+            e->over = std::make_unique<OverClause>();
+            if (acceptKw("PARTITION")) {
+                expectKw("BY");
+                do {
+                    e->over->partitionBy.push_back(expr());
+                } while (acceptOp(","));
+            }
+            if (acceptKw("ORDER")) {
+                expectKw("BY");
+                for (OrderItem& o : orderList())
+                    e->over->orderBy.emplace_back(std::move(o.expr), o.descending);
+            }
+            expectOp(")");
+        }
         return e;
     }
 

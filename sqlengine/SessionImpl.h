@@ -365,6 +365,13 @@ private:
     void runCreateModule(const CreateModuleStmt& s);
     void addConstraint(TableInfo& t, ConstraintDef c, bool newTable);
     void addDefault(TableInfo& t, ConstraintDef& c);
+    // ALTER TABLE ... DROP CONSTRAINT n and DROP COLUMN n.
+    void dropConstraintNamed(TableInfo& t, const std::string& n);
+    void dropColumn(TableInfo& t, const std::string& n);
+    // A new identity column's values in the rows already there.
+    void numberRows(const TableInfo& t, const ColumnInfo& c);
+    // A new NOT NULL column's default in the rows already there.
+    void fillDefault(TableInfo& t, const ColumnInfo& c);
     void addKey(TableInfo& t, ConstraintDef& c, bool newTable);
     // The unique index of a key, in SQLite and in the catalog.
     void createKeyIndex(const TableInfo& t, const IndexInfo& ix, bool newTable);
