@@ -162,6 +162,7 @@ enum class Msg {
     ExplicitTransactions,
     UseInTransaction,
     ExecuteSqlParameters,
+    SavepointsUnsupported,
     EngineError,
 };
 
@@ -441,6 +442,7 @@ inline constexpr MessageDef kMessages[] = {
      "Explicit transactions are not supported by this server; each statement is atomic."},
     {Msg::UseInTransaction, 50000, 16, "USE cannot switch databases inside a transaction on this server."},
     {Msg::ExecuteSqlParameters, 50000, 16, "sp_executesql with parameters is not supported by this server."},
+    {Msg::SavepointsUnsupported, 50000, 16, "Savepoints are not supported by this server."},
     {Msg::EngineError, 50000, 16, "%ls"},
 };
 

@@ -405,7 +405,8 @@ Value Translator::variableValue(const std::string& n) {
     }
     if (n == "@@rowcount") return Value::integer(m_s.m_rowcount);
     if (n == "@@identity") return m_s.m_lastIdentity;
-    if (n == "@@error" || n == "@@trancount") return Value::integer(0);
+    if (n == "@@error") return Value::integer(0);
+    if (n == "@@trancount") return Value::integer(m_s.m_tranCount);
     if (n == "@@spid") return Value::integer(51);
     if (n == "@@servername") return Value::text("(local)");
     if (n == "@@version")
