@@ -4,6 +4,7 @@
 
 #include "sqlengine/Functions.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/Parser.h"
 #include "sqlengine/SessionImpl.h"
 
@@ -238,9 +239,7 @@ void SessionImpl::open(const std::string& database) {
         if ((e.code() & 0xFF) == SQLITE_BUSY) throw lockTimeout();
         // Dropped by another connection since the catalog was read.
         if (!databaseExists(database)) throw databaseNotFound(database);
-        throw SqlError(945, "Database '" + stored +
-                                "' cannot be opened due to inaccessible files or insufficient memory or disk "
-                                "space.  See the SQL Server errorlog for details.");
+        throw sqlError<Msg::DatabaseCannotBeOpened>(stored);
     }
     try {
         attach(isMaster, stored);
@@ -271,9 +270,7 @@ void SessionImpl::attach(bool isMaster, const std::string& stored) {
         q.bind(1, m_login);
         if (!q.step()) {
             std::string db = stored;
-            throw SqlError(916, "The server principal \"" + m_login +
-                                    "\" is not able to access the database \"" + db +
-                                    "\" under the current security context.");
+            throw sqlError<Msg::DatabaseAccessDenied>(m_login, db);
         }
     }
     loadDatabaseRights();
@@ -439,7 +436,7 @@ void SessionImpl::endUserTransaction(BatchResult::TransactionChange::Kind kind) 
 
 std::optional<std::string> SessionImpl::variableText(const std::string& name) const {
     auto it = m_vars.find(toLowerAscii(name));
-    if (it == m_vars.end()) throw SqlError(137, "Must declare the scalar variable \"" + name + "\".");
+    if (it == m_vars.end()) throw sqlError<Msg::UndeclaredVariable>(name);
     const Variable& v = it->second;
     if (v.value.isNull()) return std::nullopt;
     if (v.type.scale > 0) return decimalText(v.value, v.type.scale);
@@ -464,7 +461,7 @@ void SessionImpl::checkRunning(bool staying) {
         if (version == m_masterDataVersion && m_masterDataVersion >= 0) return;
         m_masterDataVersion = -1;
         Query q(cached("SELECT value FROM " + schema + "._t7_server WHERE key = 'running'"));
-        if (q.step() && q.text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
+        if (q.step() && q.text(0) == "0") throw sqlError<Msg::ServerNotFound>();
         if (staying && !m_dbPath.empty()) {
             // Another connection may have dropped this database since.
             Query d(cached("SELECT 1 FROM " + schema + "._t7_databases WHERE name = ? AND filename = ?"));
@@ -479,7 +476,7 @@ void SessionImpl::checkRunning(bool staying) {
         return;
     }
     Query q(db, "SELECT value FROM " + schema + "._t7_server WHERE key = 'running'");
-    if (q.step() && q.text(0) == "0") throw SqlError(17, "SQL Server does not exist or access denied.");
+    if (q.step() && q.text(0) == "0") throw sqlError<Msg::ServerNotFound>();
 }
 
 void SessionImpl::refreshCatalog() {
@@ -551,7 +548,7 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
 void SessionImpl::executeBatch(std::string_view batch, BatchResult& result) {
     result = {};
     std::vector<StmtPtr> stmts = parseBatch(batch);
-    if (!m_db) throw SqlError(17, "SQL Server does not exist or access denied.");
+    if (!m_db) throw sqlError<Msg::ServerNotFound>();
     try {
         checkRunning();
     } catch (const SqliteError& e) {
@@ -608,10 +605,7 @@ void SessionImpl::executeBatch(std::string_view batch, BatchResult& result) {
             dropPendingSchema();
             execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
             endBatch();
-            throw SqlError(
-                266,
-                "Transaction count after the batch indicates a missing COMMIT or ROLLBACK TRANSACTION "
-                "statement; the open transaction was rolled back.");
+            throw sqlError<Msg::TransactionCountMismatch>();
         }
         endBatch();
     } catch (...) {
@@ -662,7 +656,7 @@ void SessionImpl::cancel() {
 namespace {
 
 SqlError cancelled() {
-    return SqlError(3617, "The query was canceled.");
+    return sqlError<Msg::QueryCanceled>();
 }
 
 }  // namespace
@@ -698,8 +692,7 @@ SessionImpl::Flow SessionImpl::run(const Stmt& s) {
         case StmtKind::Return:
             return Flow::Return;
         case StmtKind::Use:
-            if (m_tranCount > 0)
-                throw SqlError(50000, "USE cannot switch databases inside a transaction on this server.");
+            if (m_tranCount > 0) throw sqlError<Msg::UseInTransaction>();
             switchDatabase(static_cast<const NameStmt&>(s).names[0]);
             return Flow::Normal;
         case StmtKind::Transaction:
@@ -740,17 +733,15 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
         if (rest.rfind("main.", 0) == 0) rest = rest.substr(5);
         return rest;
     };
-    if (auto t = after("no such table: ")) return SqlError(208, "Invalid object name '" + *t + "'.");
+    if (auto t = after("no such table: ")) return sqlError<Msg::InvalidObjectName>(*t);
     if (auto t = after("no such column: ")) {
         std::string c = *t;
         size_t dot = c.rfind('.');
         if (dot != std::string::npos) c = c.substr(dot + 1);
-        return SqlError(207, "Invalid column name '" + c + "'.");
+        return sqlError<Msg::InvalidColumnName>(c);
     }
-    if (auto t = after("ambiguous column name: "))
-        return SqlError(209, "Ambiguous column name '" + *t + "'.");
-    if (auto t = after("no such function: "))
-        return SqlError(195, "'" + *t + "' is not a recognized built-in function name.");
+    if (auto t = after("ambiguous column name: ")) return sqlError<Msg::AmbiguousColumnName>(*t);
+    if (auto t = after("no such function: ")) return sqlError<Msg::UnknownBuiltinFunction>(*t);
     if (auto t = after("UNIQUE constraint failed: ")) {
         // "T.a, T.b": find the unique index over exactly these columns.
         std::string list = *t;
@@ -773,27 +764,20 @@ SqlError SessionImpl::mapError(const SqliteError& e) {
                     same = same && equalsIgnoreCase(ix.columns[i].name, cols[i]);
                 if (!same) continue;
                 if (ix.kind == "PK")
-                    return SqlError(2627, "Violation of PRIMARY KEY constraint '" + ix.name +
-                                              "'. Cannot insert duplicate key in object 'dbo." + info->name +
-                                              "'.");
+                    return sqlError<Msg::ConstraintViolation>("PRIMARY KEY", ix.name, "dbo." + info->name);
                 if (ix.kind == "UQ")
-                    return SqlError(2627, "Violation of UNIQUE KEY constraint '" + ix.name +
-                                              "'. Cannot insert duplicate key in object 'dbo." + info->name +
-                                              "'.");
-                return SqlError(2601, "Cannot insert duplicate key row in object 'dbo." + info->name +
-                                          "' with unique index '" + ix.name + "'.");
+                    return sqlError<Msg::ConstraintViolation>("UNIQUE KEY", ix.name, "dbo." + info->name);
+                return sqlError<Msg::DuplicateKeyRow>("dbo." + info->name, ix.name);
             }
         }
-        return SqlError(2627, "Cannot insert duplicate key in object 'dbo." + table + "'.");
+        return sqlError<Msg::DuplicateKey>("dbo." + table);
     }
     if ((e.code() & 0xFF) == SQLITE_BUSY || (e.code() & 0xFF) == SQLITE_LOCKED) return lockTimeout();
     if (msg.find("values for") != std::string::npos && msg.find("columns") != std::string::npos)
-        return SqlError(121,
-                        "The select list for the INSERT statement contains more items than the insert list. "
-                        "The number of SELECT values must match the number of INSERT columns.");
+        return sqlError<Msg::InsertSelectListTooLong>();
     if (msg.find("syntax error") != std::string::npos || msg.find("near \"") != std::string::npos)
-        return SqlError(102, "Incorrect syntax near '" + msg + "'.");
-    return SqlError(50000, msg);
+        return sqlError<Msg::SyntaxErrorNear>(msg);
+    return sqlError<Msg::EngineError>(msg);
 }
 
 SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
@@ -914,8 +898,7 @@ void SessionImpl::runStatement(const Stmt& s) {
             break;
         case StmtKind::SetVariable: {
             const auto& st = static_cast<const SetVariableStmt&>(s);
-            if (!m_vars.count(st.name))
-                throw SqlError(137, "Must declare the scalar variable \"" + st.name + "\".");
+            if (!m_vars.count(st.name)) throw sqlError<Msg::UndeclaredVariable>(st.name);
             if (st.op == "=") {
                 assign(st.name, evaluate(*st.value));
             } else {
@@ -958,10 +941,9 @@ void SessionImpl::runStatement(const Stmt& s) {
             break;
         }
         case StmtKind::Transaction:
-            throw SqlError(
-                50000, "Explicit transactions are not supported by this server; each statement is atomic.");
+            throw sqlError<Msg::ExplicitTransactions>();
         default:
-            throw SqlError(102, "Incorrect syntax.");
+            throw sqlError<Msg::SyntaxError>();
     }
 }
 
@@ -1008,8 +990,7 @@ void SessionImpl::runTransaction(const std::string& action) {
             noteTransaction(BatchResult::TransactionChange::Begin);
         }
     } else if (action == "COMMIT") {
-        if (m_tranCount == 0)
-            throw SqlError(3902, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+        if (m_tranCount == 0) throw sqlError<Msg::CommitWithoutBegin>();
         if (m_tranCount == 1) {
             execSql(m_db, "RELEASE usertran");
             endUserTransaction(BatchResult::TransactionChange::Commit);
@@ -1017,8 +998,7 @@ void SessionImpl::runTransaction(const std::string& action) {
             --m_tranCount;
         }
     } else {
-        if (m_tranCount == 0)
-            throw SqlError(3903, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+        if (m_tranCount == 0) throw sqlError<Msg::RollbackWithoutBegin>();
         endUserTransaction(BatchResult::TransactionChange::Rollback);
         dropPendingSchema();
         execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
@@ -1050,20 +1030,14 @@ bool SessionImpl::condition(const Expr& e) {
 
 void SessionImpl::assign(const std::string& var, const Value& v) {
     auto it = m_vars.find(var);
-    if (it == m_vars.end()) throw SqlError(137, "Must declare the scalar variable \"" + var + "\".");
+    if (it == m_vars.end()) throw sqlError<Msg::UndeclaredVariable>(var);
     it->second.value = it->second.type.name.empty() ? v : convertValue(v, it->second.type, ConvertMode::Cast);
 }
 
 void SessionImpl::runDeclare(const DeclareStmt& s) {
     for (const DeclareItem& item : s.items) {
-        if (m_vars.count(item.name))
-            throw SqlError(
-                134, "The variable name '" + item.name +
-                         "' has already been declared. Variable names must be unique within a query batch "
-                         "or stored procedure.");
-        if (!isKnownType(item.type.name))
-            throw SqlError(
-                2715, "Column, parameter, or variable #1: Cannot find data type " + item.type.name + ".");
+        if (m_vars.count(item.name)) throw sqlError<Msg::VariableAlreadyDeclared>(item.name);
+        if (!isKnownType(item.type.name)) throw sqlError<Msg::UnknownDataType>(1, item.type.name);
         m_vars[item.name] = Variable{normalizeType(item.type, false), Value::null()};
         if (item.init) assign(item.name, evaluate(*item.init));
     }
@@ -1097,10 +1071,7 @@ void SessionImpl::runSelect(const SelectStmt& s) {
     const Select& sel = *s.select;
     bool assigns = false, plain = false;
     for (const SelectItem& it : sel.items) (it.assignTo.empty() ? plain : assigns) = true;
-    if (assigns && plain)
-        throw SqlError(141,
-                       "A SELECT statement that assigns a value to a variable must not be combined with "
-                       "data-retrieval operations.");
+    if (assigns && plain) throw sqlError<Msg::AssignmentWithRetrieval>();
     Translator t(*this);
     std::string sql = t.select(sel);
     Query q = prepare(sql);
@@ -1291,36 +1262,21 @@ void SessionImpl::runInsert(const InsertStmt& s) {
     // Which table column each given value goes to.
     std::vector<int> target;
     if (columns->empty()) {
-        if (identityInsert)
-            throw SqlError(
-                8101, "An explicit value for the identity column in table '" + t->name +
-                          "' can only be specified when a column list is used and IDENTITY_INSERT is ON.");
+        if (identityInsert) throw sqlError<Msg::IdentityNeedsColumnList>(t->name);
         for (size_t i = 0; i < t->columns.size(); ++i)
             if (!t->columns[i].identity) target.push_back(static_cast<int>(i));
     } else {
         for (const std::string& c : *columns) {
             int i = t->findColumn(c);
-            if (i < 0) throw SqlError(207, "Invalid column name '" + c + "'.");
+            if (i < 0) throw sqlError<Msg::InvalidColumnName>(c);
             if (std::find(target.begin(), target.end(), i) != target.end())
-                throw SqlError(
-                    264, "The column name '" + c +
-                             "' is specified more than once in the SET clause or column list of an "
-                             "INSERT. A column cannot be assigned more than one value in the same clause. "
-                             "Modify the clause to make sure that a column is updated only once. If this "
-                             "statement updates or inserts columns into a view, column aliasing can "
-                             "conceal the duplication in your code.");
+                throw sqlError<Msg::ColumnSpecifiedTwice>(c);
             target.push_back(i);
         }
     }
     bool explicitIdentity = ident >= 0 && std::find(target.begin(), target.end(), ident) != target.end();
-    if (explicitIdentity && !identityInsert)
-        throw SqlError(544, "Cannot insert explicit value for identity column in table '" + t->name +
-                                "' when IDENTITY_INSERT is set to OFF.");
-    if (identityInsert && !explicitIdentity)
-        throw SqlError(
-            545, "Explicit value must be specified for identity column in table '" + t->name +
-                     "' either when IDENTITY_INSERT is set to ON or when a replication user is inserting "
-                     "into a NOT FOR REPLICATION identity column.");
+    if (explicitIdentity && !identityInsert) throw sqlError<Msg::IdentityInsertOff>(t->name);
+    if (identityInsert && !explicitIdentity) throw sqlError<Msg::IdentityValueRequired>(t->name);
     int identIndex = -1;
     if (ident >= 0 && !explicitIdentity) {
         const ColumnInfo& c = t->columns[static_cast<size_t>(ident)];
@@ -1392,16 +1348,8 @@ void SessionImpl::runInsert(const InsertStmt& s) {
         size_t count = s.defaultValues ? 1 : rows.size();
         for (size_t r = 0; r < count; ++r) {
             if (!s.defaultValues) {
-                if (rows[r].size() > target.size())
-                    throw SqlError(109,
-                                   "There are more columns in the INSERT statement than values specified in "
-                                   "the VALUES clause. The number of values in the VALUES clause must match "
-                                   "the number of columns specified in the INSERT statement.");
-                if (rows[r].size() < target.size())
-                    throw SqlError(110,
-                                   "There are fewer columns in the INSERT statement than values specified in "
-                                   "the VALUES clause. The number of values in the VALUES clause must match "
-                                   "the number of columns specified in the INSERT statement.");
+                if (rows[r].size() > target.size()) throw sqlError<Msg::MoreColumnsThanValues>();
+                if (rows[r].size() < target.size()) throw sqlError<Msg::FewerColumnsThanValues>();
             }
             if (r) sql += ", ";
             sql += "(";
@@ -1496,15 +1444,14 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
     scopeFrom();
     for (const Assignment& a : s.sets) {
         if (!a.variable.empty() && a.column.empty()) {
-            if (!m_vars.count(a.variable))
-                throw SqlError(137, "Must declare the scalar variable \"" + a.variable + "\".");
+            if (!m_vars.count(a.variable)) throw sqlError<Msg::UndeclaredVariable>(a.variable);
             varAssign.emplace_back(a.variable, tr.expr(*a.value));
             continue;
         }
         int i = t->findColumn(a.column);
-        if (i < 0) throw SqlError(207, "Invalid column name '" + a.column + "'.");
+        if (i < 0) throw sqlError<Msg::InvalidColumnName>(a.column);
         const ColumnInfo& c = t->columns[static_cast<size_t>(i)];
-        if (c.identity) throw SqlError(8102, "Cannot update identity column '" + c.name + "'.");
+        if (c.identity) throw sqlError<Msg::IdentityNotUpdatable>(c.name);
         int rule = addWriteRule(c, *t, true);
         std::string value;
         if (a.value->kind == ExprKind::Default) {
@@ -1609,9 +1556,7 @@ void SessionImpl::runTruncate(const TruncateStmt& s) {
     requireAlter(t->name);
     Query ref(cached("SELECT 1 FROM main._t7_fkeys WHERE ref_table_id = ? AND table_id <> ?"));
     ref.bind(1, t->id).bind(2, t->id);
-    if (ref.step())
-        throw SqlError(4712, "Cannot truncate table '" + t->name +
-                                 "' because it is being referenced by a FOREIGN KEY constraint.");
+    if (ref.step()) throw sqlError<Msg::TruncateReferencedTable>(t->name);
     execSql(m_db, "DELETE FROM " + quoteIdent(t->name));
     Query q(cached("UPDATE main._t7_columns SET ident_current = NULL WHERE table_id = ?"));
     q.bind(1, t->id);
@@ -1621,14 +1566,10 @@ void SessionImpl::runTruncate(const TruncateStmt& s) {
 void SessionImpl::runSetIdentityInsert(const SetIdentityInsertStmt& s) {
     TablePtr t = requireTable(s.table);
     requireAlter(t->name);
-    if (t->identityColumn() < 0)
-        throw SqlError(8106, "Table '" + t->name +
-                                 "' does not have the identity property. Cannot perform SET operation.");
+    if (t->identityColumn() < 0) throw sqlError<Msg::NoIdentityProperty>(t->name);
     if (s.on) {
         if (!m_identityInsertTable.empty() && !equalsIgnoreCase(m_identityInsertTable, t->name))
-            throw SqlError(8107, "IDENTITY_INSERT is already ON for table '" + m_dbName + ".dbo." +
-                                     m_identityInsertTable + "'. Cannot perform SET operation for table '" +
-                                     t->name + "'.");
+            throw sqlError<Msg::IdentityInsertAlreadyOn>(m_dbName + ".dbo." + m_identityInsertTable, t->name);
         m_identityInsertTable = t->name;
     } else if (equalsIgnoreCase(m_identityInsertTable, t->name)) {
         m_identityInsertTable.clear();
@@ -1641,9 +1582,7 @@ void SessionImpl::runExecString(const ExecStringStmt& s) {
 }
 
 SessionImpl::NestLevel::NestLevel(SessionImpl& s) : m_s(s) {
-    if (m_s.m_nestLevel == 32)
-        throw SqlError(
-            217, "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+    if (m_s.m_nestLevel == kMaxNestLevel) throw sqlError<Msg::NestingLevelExceeded>(kMaxNestLevel);
     ++m_s.m_nestLevel;
 }
 
@@ -1678,7 +1617,7 @@ void SessionImpl::runExec(const ExecStmt& s) {
     if (name == "sp_executesql") {
         // Only the statement itself; parameterised calls are not supported.
         if (s.args.size() != 1 || (!s.args[0].param.empty() && s.args[0].param != "@statement"))
-            throw SqlError(50000, "sp_executesql with parameters is not supported by this server.");
+            throw sqlError<Msg::ExecuteSqlParameters>();
         Value text = evaluate(*s.args[0].value);
         if (!text.isNull()) runText(text.toText());
         return;
@@ -1693,12 +1632,12 @@ void SessionImpl::runProcedure(const std::string& name, const ExecStmt& s) {
         // Done with before the body runs: the body may call this procedure.
         Query q(cached("SELECT definition FROM main._t7_objects WHERE name = ? AND xtype = 'P'"));
         q.bind(1, name);
-        if (!q.step()) throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
+        if (!q.step()) throw sqlError<Msg::ProcedureNotFound>(name);
         definition = q.text(0);
     }
     std::vector<StmtPtr> parsed = parseBatch(definition);
     if (parsed.empty() || parsed[0]->kind != StmtKind::CreateModule)
-        throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
+        throw sqlError<Msg::ProcedureNotFound>(name);
     const auto& proc = static_cast<const CreateModuleStmt&>(*parsed[0]);
     requireExecute(name);
     // Arguments are evaluated in the caller's scope.
@@ -1711,10 +1650,9 @@ void SessionImpl::runProcedure(const std::string& name, const ExecStmt& s) {
             p = proc.params.size();
             for (size_t k = 0; k < proc.params.size(); ++k)
                 if (proc.params[k].name == a.param) p = k;
-            if (p == proc.params.size())
-                throw SqlError(8145, a.param + " is not a parameter for procedure " + name + ".");
+            if (p == proc.params.size()) throw sqlError<Msg::NotAParameter>(a.param, name);
         } else if (p >= proc.params.size()) {
-            throw SqlError(8144, "Procedure or function " + name + " has too many arguments specified.");
+            throw sqlError<Msg::TooManyArguments>(name);
         }
         if (a.value->kind == ExprKind::Default) continue;
         TypeSpec type = normalizeType(proc.params[p].type, false);
@@ -1733,8 +1671,7 @@ void SessionImpl::runProcedure(const std::string& name, const ExecStmt& s) {
                 m_vars[proc.params[p].name] = Variable{type, Value::null()};
                 assign(proc.params[p].name, evaluate(*proc.params[p].defaultValue));
             } else {
-                throw SqlError(201, "Procedure or function '" + name + "' expects parameter '" +
-                                        proc.params[p].name + "', which was not supplied.");
+                throw sqlError<Msg::ParameterNotSupplied>(name, proc.params[p].name);
             }
         }
         std::vector<StmtPtr> body = parseBatch(proc.bodyText);

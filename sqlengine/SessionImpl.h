@@ -272,6 +272,7 @@ private:
     // Procedures and dynamic SQL running inside one another; SQL Server
     // stops at 32 with error 217.
     int m_nestLevel = 0;
+    static constexpr int kMaxNestLevel = 32;
     class NestLevel {
     public:
         explicit NestLevel(SessionImpl& s);
