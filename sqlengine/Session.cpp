@@ -545,6 +545,58 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
     return result;
 }
 
+void SessionImpl::planBatch(const std::vector<StmtPtr>& stmts) {
+    // One plain statement needs no savepoint of its own (see runLeaf).
+    static const StmtKind compound[] = {
+        StmtKind::Use,         StmtKind::If,   StmtKind::While,      StmtKind::Block,
+        StmtKind::Transaction, StmtKind::Exec, StmtKind::ExecString, StmtKind::CreateDatabase,
+        StmtKind::DropDatabase};
+    // Within a script it does: the batch's failure must not undo the
+    // batches before it.
+    // So it does within a transaction that spans batches: the failure
+    // must not undo what the batches before the transaction did.
+    m_singleStatement =
+        !m_inScript && m_tranCount == 0 && stmts.size() == 1 &&
+        std::find(std::begin(compound), std::end(compound), stmts[0]->kind) == std::end(compound);
+    // Beginning or ending a transaction needs no lock of its own: one that
+    // wrote holds the write lock already.
+    static const StmtKind readOnly[] = {StmtKind::Select,      StmtKind::Print,     StmtKind::Declare,
+                                        StmtKind::SetVariable, StmtKind::SetOption, StmtKind::Transaction};
+    m_batchWrites =
+        m_inScript || std::any_of(stmts.begin(), stmts.end(), [](const StmtPtr& s) {
+            return std::find(std::begin(readOnly), std::end(readOnly), s->kind) == std::end(readOnly);
+        });
+}
+
+void SessionImpl::abandonBatch() {
+    catalogChanged();
+    if (m_tranCount > 0 && m_db) {
+        // A failing statement ends the whole transaction, as with XACT_ABORT ON.
+        endUserTransaction(BatchResult::TransactionChange::Rollback);
+        dropPendingSchema();
+        sqlite3_exec(m_db, "ROLLBACK TO usertran; RELEASE usertran", nullptr, nullptr, nullptr);
+    }
+    m_result = nullptr;
+    if (m_db && m_inTransaction && sqlite3_get_autocommit(m_db)) {
+        // SQLite itself rolled the transaction back (an interrupted
+        // write does): nothing is left to commit.
+        m_inTransaction = false;
+        dropPendingSchema();
+    }
+    try {
+        if (m_singleStatement && m_inTransaction) {
+            m_inTransaction = false;
+            dropPendingSchema();
+            execSql(m_db, "ROLLBACK");
+        }
+        endBatch();
+    } catch (const SqliteError&) {
+        dropPendingSchema();
+        if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_inTransaction = false;
+    }
+}
+
 void SessionImpl::executeBatch(std::string_view batch, BatchResult& result) {
     result = {};
     std::vector<StmtPtr> stmts = parseBatch(batch);
@@ -573,26 +625,7 @@ void SessionImpl::executeBatch(std::string_view batch, BatchResult& result) {
             s.m_cancelled = false;
         }
     } running(*this);
-    // One plain statement needs no savepoint of its own (see runLeaf).
-    static const StmtKind compound[] = {
-        StmtKind::Use,         StmtKind::If,   StmtKind::While,      StmtKind::Block,
-        StmtKind::Transaction, StmtKind::Exec, StmtKind::ExecString, StmtKind::CreateDatabase,
-        StmtKind::DropDatabase};
-    // Within a script it does: the batch's failure must not undo the
-    // batches before it.
-    // So it does within a transaction that spans batches: the failure
-    // must not undo what the batches before the transaction did.
-    m_singleStatement =
-        !m_inScript && m_tranCount == 0 && stmts.size() == 1 &&
-        std::find(std::begin(compound), std::end(compound), stmts[0]->kind) == std::end(compound);
-    // Beginning or ending a transaction needs no lock of its own: one that
-    // wrote holds the write lock already.
-    static const StmtKind readOnly[] = {StmtKind::Select,      StmtKind::Print,     StmtKind::Declare,
-                                        StmtKind::SetVariable, StmtKind::SetOption, StmtKind::Transaction};
-    m_batchWrites =
-        m_inScript || std::any_of(stmts.begin(), stmts.end(), [](const StmtPtr& s) {
-            return std::find(std::begin(readOnly), std::end(readOnly), s->kind) == std::end(readOnly);
-        });
+    planBatch(stmts);
     try {
         begin();
         refreshCatalog();
@@ -609,32 +642,7 @@ void SessionImpl::executeBatch(std::string_view batch, BatchResult& result) {
         }
         endBatch();
     } catch (...) {
-        catalogChanged();
-        if (m_tranCount > 0 && m_db) {
-            // A failing statement ends the whole transaction, as with XACT_ABORT ON.
-            endUserTransaction(BatchResult::TransactionChange::Rollback);
-            dropPendingSchema();
-            sqlite3_exec(m_db, "ROLLBACK TO usertran; RELEASE usertran", nullptr, nullptr, nullptr);
-        }
-        m_result = nullptr;
-        if (m_db && m_inTransaction && sqlite3_get_autocommit(m_db)) {
-            // SQLite itself rolled the transaction back (an interrupted
-            // write does): nothing is left to commit.
-            m_inTransaction = false;
-            dropPendingSchema();
-        }
-        try {
-            if (m_singleStatement && m_inTransaction) {
-                m_inTransaction = false;
-                dropPendingSchema();
-                execSql(m_db, "ROLLBACK");
-            }
-            endBatch();
-        } catch (const SqliteError&) {
-            dropPendingSchema();
-            if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-            m_inTransaction = false;
-        }
+        abandonBatch();
         // Failures of SQLite outside a statement (the batch's own begin or
         // commit) still reach the client as server errors.
         try {
@@ -857,6 +865,70 @@ void SessionImpl::runStatement(const Stmt& s) {
         case StmtKind::Truncate:
             runTruncate(static_cast<const TruncateStmt&>(s));
             break;
+        case StmtKind::Exec:
+            runExec(static_cast<const ExecStmt&>(s));
+            break;
+        case StmtKind::ExecString:
+            runExecString(static_cast<const ExecStringStmt&>(s));
+            break;
+        case StmtKind::Declare:
+            runDeclare(static_cast<const DeclareStmt&>(s));
+            break;
+        case StmtKind::SetVariable:
+            runSetVariable(static_cast<const SetVariableStmt&>(s));
+            break;
+        case StmtKind::SetOption:
+            runSetOption(static_cast<const SetOptionStmt&>(s));
+            break;
+        case StmtKind::SetIdentityInsert:
+            runSetIdentityInsert(static_cast<const SetIdentityInsertStmt&>(s));
+            break;
+        case StmtKind::Print: {
+            Value v = evaluate(*static_cast<const ExprStmt&>(s).value);
+            if (m_result) m_result->messages.push_back(v.toText());
+            break;
+        }
+        case StmtKind::Transaction:
+            throw sqlError<Msg::ExplicitTransactions>();
+        default:
+            runDefinition(s);
+    }
+}
+
+void SessionImpl::runSetVariable(const SetVariableStmt& st) {
+    if (!m_vars.count(st.name)) throw sqlError<Msg::UndeclaredVariable>(st.name);
+    if (st.op == "=") {
+        assign(st.name, evaluate(*st.value));
+    } else {
+        auto target = std::make_unique<Expr>();
+        target->kind = ExprKind::Variable;
+        target->text = st.name;
+        Expr bin;
+        bin.kind = ExprKind::BinaryOp;
+        bin.text = st.op.substr(0, 1);
+        bin.args.push_back(std::move(target));
+        // The value expression is owned by the statement; evaluate it
+        // first and combine through a literal.
+        Value rhs = evaluate(*st.value);
+        auto lit = std::make_unique<Expr>();
+        lit->kind = ExprKind::Variable;
+        lit->text = "@@t7_rhs";
+        m_vars["@@t7_rhs"] = Variable{TypeSpec{}, rhs};
+        bin.args.push_back(std::move(lit));
+        Value v;
+        try {
+            v = evaluate(bin);
+        } catch (...) {
+            m_vars.erase("@@t7_rhs");
+            throw;
+        }
+        m_vars.erase("@@t7_rhs");
+        assign(st.name, v);
+    }
+}
+
+void SessionImpl::runDefinition(const Stmt& s) {
+    switch (s.kind) {
         case StmtKind::CreateTable:
             runCreateTable(static_cast<const CreateTableStmt&>(s));
             break;
@@ -887,61 +959,6 @@ void SessionImpl::runStatement(const Stmt& s) {
         case StmtKind::DropUser:
             runDropUser(static_cast<const NameStmt&>(s));
             break;
-        case StmtKind::Exec:
-            runExec(static_cast<const ExecStmt&>(s));
-            break;
-        case StmtKind::ExecString:
-            runExecString(static_cast<const ExecStringStmt&>(s));
-            break;
-        case StmtKind::Declare:
-            runDeclare(static_cast<const DeclareStmt&>(s));
-            break;
-        case StmtKind::SetVariable: {
-            const auto& st = static_cast<const SetVariableStmt&>(s);
-            if (!m_vars.count(st.name)) throw sqlError<Msg::UndeclaredVariable>(st.name);
-            if (st.op == "=") {
-                assign(st.name, evaluate(*st.value));
-            } else {
-                auto target = std::make_unique<Expr>();
-                target->kind = ExprKind::Variable;
-                target->text = st.name;
-                Expr bin;
-                bin.kind = ExprKind::BinaryOp;
-                bin.text = st.op.substr(0, 1);
-                bin.args.push_back(std::move(target));
-                // The value expression is owned by the statement; evaluate it
-                // first and combine through a literal.
-                Value rhs = evaluate(*st.value);
-                auto lit = std::make_unique<Expr>();
-                lit->kind = ExprKind::Variable;
-                lit->text = "@@t7_rhs";
-                m_vars["@@t7_rhs"] = Variable{TypeSpec{}, rhs};
-                bin.args.push_back(std::move(lit));
-                Value v;
-                try {
-                    v = evaluate(bin);
-                } catch (...) {
-                    m_vars.erase("@@t7_rhs");
-                    throw;
-                }
-                m_vars.erase("@@t7_rhs");
-                assign(st.name, v);
-            }
-            break;
-        }
-        case StmtKind::SetOption:
-            runSetOption(static_cast<const SetOptionStmt&>(s));
-            break;
-        case StmtKind::SetIdentityInsert:
-            runSetIdentityInsert(static_cast<const SetIdentityInsertStmt&>(s));
-            break;
-        case StmtKind::Print: {
-            Value v = evaluate(*static_cast<const ExprStmt&>(s).value);
-            if (m_result) m_result->messages.push_back(v.toText());
-            break;
-        }
-        case StmtKind::Transaction:
-            throw sqlError<Msg::ExplicitTransactions>();
         default:
             throw sqlError<Msg::SyntaxError>();
     }
@@ -1245,6 +1262,134 @@ void SessionImpl::finishIdentities() {
     }
 }
 
+namespace {
+
+// Which table column each value of an INSERT goes to.
+std::vector<int> insertTargets(const TableInfo& t, const std::vector<std::string>& columns,
+                               bool identityInsert) {
+    std::vector<int> target;
+    if (columns.empty()) {
+        if (identityInsert) throw sqlError<Msg::IdentityNeedsColumnList>(t.name);
+        for (size_t i = 0; i < t.columns.size(); ++i)
+            if (!t.columns[i].identity) target.push_back(static_cast<int>(i));
+        return target;
+    }
+    for (const std::string& c : columns) {
+        int i = t.findColumn(c);
+        if (i < 0) throw sqlError<Msg::InvalidColumnName>(c);
+        if (std::find(target.begin(), target.end(), i) != target.end())
+            throw sqlError<Msg::ColumnSpecifiedTwice>(c);
+        target.push_back(i);
+    }
+    return target;
+}
+
+}  // namespace
+
+// The SQL of one INSERT: the values given, and what the columns without
+// one get.
+struct InsertWriter {
+    SessionImpl& session;
+    Translator& tr;
+    const TableInfo& t;
+    bool explicitIdentity;
+    int identIndex;
+    // A write rule per column that gets a value; the numbering follows the
+    // columns, so statements of one shape keep one text.
+    std::vector<int> rules;
+    // Where each table column's value stands among the given ones, or -1.
+    std::vector<int> valueAt;
+    // The columns the statement names: a nullable column without a default
+    // that gets no value is left out, and SQLite fills it with NULL.
+    std::vector<size_t> written;
+
+    InsertWriter(SessionImpl& s, Translator& translator, const TableInfo& table,
+                 const std::vector<int>& target, bool explicitId, int identity)
+        : session(s),
+          tr(translator),
+          t(table),
+          explicitIdentity(explicitId),
+          identIndex(identity),
+          rules(table.columns.size(), -1),
+          valueAt(table.columns.size(), -1) {
+        for (size_t k = 0; k < target.size(); ++k)
+            valueAt[static_cast<size_t>(target[k])] = static_cast<int>(k);
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            const ColumnInfo& c = t.columns[i];
+            if (valueAt[i] >= 0 || c.identity || c.notNull || !c.defaultText.empty()) written.push_back(i);
+        }
+        if (written.empty()) written.push_back(0);
+    }
+    std::string write(size_t i, const std::string& value) {
+        if (rules[i] < 0) rules[i] = session.addWriteRule(t.columns[i], t, false);
+        return "_t7_w(" + std::to_string(rules[i]) + ", " + value + ")";
+    }
+    std::string defaultFor(size_t i) {
+        const ColumnInfo& c = t.columns[i];
+        if (c.identity && !explicitIdentity) return "_t7_nextid(" + std::to_string(identIndex) + ")";
+        if (!c.defaultText.empty()) return write(i, tr.expr(*parseExpression(c.defaultText)));
+        if (!c.notNull) return std::string("NULL");
+        return write(i, "NULL");
+    }
+    std::string head() const {
+        std::string cols;
+        for (size_t i : written) cols += (cols.empty() ? "" : ", ") + quoteIdent(t.columns[i].name);
+        return "INSERT INTO " + quoteIdent(t.name) + "(" + cols + ") ";
+    }
+    std::string fromSelect(const Select& select, size_t values) {
+        std::string cte = "WITH _t7s(";
+        for (size_t k = 0; k < values; ++k) cte += (k ? ", c" : "c") + std::to_string(k);
+        cte += ") AS (" + tr.select(select) + ") ";
+        std::string sql = cte + head() + "SELECT ";
+        for (size_t n = 0; n < written.size(); ++n) {
+            size_t i = written[n];
+            sql += (n ? ", " : "") +
+                   (valueAt[i] >= 0 ? write(i, "c" + std::to_string(valueAt[i])) : defaultFor(i));
+        }
+        return sql + " FROM _t7s";
+    }
+    // One row of VALUES; `row` is null for DEFAULT VALUES.
+    std::string row(const std::vector<ExprPtr>* row) {
+        std::string sql = "(";
+        for (size_t n = 0; n < written.size(); ++n) {
+            size_t i = written[n];
+            if (n) sql += ", ";
+            const Expr* v = row && valueAt[i] >= 0 ? (*row)[static_cast<size_t>(valueAt[i])].get() : nullptr;
+            sql += !v || v->kind == ExprKind::Default ? defaultFor(i) : write(i, tr.expr(*v));
+        }
+        return sql + ")";
+    }
+};
+
+int SessionImpl::startIdentity(const TableInfo& t, const ColumnInfo& c) {
+    Query q(cached("SELECT ident_current FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
+    q.bind(1, t.id).bind(2, static_cast<long long>(c.colid));
+    IdentityState st;
+    st.tableId = t.id;
+    st.colid = c.colid;
+    st.step = c.step;
+    st.next = q.step() && !q.isNull(0) ? q.integer(0) + c.step : c.seed;
+    m_identities.push_back(st);
+    return static_cast<int>(m_identities.size() - 1);
+}
+
+void SessionImpl::raiseIdentityCurrent(const TableInfo& t, const ColumnInfo& c) {
+    Query mx(m_db, std::string("SELECT ") + (c.step > 0 ? "max(" : "min(") + quoteIdent(c.name) + ") FROM " +
+                       quoteIdent(t.name));
+    if (!mx.step() || mx.isNull(0)) return;
+    long long v = mx.integer(0);
+    Query cur(cached("SELECT ident_current FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
+    cur.bind(1, t.id).bind(2, static_cast<long long>(c.colid));
+    bool has = cur.step() && !cur.isNull(0);
+    // Before any value was generated the seed is where counting starts.
+    long long now = has ? cur.integer(0) : c.seed - c.step;
+    if (c.step > 0 ? v > now : v < now) {
+        Query up(cached("UPDATE main._t7_columns SET ident_current = ? WHERE table_id = ? AND colid = ?"));
+        up.bind(1, v).bind(2, t.id).bind(3, static_cast<long long>(c.colid));
+        up.run();
+    }
+}
+
 void SessionImpl::runInsert(const InsertStmt& s) {
     TablePtr t = requireTable(s.table);
     requireWrite("INSERT", *t);
@@ -1259,115 +1404,25 @@ void SessionImpl::runInsert(const InsertStmt& s) {
     ensureForeignKeyTriggers(*t, kInsertRows);
     int ident = t->identityColumn();
     bool identityInsert = ident >= 0 && equalsIgnoreCase(m_identityInsertTable, t->name);
-    // Which table column each given value goes to.
-    std::vector<int> target;
-    if (columns->empty()) {
-        if (identityInsert) throw sqlError<Msg::IdentityNeedsColumnList>(t->name);
-        for (size_t i = 0; i < t->columns.size(); ++i)
-            if (!t->columns[i].identity) target.push_back(static_cast<int>(i));
-    } else {
-        for (const std::string& c : *columns) {
-            int i = t->findColumn(c);
-            if (i < 0) throw sqlError<Msg::InvalidColumnName>(c);
-            if (std::find(target.begin(), target.end(), i) != target.end())
-                throw sqlError<Msg::ColumnSpecifiedTwice>(c);
-            target.push_back(i);
-        }
-    }
+    std::vector<int> target = insertTargets(*t, *columns, identityInsert);
     bool explicitIdentity = ident >= 0 && std::find(target.begin(), target.end(), ident) != target.end();
     if (explicitIdentity && !identityInsert) throw sqlError<Msg::IdentityInsertOff>(t->name);
     if (identityInsert && !explicitIdentity) throw sqlError<Msg::IdentityValueRequired>(t->name);
-    int identIndex = -1;
-    if (ident >= 0 && !explicitIdentity) {
-        const ColumnInfo& c = t->columns[static_cast<size_t>(ident)];
-        Query q(cached("SELECT ident_current FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
-        q.bind(1, t->id).bind(2, static_cast<long long>(c.colid));
-        IdentityState st;
-        st.tableId = t->id;
-        st.colid = c.colid;
-        st.step = c.step;
-        st.next = q.step() && !q.isNull(0) ? q.integer(0) + c.step : c.seed;
-        m_identities.push_back(st);
-        identIndex = static_cast<int>(m_identities.size() - 1);
-    }
+    int identIndex =
+        ident >= 0 && !explicitIdentity ? startIdentity(*t, t->columns[static_cast<size_t>(ident)]) : -1;
     Translator tr(*this);
-    // A write rule per column that gets a value; the numbering follows the
-    // columns, so statements of one shape keep one text.
-    std::vector<int> rules(t->columns.size(), -1);
-    auto rule = [&](size_t i) {
-        if (rules[i] < 0) rules[i] = addWriteRule(t->columns[i], *t, false);
-        return std::to_string(rules[i]);
-    };
-    // Where each table column's value stands among the given ones, or -1.
-    std::vector<int> valueAt(t->columns.size(), -1);
-    for (size_t k = 0; k < target.size(); ++k) valueAt[static_cast<size_t>(target[k])] = static_cast<int>(k);
-    // A nullable column without a default that gets no value is left out:
-    // SQLite fills it with NULL, as the statement would.
-    std::vector<size_t> written;
-    for (size_t i = 0; i < t->columns.size(); ++i) {
-        const ColumnInfo& c = t->columns[i];
-        if (valueAt[i] >= 0 || c.identity || c.notNull || !c.defaultText.empty()) written.push_back(i);
-    }
-    if (written.empty()) written.push_back(0);
-    auto defaultFor = [&](size_t i) {
-        const ColumnInfo& c = t->columns[i];
-        if (c.identity && !explicitIdentity) return "_t7_nextid(" + std::to_string(identIndex) + ")";
-        if (!c.defaultText.empty()) {
-            ExprPtr d = parseExpression(c.defaultText);
-            return "_t7_w(" + rule(i) + ", " + tr.expr(*d) + ")";
-        }
-        if (!c.notNull) return std::string("NULL");
-        return "_t7_w(" + rule(i) + ", NULL)";
-    };
-    std::string cols;
-    for (size_t i : written) {
-        if (!cols.empty()) cols += ", ";
-        cols += quoteIdent(t->columns[i].name);
-    }
+    InsertWriter w(*this, tr, *t, target, explicitIdentity, identIndex);
     std::string sql;
     if (s.select) {
-        std::string inner = tr.select(*s.select);
-        std::string cte = "WITH _t7s(";
-        for (size_t k = 0; k < target.size(); ++k) cte += (k ? ", c" : "c") + std::to_string(k);
-        cte += ") AS (" + inner + ") ";
-        sql = cte + "INSERT INTO " + quoteIdent(t->name) + "(" + cols + ") SELECT ";
-        bool first = true;
-        for (size_t i : written) {
-            if (!first) sql += ", ";
-            first = false;
-            if (valueAt[i] >= 0)
-                sql += "_t7_w(" + rule(i) + ", c" + std::to_string(valueAt[i]) + ")";
-            else
-                sql += defaultFor(i);
-        }
-        sql += " FROM _t7s";
+        sql = w.fromSelect(*s.select, target.size());
+    } else if (s.defaultValues) {
+        sql = w.head() + "VALUES " + w.row(nullptr);
     } else {
-        sql = "INSERT INTO " + quoteIdent(t->name) + "(" + cols + ") VALUES ";
-        std::vector<std::vector<ExprPtr>> none;
-        const auto& rows = s.defaultValues ? none : s.rows;
-        size_t count = s.defaultValues ? 1 : rows.size();
-        for (size_t r = 0; r < count; ++r) {
-            if (!s.defaultValues) {
-                if (rows[r].size() > target.size()) throw sqlError<Msg::MoreColumnsThanValues>();
-                if (rows[r].size() < target.size()) throw sqlError<Msg::FewerColumnsThanValues>();
-            }
-            if (r) sql += ", ";
-            sql += "(";
-            bool first = true;
-            for (size_t i : written) {
-                if (!first) sql += ", ";
-                first = false;
-                if (s.defaultValues || valueAt[i] < 0) {
-                    sql += defaultFor(i);
-                    continue;
-                }
-                const Expr& v = *rows[r][static_cast<size_t>(valueAt[i])];
-                if (v.kind == ExprKind::Default)
-                    sql += defaultFor(i);
-                else
-                    sql += "_t7_w(" + rule(i) + ", " + tr.expr(v) + ")";
-            }
-            sql += ")";
+        sql = w.head() + "VALUES ";
+        for (size_t r = 0; r < s.rows.size(); ++r) {
+            if (s.rows[r].size() > target.size()) throw sqlError<Msg::MoreColumnsThanValues>();
+            if (s.rows[r].size() < target.size()) throw sqlError<Msg::FewerColumnsThanValues>();
+            sql += (r ? ", " : "") + w.row(&s.rows[r]);
         }
     }
     Query q = prepare(sql);
@@ -1375,25 +1430,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
     q.run();
     m_rowcount = sqlite3_changes(m_db);
     countRows(m_rowcount);
-    if (explicitIdentity) {
-        const ColumnInfo& c = t->columns[static_cast<size_t>(ident)];
-        Query mx(m_db, std::string("SELECT ") + (c.step > 0 ? "max(" : "min(") + quoteIdent(c.name) +
-                           ") FROM " + quoteIdent(t->name));
-        if (mx.step() && !mx.isNull(0)) {
-            long long v = mx.integer(0);
-            Query cur(cached("SELECT ident_current FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
-            cur.bind(1, t->id).bind(2, static_cast<long long>(c.colid));
-            bool has = cur.step() && !cur.isNull(0);
-            // Before any value was generated the seed is where counting starts.
-            long long now = has ? cur.integer(0) : c.seed - c.step;
-            if (c.step > 0 ? v > now : v < now) {
-                Query up(
-                    cached("UPDATE main._t7_columns SET ident_current = ? WHERE table_id = ? AND colid = ?"));
-                up.bind(1, v).bind(2, t->id).bind(3, static_cast<long long>(c.colid));
-                up.run();
-            }
-        }
-    }
+    if (explicitIdentity) raiseIdentityCurrent(*t, t->columns[static_cast<size_t>(ident)]);
 }
 
 namespace {
@@ -1419,6 +1456,23 @@ const TableRef* findTarget(const std::vector<TableRefPtr>& from, const std::stri
 }
 
 }  // namespace
+
+void SessionImpl::assignFromRows(Translator& tr, const std::vector<std::pair<std::string, std::string>>& vars,
+                                 const std::string& from) {
+    // Evaluated over the rows being updated; the last row wins.
+    std::string sql = "SELECT ";
+    for (size_t i = 0; i < vars.size(); ++i) sql += (i ? ", " : "") + vars[i].second;
+    Query q = prepare(sql + from);
+    tr.bindAll(q);
+    std::vector<Value> last;
+    while (q.step()) {
+        last.clear();
+        for (int i = 0; i < q.columns(); ++i) last.push_back(q.value(i));
+    }
+    if (last.empty()) return;
+    for (size_t i = 0; i < vars.size(); ++i)
+        if (vars[i].second != "NULL") assign(vars[i].first, last[i]);
+}
 
 void SessionImpl::runUpdate(const UpdateStmt& s) {
     std::string targetName = s.table.last();
@@ -1453,17 +1507,9 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
         const ColumnInfo& c = t->columns[static_cast<size_t>(i)];
         if (c.identity) throw sqlError<Msg::IdentityNotUpdatable>(c.name);
         int rule = addWriteRule(c, *t, true);
-        std::string value;
-        if (a.value->kind == ExprKind::Default) {
-            if (c.defaultText.empty()) {
-                value = "NULL";
-            } else {
-                ExprPtr d = parseExpression(c.defaultText);
-                value = tr.expr(*d);
-            }
-        } else {
-            value = tr.expr(*a.value);
-        }
+        std::string value = a.value->kind != ExprKind::Default ? tr.expr(*a.value)
+                            : c.defaultText.empty()            ? std::string("NULL")
+                                                               : tr.expr(*parseExpression(c.defaultText));
         setCols.push_back(quoteIdent(c.name));
         setSql.push_back("_t7_w(" + std::to_string(rule) + ", " + value + ")");
         if (!a.variable.empty()) varAssign.emplace_back(a.variable, "NULL");
@@ -1485,22 +1531,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
             inner += (target ? std::string() : quoteIdent(t->name) + ", ") + tr.fromList(s.from);
         if (!where.empty()) inner += " WHERE " + where;
         if (s.top) inner += " LIMIT " + tr.expr(*s.top);
-        if (!varAssign.empty()) {
-            // SET @v = expr: evaluated over the rows being updated; the last row wins.
-            std::string vsql = "SELECT ";
-            for (size_t i = 0; i < varAssign.size(); ++i) vsql += (i ? ", " : "") + varAssign[i].second;
-            vsql += inner.substr(inner.find(" FROM "));
-            Query vq = prepare(vsql);
-            tr.bindAll(vq);
-            std::vector<Value> last;
-            while (vq.step()) {
-                last.clear();
-                for (int i = 0; i < vq.columns(); ++i) last.push_back(vq.value(i));
-            }
-            if (!last.empty())
-                for (size_t i = 0; i < varAssign.size(); ++i)
-                    if (varAssign[i].second != "NULL") assign(varAssign[i].first, last[i]);
-        }
+        if (!varAssign.empty()) assignFromRows(tr, varAssign, inner.substr(inner.find(" FROM ")));
         if (setSql.empty()) {
             tr.popScope();
             return;

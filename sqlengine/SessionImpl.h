@@ -199,6 +199,7 @@ public:
 private:
     friend class Translator;
     friend struct FunctionCall;
+    friend struct InsertWriter;
 
 public:
     int tranCount() const { return m_tranCount; }
@@ -336,6 +337,13 @@ private:
     Flow run(const Stmt& s);
     Flow runLeaf(const Stmt& s);
     void runStatement(const Stmt& s);
+    // The statements that define objects and principals.
+    void runDefinition(const Stmt& s);
+    void runSetVariable(const SetVariableStmt& s);
+    // Whether the batch runs as one statement and whether it may write.
+    void planBatch(const std::vector<StmtPtr>& stmts);
+    // Undoes what a failing batch left open.
+    void abandonBatch();
     SqlError mapError(const SqliteError& e);
     Value evaluate(const Expr& e);
     bool condition(const Expr& e);
@@ -349,7 +357,17 @@ private:
     // empty when there is no decimal.
     std::vector<int> decimalScales(Translator& t, const Select& sel, const Query& q);
     void runInsert(const InsertStmt& s);
+    // The IdentityState of a table's identity column for the statement
+    // about to run; its index in m_identities.
+    int startIdentity(const TableInfo& t, const ColumnInfo& c);
+    // After explicit identity values: the column's current value follows
+    // the highest (or lowest) one.
+    void raiseIdentityCurrent(const TableInfo& t, const ColumnInfo& c);
     void runUpdate(const UpdateStmt& s);
+    // UPDATE's SET @v = expr: each (variable, expression) over the rows
+    // `from` (a FROM clause and its WHERE) selects.
+    void assignFromRows(Translator& tr, const std::vector<std::pair<std::string, std::string>>& vars,
+                        const std::string& from);
     void runDelete(const DeleteStmt& s);
     // Through a view: 4405, 4403, 4426 or 4406 where SQL Server refuses.
     UpdatableView updatableView(const TableInfo& view);
