@@ -16,6 +16,7 @@
 
 #include "sqlengine/Ast.h"
 #include "sqlengine/Engine.h"
+#include "sqlengine/PendingSchema.h"
 #include "sqlengine/Sqlite.h"
 #include "sqlengine/Values.h"
 
@@ -134,6 +135,14 @@ struct TableInfo {
 };
 using TablePtr = std::shared_ptr<TableInfo>;
 
+// The column list of an index or key as the catalog stores it ("a,b DESC")
+// and back.
+std::string joinColumns(const std::vector<IndexColumn>& cols);
+std::vector<IndexColumn> splitColumns(const std::string& s);
+// The temporary views that give T-SQL's catalog views over the _t7_* tables
+// of the database and of master (attached as `masterSchema`).
+std::string catalogViewsSql(const std::string& masterSchema);
+
 struct Variable {
     TypeSpec type;
     Value value;
@@ -239,20 +248,8 @@ private:
     static constexpr size_t kCachedStatements = 400;
     std::unordered_map<std::string, StmtHandle> m_cache;
 
-    // SQLite schema changes held back during a run of DDL statements: each
-    // change makes SQLite prepare every statement again, so a script's
-    // tables, indexes and constraint triggers go to SQLite together, just
-    // before anything needs them (see flushSchema). Tables created by the
-    // held-back SQL are still empty; the offset is where their CREATE starts.
-    std::string m_pendingSchema;
-    std::vector<std::pair<long long, size_t>> m_newTables;
-    bool m_deferring = false;
-    // What was held back before the running statement, for its undo when a
-    // flush within it carried that out under the statement's savepoint.
-    size_t m_leafPendingStart = 0;
-    bool m_flushedInLeaf = false;
-    std::string m_flushedEarlier;
-    std::vector<std::pair<long long, size_t>> m_flushedEarlierTables;
+    // Schema changes held back for SQLite (see flushSchema).
+    PendingSchema m_pending;
 
     long long m_catalogVersion = -1;
     // The catalog changed in this transaction; the stored version is
