@@ -171,57 +171,92 @@ void createDatabaseCatalog(sqlite3* db) {
         "INSERT INTO _t7_rolemembers VALUES (16384, 1);");
 }
 
+TablePtr CatalogCache::find(const std::string& name) const {
+    auto it = m_tables.find(toUpperAscii(name));
+    return it == m_tables.end() ? nullptr : it->second;
+}
+
+void CatalogCache::recheckTriggers() {
+    for (auto& [key, table] : m_tables) table->triggersReady = 0;
+}
+
+bool CatalogCache::fileChanged(long long dataVersion) {
+    if (m_version >= 0 && dataVersion == m_dataVersion && m_dataVersion >= 0) return false;
+    m_dataVersion = dataVersion;
+    return true;
+}
+
+void CatalogCache::storedVersion(long long version) {
+    if (version == m_version) return;
+    m_tables.clear();
+    m_version = version;
+}
+
+void CatalogCache::invalidate() {
+    m_tables.clear();
+    m_version = -1;
+}
+
+void CatalogCache::reset() {
+    invalidate();
+    m_dataVersion = -1;
+}
+
+void CatalogCache::changed(const TableInfo* changed) {
+    m_versionPending = true;
+    // The batch holds the write lock, so the new version is ours.
+    if (!changed || m_version < 0) {
+        m_tables.clear();
+        if (m_version >= 0) ++m_version;
+        return;
+    }
+    ++m_version;
+    // Its triggers are looked at again before the next write: the change
+    // may have dropped or added some.
+    TablePtr& cachedTable = entry(changed->name);
+    if (cachedTable.get() != changed) cachedTable = std::make_shared<TableInfo>(*changed);
+    cachedTable->triggersReady = 0;
+}
+
+void CatalogCache::moduleChanged(const std::string& name) {
+    m_versionPending = true;
+    forget(name);
+    if (m_version >= 0) ++m_version;
+}
+
+std::optional<long long> CatalogCache::versionToStore() const {
+    if (!m_versionPending) return std::nullopt;
+    return m_version;
+}
+
 void SessionImpl::refreshCatalog() {
     // Within the batch's transaction: data_version changes only when
     // another connection has committed to this file since our last look,
     // so an unchanged value means the catalog is as this session left it.
     Query d(cached("PRAGMA main.data_version"));
-    long long dataVersion = d.step() ? d.integer(0) : -1;
-    if (m_catalogVersion >= 0 && dataVersion == m_dataVersion && m_dataVersion >= 0) return;
-    m_dataVersion = dataVersion;
+    if (!m_catalog.fileChanged(d.step() ? d.integer(0) : -1)) return;
     Query q(cached("SELECT value FROM main._t7_meta WHERE key = 'version'"));
-    long long v = q.step() ? q.integer(0) : 0;
-    if (v != m_catalogVersion) {
-        m_tables.clear();
-        m_catalogVersion = v;
-    }
+    m_catalog.storedVersion(q.step() ? q.integer(0) : 0);
 }
 
 void SessionImpl::catalogChanged() {
     // Something was rolled back: the version counted in memory may no
     // longer match the file, so the next batch reads it again.
-    m_tables.clear();
-    m_catalogVersion = -1;
+    m_catalog.invalidate();
 }
 
 void SessionImpl::bumpVersion(const TableInfo* changed) {
-    m_versionPending = true;
-    // The batch holds the write lock, so the new version is ours. A
-    // statement that names the one table it changed leaves every other
-    // table as it was; the changed one stays cached as the statement left it.
-    if (!changed || m_catalogVersion < 0) {
-        m_tables.clear();
-        if (m_catalogVersion >= 0) ++m_catalogVersion;
-        return;
-    }
-    ++m_catalogVersion;
-    // Its triggers are looked at again before the next write: the change
-    // may have dropped or added some.
-    TablePtr& cachedTable = m_tables[toUpperAscii(changed->name)];
-    if (cachedTable.get() != changed) cachedTable = std::make_shared<TableInfo>(*changed);
-    cachedTable->triggersReady = 0;
+    m_catalog.changed(changed);
 }
 
 void SessionImpl::bumpVersion(TableInfo&& changed) {
     auto t = std::make_shared<TableInfo>(std::move(changed));
-    m_tables[toUpperAscii(t->name)] = t;
+    m_catalog.put(t->name, t);
     bumpVersion(t.get());
 }
 
 void SessionImpl::moduleChanged(const std::string& name) {
-    m_versionPending = true;
-    m_tables.erase(toUpperAscii(name));
-    if (m_catalogVersion >= 0) ++m_catalogVersion;
+    m_catalog.moduleChanged(name);
 }
 
 std::string SessionImpl::objectName(const QualifiedName& name) {
@@ -267,9 +302,7 @@ long long SessionImpl::addObject(const std::string& name, const std::string& xty
 }
 
 TablePtr SessionImpl::findTable(const std::string& name) {
-    std::string key = toUpperAscii(name);
-    auto it = m_tables.find(key);
-    if (it != m_tables.end()) return it->second;
+    if (TablePtr cachedTable = m_catalog.find(name)) return cachedTable;
     Query q(cached("SELECT id, name, xtype FROM main._t7_objects WHERE name = ? AND xtype IN ('U','V')"));
     q.bind(1, name);
     if (!q.step()) return nullptr;
@@ -327,7 +360,7 @@ TablePtr SessionImpl::findTable(const std::string& name) {
         k.onUpdate = f.text(4);
         t->foreignKeys.push_back(std::move(k));
     }
-    m_tables[key] = t;
+    m_catalog.put(name, t);
     return t;
 }
 

@@ -173,7 +173,7 @@ void SessionImpl::createCheckTriggers(long long cid, const TableInfo& t, const s
     Translator tr(*this);
     tr.inlineOnly = true;
     tr.columnPrefix = "NEW.";
-    tr.pushTable(t.name, m_tables[toUpperAscii(t.name)]);
+    tr.pushTable(t.name, m_catalog.entry(t.name));
     std::string cond = tr.expr(*e);
     for (const char* op : {"INSERT", "UPDATE"}) {
         std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
@@ -409,12 +409,12 @@ void SessionImpl::addCheck(TableInfo& t, ConstraintDef& c, bool newTable) {
                "?, ?, ?)"));
     q.bind(1, id).bind(2, t.id).bind(3, c.exprText).bind(4, column);
     q.run();
-    m_tables[toUpperAscii(t.name)] = std::make_shared<TableInfo>(t);
+    m_catalog.put(t.name, std::make_shared<TableInfo>(t));
     if (!newTable && !c.noCheck && !isNewTable(t.id)) {
         flushSchema();
         Translator tr(*this);
         tr.inlineOnly = true;
-        tr.pushTable(t.name, m_tables[toUpperAscii(t.name)]);
+        tr.pushTable(t.name, m_catalog.entry(t.name));
         ExprPtr e = parseExpression(c.exprText);
         Query bad(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE NOT (" + tr.expr(*e) + ") LIMIT 1");
         if (bad.step())
@@ -469,7 +469,7 @@ void SessionImpl::addForeignKey(TableInfo& t, ConstraintDef& c, bool newTable) {
     k.onUpdate = c.onUpdate;
     t.foreignKeys.push_back(k);
     t.triggersReady = 0;
-    if (ref->id != t.id) m_tables.erase(toUpperAscii(ref->name));
+    if (ref->id != t.id) m_catalog.forget(ref->name);
 }
 
 void SessionImpl::checkForeignKeyRows(const TableInfo& t, const TableInfo& ref,
@@ -525,7 +525,7 @@ void SessionImpl::runCreateTable(const CreateTableStmt& s) {
         physical(create);
     else
         deferSchema(create, t->id);
-    m_tables[toUpperAscii(name)] = t;
+    m_catalog.put(name, t);
     for (const ColumnDef& c : s.columns) {
         for (const ConstraintDef& k : c.constraints) {
             ConstraintDef copy;
@@ -582,7 +582,7 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
             if (k.id == id && k.parent != t.id) {
                 Query n(cached("SELECT name FROM main._t7_objects WHERE id = ?"));
                 n.bind(1, k.parent);
-                if (n.step()) m_tables.erase(toUpperAscii(n.text(0)));
+                if (n.step()) m_catalog.forget(n.text(0));
             }
         std::erase_if(t.foreignKeys, [&](const ForeignKeyRef& k) { return k.id == id; });
         Query a(cached("DELETE FROM main._t7_fkeys WHERE constraint_id = ?"));
@@ -682,7 +682,7 @@ void SessionImpl::rebuildTable(const TableInfo& t) {
     for (long long id : fks)
         for (const char* suffix : {"_cINSERT", "_cUPDATE", "_pDELETE", "_pUPDATE"})
             physical("DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
-    for (auto& [key, table] : m_tables) table->triggersReady = 0;
+    m_catalog.recheckTriggers();
     Query ck(m_db,
              "SELECT c.constraint_id, c.expr, o.name, c.column_name FROM main._t7_checks c JOIN "
              "main._t7_objects o "
@@ -690,7 +690,7 @@ void SessionImpl::rebuildTable(const TableInfo& t) {
     ck.bind(1, t.id);
     std::vector<std::tuple<long long, std::string, std::string, std::string>> checks;
     while (ck.step()) checks.emplace_back(ck.integer(0), ck.text(1), ck.text(2), ck.text(3));
-    m_tables[toUpperAscii(t.name)] = std::make_shared<TableInfo>(t);
+    m_catalog.put(t.name, std::make_shared<TableInfo>(t));
     for (const auto& [id, e, n, col] : checks) createCheckTriggers(id, t, e, n, col);
 }
 

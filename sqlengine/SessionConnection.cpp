@@ -68,9 +68,7 @@ void SessionImpl::close() {
     m_dbPath.clear();
     m_inTransaction = false;
     dropPendingSchema();
-    m_tables.clear();
-    m_catalogVersion = -1;
-    m_dataVersion = -1;
+    m_catalog.reset();
     m_masterDataVersion = -1;
 }
 
@@ -208,14 +206,14 @@ void SessionImpl::begin() {
 void SessionImpl::commit() {
     if (!m_inTransaction) return;
     flushSchema();
-    if (m_versionPending) {
+    if (std::optional<long long> version = m_catalog.versionToStore()) {
         // Other sessions compare this with what they cached. The value
         // counted in memory is ours to store: the transaction has held the
         // write lock since its first change.
         Query q(cached("UPDATE main._t7_meta SET value = max(value + 1, ?) WHERE key = 'version'"));
-        q.bind(1, m_catalogVersion);
+        q.bind(1, *version);
         q.run();
-        m_versionPending = false;
+        m_catalog.versionStored();
     }
     m_inTransaction = false;
     Query(cached("COMMIT")).run();
@@ -227,7 +225,8 @@ void SessionImpl::endBatch() {
         // A transaction that has changed something keeps its SQLite
         // transaction, and with it the write lock, until it ends. One that
         // has only read lets go of its snapshot until it writes.
-        if (sqlite3_total_changes64(m_db) != m_tranChangesAt || !m_pending.empty() || m_versionPending)
+        if (sqlite3_total_changes64(m_db) != m_tranChangesAt || !m_pending.empty() ||
+            m_catalog.versionPending())
             return;
         Query(cached("RELEASE usertran")).run();
         m_tranSuspended = true;
@@ -345,7 +344,6 @@ void SessionImpl::runTransaction(const std::string& action) {
         dropPendingSchema();
         execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
         catalogChanged();
-        m_catalogVersion = -1;
     }
 }
 

@@ -16,6 +16,7 @@
 
 #include "sqlengine/Ast.h"
 #include "sqlengine/Engine.h"
+#include "sqlengine/Lexer.h"
 #include "sqlengine/PendingSchema.h"
 #include "sqlengine/Sqlite.h"
 #include "sqlengine/Values.h"
@@ -135,6 +136,51 @@ struct TableInfo {
 };
 using TablePtr = std::shared_ptr<TableInfo>;
 
+// The tables a session has read from the catalog, kept while the catalog's
+// version is the one they were read at. The version counts the catalog's
+// changes; a session raises it in memory as it changes the catalog and
+// stores it when its transaction commits.
+class CatalogCache {
+public:
+    // The cached table, or nullptr.
+    TablePtr find(const std::string& name) const;
+    // The cached entry of `name`, empty when it was not cached.
+    TablePtr& entry(const std::string& name) { return m_tables[toUpperAscii(name)]; }
+    void put(const std::string& name, TablePtr t) { entry(name) = std::move(t); }
+    void forget(const std::string& name) { m_tables.erase(toUpperAscii(name)); }
+    // Every table's foreign key triggers are looked at again before its next write.
+    void recheckTriggers();
+
+    // The file's PRAGMA data_version: false when it is the one last seen
+    // (nothing was committed since by another connection) and the cache is
+    // known to match; records it.
+    bool fileChanged(long long dataVersion);
+    // The stored version, read after fileChanged: a different one empties
+    // the cache.
+    void storedVersion(long long version);
+    // Something was rolled back: the cache and the version are read again.
+    void invalidate();
+    // A new database: nothing is known of it.
+    void reset();
+    // The catalog changed in this transaction. A change that names the one
+    // table it changed leaves the other tables cached; `changed` is cached
+    // as it is now, its triggers looked at again.
+    void changed(const TableInfo* changed);
+    // A procedure, function, trigger or view changed.
+    void moduleChanged(const std::string& name);
+    // The version to store when the transaction commits; nullopt when the
+    // transaction changed nothing.
+    std::optional<long long> versionToStore() const;
+    void versionStored() { m_versionPending = false; }
+    bool versionPending() const { return m_versionPending; }
+
+private:
+    std::unordered_map<std::string, TablePtr> m_tables;
+    long long m_version = -1;
+    bool m_versionPending = false;
+    long long m_dataVersion = -1;
+};
+
 // The column list of an index or key as the catalog stores it ("a,b DESC")
 // and back.
 std::string joinColumns(const std::vector<IndexColumn>& cols);
@@ -251,15 +297,10 @@ private:
     // Schema changes held back for SQLite (see flushSchema).
     PendingSchema m_pending;
 
-    long long m_catalogVersion = -1;
-    // The catalog changed in this transaction; the stored version is
-    // raised once, when it commits (see commit()).
-    bool m_versionPending = false;
-    // PRAGMA data_version of this database and of master as last seen; -1
-    // until read (see refreshCatalog and checkRunning).
-    long long m_dataVersion = -1;
+    CatalogCache m_catalog;
+    // PRAGMA data_version of master as last seen; -1 until read (see
+    // checkRunning).
     long long m_masterDataVersion = -1;
-    std::unordered_map<std::string, TablePtr> m_tables;
 
     std::unordered_map<std::string, Variable> m_vars;
     std::string m_identityInsertTable;
