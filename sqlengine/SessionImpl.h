@@ -341,7 +341,7 @@ private:
     // SET LOCK_TIMEOUT, in milliseconds.
     int m_lockTimeoutMs = kLockTimeoutMs;
 
-    // connection and transactions
+    // ---- connection, transactions and savepoints (SessionConnection.cpp)
     // Opens the database; on failure the session holds no connection.
     void open(const std::string& database);
     // The rest of open(): master attached, catalog views, access, rights.
@@ -367,11 +367,35 @@ private:
     // master) when the current database was dropped and the session is
     // `staying` in it.
     void checkRunning(bool staying = true);
+    void runTransaction(const std::string& action);
+
+    void switchDatabase(const std::string& name);
+    bool databaseExists(const std::string& name, std::string* stored = nullptr, std::string* path = nullptr);
+
+    // ---- held-back schema changes (PendingSchema.cpp)
+    void flushSchema();
+    void deferSchema(const std::string& sql, long long newTable = 0);
+    void physical(const std::string& sql);
+    bool isNewTable(long long id) const;
+    void dropPendingSchema();
+
+    // ---- catalog and its cache (Catalog.cpp)
     void refreshCatalog();
     void catalogChanged();
-    std::string userName();
+    TablePtr findTable(const std::string& name);
+    TablePtr requireTable(const QualifiedName& name);
+    std::string objectName(const QualifiedName& name);
+    long long findObject(const std::string& name, std::string* xtype = nullptr);
+    long long addObject(const std::string& name, const std::string& xtype, long long parent,
+                        const std::string& definition);
+    void bumpVersion(const TableInfo* changed = nullptr);
+    void bumpVersion(TableInfo&& changed);
+    // A procedure, function, trigger or view changed: no cached table
+    // but one of that name can be affected.
+    void moduleChanged(const std::string& name);
 
-    // running
+    // ---- running batches (Session.cpp)
+    std::string userName();
     Flow run(const Stmt& s);
     Flow runLeaf(const Stmt& s);
     void runStatement(const Stmt& s);
@@ -386,6 +410,13 @@ private:
     Value evaluate(const Expr& e);
     bool condition(const Expr& e);
     void assign(const std::string& var, const Value& v);
+    void runExec(const ExecStmt& s);
+    void runProcedure(const std::string& name, const ExecStmt& s);
+    void runExecString(const ExecStringStmt& s);
+    void runText(const std::string& sql);
+    void runDeclare(const DeclareStmt& s);
+
+    // ---- DML (Dml.cpp, Views.cpp)
     void runSelect(const SelectStmt& s);
     // The T-SQL types of a query's result columns.
     std::vector<ColumnType> resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
@@ -413,37 +444,11 @@ private:
     void updateView(const UpdateStmt& s, const TableInfo& view);
     void deleteFromView(const DeleteStmt& s, const TableInfo& view);
     void runTruncate(const TruncateStmt& s);
-    void runExec(const ExecStmt& s);
-    void runProcedure(const std::string& name, const ExecStmt& s);
-    void runExecString(const ExecStringStmt& s);
-    void runText(const std::string& sql);
-    void runTransaction(const std::string& action);
-    void runDeclare(const DeclareStmt& s);
     void runSetIdentityInsert(const SetIdentityInsertStmt& s);
     void finishIdentities();
     int addWriteRule(const ColumnInfo& c, const TableInfo& t, bool update);
 
-    // held-back schema changes
-    void flushSchema();
-    void deferSchema(const std::string& sql, long long newTable = 0);
-    void physical(const std::string& sql);
-    bool isNewTable(long long id) const;
-    void dropPendingSchema();
-
-    // catalog
-    TablePtr findTable(const std::string& name);
-    TablePtr requireTable(const QualifiedName& name);
-    std::string objectName(const QualifiedName& name);
-    long long findObject(const std::string& name, std::string* xtype = nullptr);
-    long long addObject(const std::string& name, const std::string& xtype, long long parent,
-                        const std::string& definition);
-    void bumpVersion(const TableInfo* changed = nullptr);
-    void bumpVersion(TableInfo&& changed);
-    // A procedure, function, trigger or view changed: no cached table
-    // but one of that name can be affected.
-    void moduleChanged(const std::string& name);
-
-    // DDL
+    // ---- DDL (Ddl.cpp)
     void runCreateTable(const CreateTableStmt& s);
     void runAlterTable(const AlterTableStmt& s);
     void runCreateIndex(const CreateIndexStmt& s);
@@ -483,10 +488,16 @@ private:
     void alterColumn(TableInfo& t, const ColumnDef& c);
     void rebuildTable(const TableInfo& t);
 
-    // server level
+    // ---- databases (Databases.cpp)
     void runCreateDatabase(const CreateDatabaseStmt& s, std::vector<std::filesystem::path>& created);
     void runDropDatabase(const NameStmt& s,
                          std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& setAside);
+    // Runs CREATE or DROP DATABASE in a transaction of its own that holds
+    // master's write lock from its start, so that the catalog and the
+    // files change together whatever other processes do.
+    void runServerStatement(const Stmt& s);
+
+    // ---- logins, users and roles (Principals.cpp)
     void runCreateLogin(const LoginStmt& s);
     void runAlterLogin(const LoginStmt& s);
     void runDropLogin(const NameStmt& s);
@@ -494,16 +505,12 @@ private:
     void runDropUser(const NameStmt& s);
     void roleMember(const ExecStmt& s, bool add);
     void runAddLogin(const ExecStmt& s);
-    // Runs CREATE or DROP DATABASE in a transaction of its own that holds
-    // master's write lock from its start, so that the catalog and the
-    // files change together whatever other processes do.
-    void runServerStatement(const Stmt& s);
     // The arguments of a system procedure, by position or by name;
     // the first `required` must be given.
     std::vector<std::string> procedureArgs(const ExecStmt& s, const std::string& proc,
                                            const std::vector<std::string>& names, size_t required);
 
-    // permissions (Security.cpp)
+    // ---- permissions (Security.cpp)
     void serverRoleMember(const ExecStmt& s, bool add);
     void requireServerRole(unsigned roles, const SqlError& refusal) const;
     void loadDatabaseRights();
@@ -518,10 +525,6 @@ private:
 public:
     // SELECT on a user table or view; used by the translator.
     void requireSelect(const std::string& table);
-
-private:
-    void switchDatabase(const std::string& name);
-    bool databaseExists(const std::string& name, std::string* stored = nullptr, std::string* path = nullptr);
 };
 
 // Translates T-SQL expressions and queries to SQLite SQL. Variables become
