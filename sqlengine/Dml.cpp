@@ -311,6 +311,14 @@ struct InsertWriter {
     }
 };
 
+void SessionImpl::runWrite(Translator& tr, const std::string& sql) {
+    Query q = prepare(sql);
+    tr.bindAll(q);
+    q.run();
+    m_rowcount = sqlite3_changes(m_db);
+    countRows(m_rowcount);
+}
+
 int SessionImpl::startIdentity(const TableInfo& t, const ColumnInfo& c) {
     Query q(cached("SELECT ident_current FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
     q.bind(1, t.id).bind(2, static_cast<long long>(c.colid));
@@ -375,11 +383,7 @@ void SessionImpl::runInsert(const InsertStmt& s) {
             sql += (r ? ", " : "") + w.row(&s.rows[r]);
         }
     }
-    Query q = prepare(sql);
-    tr.bindAll(q);
-    q.run();
-    m_rowcount = sqlite3_changes(m_db);
-    countRows(m_rowcount);
+    runWrite(tr, sql);
     if (explicitIdentity) raiseIdentityCurrent(*t, t->columns[static_cast<size_t>(ident)]);
 }
 
@@ -492,11 +496,7 @@ void SessionImpl::runUpdate(const UpdateStmt& s) {
         sql += " FROM (" + inner + ") AS _t7u WHERE " + quoteIdent(t->name) + ".rowid = _t7u._t7rid";
     }
     tr.popScope();
-    Query q = prepare(sql);
-    tr.bindAll(q);
-    q.run();
-    m_rowcount = sqlite3_changes(m_db);
-    countRows(m_rowcount);
+    runWrite(tr, sql);
 }
 
 void SessionImpl::runDelete(const DeleteStmt& s) {
@@ -525,11 +525,7 @@ void SessionImpl::runDelete(const DeleteStmt& s) {
         tr.popScope();
         sql += " WHERE rowid IN (" + inner + ")";
     }
-    Query q = prepare(sql);
-    tr.bindAll(q);
-    q.run();
-    m_rowcount = sqlite3_changes(m_db);
-    countRows(m_rowcount);
+    runWrite(tr, sql);
 }
 
 void SessionImpl::runTruncate(const TruncateStmt& s) {

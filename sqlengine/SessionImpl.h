@@ -426,6 +426,8 @@ private:
     // empty when there is no decimal.
     std::vector<int> decimalScales(Translator& t, const Select& sel, const Query& q);
     void runInsert(const InsertStmt& s);
+    // Runs a translated INSERT, UPDATE or DELETE and counts its rows.
+    void runWrite(Translator& tr, const std::string& sql);
     // The IdentityState of a table's identity column for the statement
     // about to run; its index in m_identities.
     int startIdentity(const TableInfo& t, const ColumnInfo& c);
