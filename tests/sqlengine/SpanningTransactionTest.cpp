@@ -83,17 +83,29 @@ TEST_F(SpanningTransactionTest, AnEndingSessionRollsBackItsTransactionOnly) {
         "0");
 }
 
-TEST_F(SpanningTransactionTest, AFailingStatementRollsBackTheTransactionButNotEarlierBatches) {
+TEST_F(SpanningTransactionTest, AFailingStatementIsUndoneAloneAndTheTransactionGoesOn) {
     run("INSERT t VALUES (1)");
     run("BEGIN TRAN; INSERT t VALUES (2)");
     sqlengine::BatchResult r;
-    EXPECT_THROW(m_session->executeBatch("INSERT t VALUES (3); INSERT t VALUES (1)", r), SqlError);
-    ASSERT_EQ(r.transactions.size(), 1u);
-    EXPECT_EQ(r.transactions[0].kind, Change::Rollback);
-    EXPECT_EQ(r.transactions[0].afterCount, 1u);
-    EXPECT_EQ(m_session->transactionCount(), 0);
-    EXPECT_EQ(rows("SELECT a FROM t"), Rows{"1"});
+    EXPECT_THROW(m_session->executeBatch("INSERT t VALUES (3); UPDATE t SET a = 1 WHERE a = 3", r), SqlError);
+    EXPECT_TRUE(r.transactions.empty());
+    EXPECT_EQ(m_session->transactionCount(), 1);
+    EXPECT_EQ(rows("SELECT a FROM t ORDER BY a"), (Rows{"1", "2", "3"}));
     EXPECT_EQ(otherCount(), "1");
+    // Also when the failing statement is the batch's only one.
+    EXPECT_THROW(run("INSERT t VALUES (2)"), SqlError);
+    run("INSERT t VALUES (4); COMMIT");
+    EXPECT_EQ(otherCount(), "4");
+}
+
+TEST_F(SpanningTransactionTest, ImplicitTransactionsSurviveAFailingStatement) {
+    run("SET IMPLICIT_TRANSACTIONS ON");
+    EXPECT_THROW(run("INSERT t VALUES ('x')"), SqlError);
+    run("INSERT t VALUES (1)");
+    EXPECT_THROW(run("INSERT t VALUES (1)"), SqlError);
+    EXPECT_EQ(m_session->transactionCount(), 1);
+    run("ROLLBACK");
+    EXPECT_EQ(otherCount(), "0");
 }
 
 TEST_F(SpanningTransactionTest, ImplicitTransactionsOpenAtTheFirstStatementOnATable) {
