@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev googletest
           libsqlite3-dev libpugixml-dev libssl-dev openssl qt6-base-dev libgl-dev
           fonts-wqy-zenhei python3 xvfb xauth locales
-          freetds-bin tdsodbc unixodbc unixodbc-dev python3-pyodbc)
+          freetds-bin tdsodbc unixodbc unixodbc-dev python3-pyodbc ccache)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
