@@ -139,23 +139,35 @@ std::string batch(const std::string& sql) {
     return w.bytes;
 }
 
-// An RPC call as FreeTDS sends it: sp_executesql by number, the
-// statement and declarations as nvarchar, then the values.
-std::string executeSqlCall() {
+// The start of an RPC message calling sp_executesql by number.
+Writer executeSqlStart() {
     Writer w;
     w.raw(batch("").substr(0, 22));
     w.u16(0xFFFF);
     w.u16(kSpExecuteSql);
     w.u16(0);
+    return w;
+}
+
+// An nvarchar parameter of `maxBytes`; `status` 1 marks an output parameter.
+void nvarcharParam(Writer& w, const std::string& name, uint8_t status, uint16_t maxBytes,
+                   const std::optional<std::string>& value) {
+    w.bVarchar(name);
+    w.u8(status);
+    w.u8(0xE7);
+    w.u16(maxBytes);
+    w.raw(kCollation);
+    std::string u = value ? utf8ToUtf16(*value) : std::string();
+    w.u16(value ? static_cast<uint16_t>(u.size()) : 0xFFFF);
+    w.raw(u);
+}
+
+// An RPC call as FreeTDS sends it: sp_executesql by number, the
+// statement and declarations as nvarchar, then the values.
+std::string executeSqlCall() {
+    Writer w = executeSqlStart();
     auto nvarchar = [&](const std::string& name, const std::string& value) {
-        w.bVarchar(name);
-        w.u8(0);
-        w.u8(0xE7);
-        w.u16(8000);
-        w.raw(kCollation);
-        std::string u = utf8ToUtf16(value);
-        w.u16(static_cast<uint16_t>(u.size()));
-        w.raw(u);
+        nvarcharParam(w, name, 0, 8000, value);
     };
     nvarchar("", "SELECT @P1, @P2, @P3");
     nvarchar("", "@P1 int,@P2 nvarchar(10),@P3 decimal(10,2)");
@@ -429,20 +441,9 @@ TEST_F(LoggedInTest, TransactionRequestsBeginAndEndWithDescriptors) {
 
 // sp_executesql with OUTPUT parameters: @n int = 21 and @s nvarchar(10) NULL.
 std::string outputCall() {
-    Writer w;
-    w.raw(batch("").substr(0, 22));
-    w.u16(0xFFFF);
-    w.u16(kSpExecuteSql);
-    w.u16(0);
+    Writer w = executeSqlStart();
     auto nvarchar = [&](const std::string& name, uint8_t status, const std::optional<std::string>& value) {
-        w.bVarchar(name);
-        w.u8(status);
-        w.u8(0xE7);
-        w.u16(20);
-        w.raw(kCollation);
-        std::string u = value ? utf8ToUtf16(*value) : std::string();
-        w.u16(value ? static_cast<uint16_t>(u.size()) : 0xFFFF);
-        w.raw(u);
+        nvarcharParam(w, name, status, 20, value);
     };
     nvarchar("", 0, "SET @n = @n * 2; SET @s = N'考试'");
     nvarchar("", 0, "@n int OUTPUT, @s nvarchar(10) OUTPUT");
