@@ -51,7 +51,10 @@ int TableInfo::identityColumn() const {
     return -1;
 }
 
-std::string catalogViewsSql(const std::string& m) {
+namespace {
+
+// The compatibility views (sysobjects, ...) and the sys schema.
+std::string systemViewsSql(const std::string& m) {
     return "CREATE TEMP VIEW _t7v_sysobjects AS SELECT name, id, xtype, "
            "CASE WHEN xtype IN ('PK','UQ') THEN 'K' ELSE xtype END AS type, 1 AS uid, parent_obj, crdate, "
            "0 AS category FROM main._t7_objects;"
@@ -113,9 +116,12 @@ std::string catalogViewsSql(const std::string& m) {
            "CREATE TEMP VIEW _t7v_sys_databases AS SELECT name, dbid AS database_id, crdate AS create_date, "
            "0 AS "
            "state, 'ONLINE' AS state_desc FROM " +
-           m +
-           "._t7_databases;"
-           "CREATE TEMP VIEW _t7v_is_tables AS SELECT NULL AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, name AS "
+           m + "._t7_databases;";
+}
+
+// INFORMATION_SCHEMA.
+std::string informationSchemaViewsSql() {
+    return "CREATE TEMP VIEW _t7v_is_tables AS SELECT NULL AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, name AS "
            "TABLE_NAME, CASE xtype WHEN 'U' THEN 'BASE TABLE' ELSE 'VIEW' END AS TABLE_TYPE FROM "
            "main._t7_objects "
            "WHERE xtype IN ('U','V');"
@@ -135,6 +141,12 @@ std::string catalogViewsSql(const std::string& m) {
            "<> 0 THEN c.length END AS CHARACTER_MAXIMUM_LENGTH FROM main._t7_columns c JOIN main._t7_objects "
            "o ON "
            "o.id = c.table_id;";
+}
+
+}  // namespace
+
+std::string catalogViewsSql(const std::string& m) {
+    return systemViewsSql(m) + informationSchemaViewsSql();
 }
 
 void createDatabaseCatalog(sqlite3* db) {
