@@ -523,6 +523,9 @@ LRESULT Win32FormView::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             if (lp == 0 && LOWORD(wp) == IDOK) {
                 enterPressed();
+            } else if (lp == 0 && LOWORD(wp) == IDCANCEL) {
+                // Esc, from the dialog manager: the form's cancel button.
+                m_backend.deliver([this] { m_form.pressEscape(); });
             } else if (lp != 0) {
                 command(reinterpret_cast<HWND>(lp), HIWORD(wp));
             }
