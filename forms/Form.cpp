@@ -204,6 +204,12 @@ std::vector<Control*> Form::tabOrder() {
     return result;
 }
 
+bool Form::clickShown(Control* button) {
+    if (!button) return false;
+    button->click();
+    return true;
+}
+
 Control* Form::shownButton(bool ControlDef::*role) {
     for (auto& c : m_controls) {
         if (c->kind() == ControlKind::CommandButton && c->def().*role && c->shown() && c->usable()) {
@@ -218,10 +224,7 @@ Control* Form::defaultButton() {
 }
 
 bool Form::pressEnter() {
-    Control* button = defaultButton();
-    if (!button) return false;
-    button->click();
-    return true;
+    return clickShown(defaultButton());
 }
 
 Control* Form::cancelButton() {
@@ -229,10 +232,7 @@ Control* Form::cancelButton() {
 }
 
 bool Form::pressEscape() {
-    Control* button = cancelButton();
-    if (!button) return false;
-    button->click();
-    return true;
+    return clickShown(cancelButton());
 }
 
 void Form::onClick(const std::wstring& control, Handler handler) {

@@ -125,6 +125,8 @@ private:
     Control* find(const std::wstring& name, int index);
     // The enabled, shown command button with that role (default, cancel).
     Control* shownButton(bool ControlDef::*role);
+    // Clicks `button`; false when there is none.
+    static bool clickShown(Control* button);
 
     FormsRuntime& m_runtime;
     FormLayout m_layout;
