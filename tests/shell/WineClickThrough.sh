@@ -33,10 +33,11 @@ wine cmd /c 'C:\run.bat' </dev/null >"$c/wizard.out" 2>&1 &
 wizard=$!
 trap 'kill "$wizard" 2>/dev/null || true' EXIT
 
-# The first page, as a top-level window of the X server.
+# The first page, as a top-level window of the X server: a child of the
+# root window, listed at the tree's first level.
 shown=""
 for _ in $(seq 1 300); do
-  if xwininfo -root -tree 2>/dev/null | grep -q '"InstallShield Wizard"'; then shown=1; break; fi
+  if xwininfo -root -tree 2>/dev/null | grep -Eq '^     0x[0-9a-f]+ "InstallShield Wizard"'; then shown=1; break; fi
   kill -0 "$wizard" 2>/dev/null || break
   sleep 0.2
 done
