@@ -209,7 +209,12 @@ HWND Win32FormView::create(Control& control) {
             // Not automatic: the runtime clears the other buttons of the
             // container, and the button shows what the control says.
             cls = L"BUTTON";
-            style |= BS_RADIOBUTTON | BS_MULTILINE;
+            style |= BS_RADIOBUTTON;
+            // A caption wraps where the button has room for a second line;
+            // one line high, a long caption is cut at the right instead of
+            // drawing two lines over each other.
+            if (twipsToPixels(control.height()) >= 2 * pointsToPixels(control.font().size))
+                style |= BS_MULTILINE;
             break;
         case ControlKind::Frame:
             if (control.text().empty()) {
