@@ -586,7 +586,7 @@ void SessionImpl::executeBatch(std::string_view batch, BatchResult& result) {
     // So it does within a transaction that spans batches: the failure
     // must not undo what the batches before the transaction did.
     m_singleStatement =
-        !m_inScript && m_tranCount == 0 && stmts.size() == 1 &&
+        !m_inScript && m_tranCount == 0 && !(m_spanBatches && m_implicitTransactions) && stmts.size() == 1 &&
         std::find(std::begin(compound), std::end(compound), stmts[0]->kind) == std::end(compound);
     // Beginning or ending a transaction needs no lock of its own: one that
     // wrote holds the write lock already.
@@ -616,16 +616,19 @@ void SessionImpl::executeBatch(std::string_view batch, BatchResult& result) {
         endBatch();
     } catch (...) {
         catalogChanged();
-        if (m_tranCount > 0 && m_db) {
-            // A failing statement ends the whole transaction, as with XACT_ABORT ON.
+        // SQLite itself may have rolled the transaction back (an
+        // interrupted write does): nothing is left to commit.
+        bool lost = m_db && m_inTransaction && sqlite3_get_autocommit(m_db);
+        if (m_tranCount > 0 && m_db && (!m_spanBatches || lost)) {
+            // Within a batch a failing statement ends the whole transaction,
+            // as with XACT_ABORT ON. One that spans batches goes on, as with
+            // SQL Server's default: the statement's savepoint undid it alone.
             endUserTransaction(BatchResult::TransactionChange::Rollback);
             dropPendingSchema();
             sqlite3_exec(m_db, "ROLLBACK TO usertran; RELEASE usertran", nullptr, nullptr, nullptr);
         }
         m_result = nullptr;
-        if (m_db && m_inTransaction && sqlite3_get_autocommit(m_db)) {
-            // SQLite itself rolled the transaction back (an interrupted
-            // write does): nothing is left to commit.
+        if (lost) {
             m_inTransaction = false;
             dropPendingSchema();
         }
