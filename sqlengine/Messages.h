@@ -414,7 +414,7 @@ inline constexpr MessageDef kMessages[] = {
      "User, group, or role '%ls' already exists in the current database."},
     {Msg::ServerPrincipalExists, 15025, 16, "The server principal '%.*ls' already exists."},
     {Msg::LoginAlreadyMapped, 15063, 16, "The login already has an account under a different user name."},
-    {Msg::PasswordTooWeak, 15118, 14,
+    {Msg::PasswordTooWeak, 15118, 16,
      "Password validation failed. The password does not meet Windows policy requirements because it is not "
      "complex enough."},
     {Msg::PrincipalNotFound, 15151, 16,

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "sqlengine/Engine.h"
 #include "sqlengine/Messages.h"
@@ -41,6 +42,17 @@ TEST(MessagesTest, LookupByNumberFindsTheFirstEntryOfEveryNumber) {
         EXPECT_EQ(severityOf(absent), 16) << absent;
     }
     EXPECT_EQ(severityOf(0), 0);
+}
+
+// Severities as SQL Server's own message tables give them; clients decide
+// from the class whether a message is an error, a permission refusal (14)
+// or only a warning (11).
+TEST(MessagesTest, SeveritiesAreSqlServers) {
+    const std::pair<int, int> documented[] = {{102, 15},   {137, 15},   {208, 16},  {229, 14},   {262, 14},
+                                              {916, 14},   {945, 14},   {1007, 15}, {2601, 14},  {2627, 14},
+                                              {3701, 11},  {4060, 11},  {4064, 11}, {15118, 16}, {15247, 16},
+                                              {18452, 14}, {18456, 14}, {50000, 16}};
+    for (const auto& [number, severity] : documented) EXPECT_EQ(severityOf(number), severity) << number;
 }
 
 TEST(MessagesTest, ArgumentsFillThePlaceholdersInOrderAndAreNotReadAgain) {
