@@ -415,7 +415,8 @@ struct ExprStmt : Stmt {  // PRINT, RETURN
 
 struct TransactionStmt : Stmt {
     TransactionStmt() : Stmt(StmtKind::Transaction) {}
-    std::string action;  // BEGIN, COMMIT, ROLLBACK
+    std::string action;  // BEGIN, COMMIT, ROLLBACK, SAVE
+    std::string name;    // the transaction's or the savepoint's, or empty
 };
 
 }  // namespace sqlengine

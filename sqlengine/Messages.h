@@ -62,6 +62,7 @@ enum class Msg {
     IdentityInsertOff,
     IdentityValueRequired,
     ConstraintConflict,
+    SaveWithoutTransaction,
     DatabaseNotFound,
     DatabaseAccessDenied,
     DatabaseCannotBeOpened,
@@ -119,6 +120,7 @@ enum class Msg {
     FileExists,
     DatabaseContextChanged,
     LanguageChanged,
+    SavepointNotFound,
     UnknownRpcDataType,
     IdentityNeedsColumnList,
     IdentityNotUpdatable,
@@ -162,7 +164,6 @@ enum class Msg {
     ExplicitTransactions,
     UseInTransaction,
     ExecuteSqlParameters,
-    SavepointsUnsupported,
     EngineError,
 };
 
@@ -255,6 +256,8 @@ inline constexpr MessageDef kMessages[] = {
     {Msg::ConstraintConflict, 547, 16,
      "The %ls statement conflicted with the %ls constraint \"%.*ls\". The conflict occurred in database "
      "\"%.*ls\", table \"%.*ls\"%ls."},
+    {Msg::SaveWithoutTransaction, 628, 16,
+     "Cannot issue SAVE TRANSACTION when there is no active transaction."},
     {Msg::DatabaseNotFound, 911, 16,
      "Database '%.*ls' does not exist. Make sure that the name is entered correctly."},
     {Msg::DatabaseAccessDenied, 916, 14,
@@ -374,6 +377,8 @@ inline constexpr MessageDef kMessages[] = {
      "the operation."},
     {Msg::DatabaseContextChanged, 5701, 0, "Changed database context to '%.*ls'."},
     {Msg::LanguageChanged, 5703, 0, "Changed language setting to %.*ls."},
+    {Msg::SavepointNotFound, 6401, 16,
+     "Cannot roll back %.*ls. No transaction or savepoint of that name was found."},
     {Msg::UnknownRpcDataType, 8016, 16,
      "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. Data "
      "type 0x%ls is unknown."},
@@ -442,7 +447,6 @@ inline constexpr MessageDef kMessages[] = {
      "Explicit transactions are not supported by this server; each statement is atomic."},
     {Msg::UseInTransaction, 50000, 16, "USE cannot switch databases inside a transaction on this server."},
     {Msg::ExecuteSqlParameters, 50000, 16, "sp_executesql with parameters is not supported by this server."},
-    {Msg::SavepointsUnsupported, 50000, 16, "Savepoints are not supported by this server."},
     {Msg::EngineError, 50000, 16, "%ls"},
 };
 

@@ -331,6 +331,8 @@ private:
             case keywordId("COMMIT"):
             case keywordId("ROLLBACK"):
                 return transactionEnd();
+            case keywordId("SAVE"):
+                return saveTransaction();
             case keywordId("DECLARE"):
                 return declareStatement();
             case keywordId("SET"):
@@ -1761,12 +1763,10 @@ private:
         if (peekKw("TRAN", 1) || peekKw("TRANSACTION", 1)) {
             next();
             next();
-            if (isIdentifierToken(peek()) && !peekKw("GO")) {
-                // A transaction name is only valid right here, before the
-                // next statement starts; names that could start one are not.
-            }
             auto s = std::make_unique<TransactionStmt>();
             s->action = "BEGIN";
+            // A reserved word after TRAN starts the next statement instead.
+            if (isIdentifierToken(peek())) s->name = transactionName();
             return s;
         }
         expectKw("BEGIN");
@@ -1783,8 +1783,31 @@ private:
     StmtPtr transactionEnd() {
         auto s = std::make_unique<TransactionStmt>();
         s->action = toUpperAscii(next().text);
-        if (!acceptKw("TRAN") && !acceptKw("TRANSACTION")) acceptKw("WORK");
+        if (acceptKw("TRAN") || acceptKw("TRANSACTION")) {
+            if (isIdentifierToken(peek())) s->name = transactionName();
+        } else {
+            acceptKw("WORK");
+        }
         return s;
+    }
+
+    StmtPtr saveTransaction() {
+        expectKw("SAVE");
+        if (!acceptKw("TRAN")) expectKw("TRANSACTION");
+        auto s = std::make_unique<TransactionStmt>();
+        s->action = "SAVE";
+        s->name = transactionName();
+        return s;
+    }
+
+    // Transaction and savepoint names keep their case and their first 32
+    // characters.
+    std::string transactionName() {
+        std::string name(identifier());
+        size_t chars = 0, i = 0;
+        for (; i < name.size(); ++i)
+            if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && ++chars > 32) break;
+        return name.substr(0, i);
     }
 
     StmtPtr declareStatement() {

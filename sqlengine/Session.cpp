@@ -188,7 +188,8 @@ SessionImpl::Flow SessionImpl::run(const Stmt& s) {
             switchDatabase(static_cast<const NameStmt&>(s).names[0]);
             return Flow::Normal;
         case StmtKind::Transaction:
-            runTransaction(static_cast<const TransactionStmt&>(s).action);
+            runTransaction(static_cast<const TransactionStmt&>(s).action,
+                           static_cast<const TransactionStmt&>(s).name);
             return Flow::Normal;
         case StmtKind::CreateDatabase:
         case StmtKind::DropDatabase:

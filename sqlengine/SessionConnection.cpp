@@ -225,8 +225,9 @@ void SessionImpl::endBatch() {
         // A transaction that has changed something keeps its SQLite
         // transaction, and with it the write lock, until it ends. One that
         // has only read lets go of its snapshot until it writes.
+        // Nor does one with savepoints: they live in the SQLite transaction.
         if (sqlite3_total_changes64(m_db) != m_tranChangesAt || !m_pending.empty() ||
-            m_catalog.versionPending())
+            m_catalog.versionPending() || !m_savepoints.empty())
             return;
         Query(cached("RELEASE usertran")).run();
         m_tranSuspended = true;
@@ -242,6 +243,8 @@ void SessionImpl::endUserTransaction(BatchResult::TransactionChange::Kind kind) 
     if (m_tranCount == 0) return;
     m_tranCount = 0;
     m_tranSuspended = false;
+    m_tranName.clear();
+    m_savepoints.clear();
     noteTransaction(kind);
 }
 
@@ -319,8 +322,16 @@ bool SessionImpl::opensImplicitTransaction(const Stmt& s) const {
     }
 }
 
-void SessionImpl::runTransaction(const std::string& action) {
-    if (action == "BEGIN") {
+void SessionImpl::runTransaction(const std::string& action, const std::string& name) {
+    if (action == "SAVE") {
+        if (m_tranCount == 0) throw sqlError<Msg::SaveWithoutTransaction>();
+        // Held-back schema changes are made first, so that a rollback to
+        // the savepoint undoes exactly what came after it.
+        flushSchema();
+        execSql(m_db, "SAVEPOINT usersave" + std::to_string(m_savepoints.size()));
+        m_savepoints.push_back(name);
+    } else if (action == "BEGIN") {
+        if (m_tranCount == 0) m_tranName = name;
         // What is held back from before the transaction is not undone by
         // its rollback; what is held back at a rollback is all undone.
         if (m_tranCount == 0) flushSchema();
@@ -340,11 +351,26 @@ void SessionImpl::runTransaction(const std::string& action) {
         }
     } else {
         if (m_tranCount == 0) throw sqlError<Msg::RollbackWithoutBegin>();
+        // A name other than the outermost transaction's is a savepoint's.
+        if (!name.empty() && name != m_tranName) return rollbackToSavepoint(name);
         endUserTransaction(BatchResult::TransactionChange::Rollback);
         dropPendingSchema();
         execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
         catalogChanged();
     }
+}
+
+void SessionImpl::rollbackToSavepoint(const std::string& name) {
+    // Names compare with their case, and the latest of equal names counts.
+    auto it = std::find(m_savepoints.rbegin(), m_savepoints.rend(), name);
+    if (it == m_savepoints.rend()) throw sqlError<Msg::SavepointNotFound>(name);
+    size_t index = static_cast<size_t>(m_savepoints.rend() - it) - 1;
+    // What is held back came after the last savepoint, so after this one.
+    dropPendingSchema();
+    execSql(m_db, "ROLLBACK TO usersave" + std::to_string(index));
+    // The savepoint stays, those after it are gone; the transaction goes on.
+    m_savepoints.resize(index + 1);
+    catalogChanged();
 }
 
 }  // namespace sqlengine

@@ -338,6 +338,11 @@ private:
     // the next batch begins (see endBatch). A reading transaction so keeps
     // no snapshot that would make its first write fail.
     bool m_tranSuspended = false;
+    // The outermost BEGIN TRANSACTION's name, and the open transaction's
+    // savepoints by SAVE TRANSACTION, oldest first; savepoint i is SQLite's
+    // "usersave<i>".
+    std::string m_tranName;
+    std::vector<std::string> m_savepoints;
     // SET LOCK_TIMEOUT, in milliseconds.
     int m_lockTimeoutMs = kLockTimeoutMs;
 
@@ -367,7 +372,8 @@ private:
     // master) when the current database was dropped and the session is
     // `staying` in it.
     void checkRunning(bool staying = true);
-    void runTransaction(const std::string& action);
+    void runTransaction(const std::string& action, const std::string& name = {});
+    void rollbackToSavepoint(const std::string& name);
 
     void switchDatabase(const std::string& name);
     bool databaseExists(const std::string& name, std::string* stored = nullptr, std::string* path = nullptr);

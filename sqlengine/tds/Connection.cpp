@@ -345,21 +345,28 @@ void Connection::transactionRequest(TokenWriter& w, const std::string& payload) 
     if (m_version >= kTds72 && r.remaining() >= 4) r.seek(std::min<size_t>(r.u32(), payload.size()));
     uint16_t request = r.u16();
     enum { kBegin = 5, kCommit = 7, kRollback = 8, kSave = 9 };
+    // A transaction or savepoint name, as a bracketed identifier.
+    auto named = [&](const char* statement) {
+        std::string name = r.atEnd() ? std::string() : r.bVarchar(), sql = statement;
+        if (name.empty()) return sql;
+        sql += " [";
+        for (char c : name) sql += c == ']' ? std::string("]]") : std::string(1, c);
+        return sql + "]";
+    };
     if (request == kBegin) {
-        // The isolation level and the name: the engine's transactions have
-        // one level and no names.
-        runBatch(w, "BEGIN TRANSACTION", kDone);
+        // The isolation level: the engine's transactions have one.
+        if (!r.atEnd()) r.u8();
+        runBatch(w, named("BEGIN TRANSACTION"), kDone);
     } else if (request == kCommit || request == kRollback) {
-        r.bVarchar();
+        std::string sql = named(request == kCommit ? "COMMIT TRANSACTION" : "ROLLBACK TRANSACTION");
         bool beginNext = !r.atEnd() && r.u8() != 0;
-        runBatch(w, request == kCommit ? "COMMIT TRANSACTION" : "ROLLBACK TRANSACTION", kDone);
+        runBatch(w, sql, kDone);
         // The next transaction begins even when this one had already ended
         // (a failing statement rolls it back), so that the client's
         // transaction mode goes on.
         if (beginNext) runBatch(w, "BEGIN TRANSACTION", kDone);
     } else if (request == kSave) {
-        error(w, sqlError<Msg::SavepointsUnsupported>());
-        w.done(kDone, kDoneError, 0, 0);
+        runBatch(w, named("SAVE TRANSACTION"), kDone);
     } else {
         error(w, sqlError<Msg::DistributedTransaction>());
         w.done(kDone, kDoneError, 0, 0);

@@ -51,7 +51,7 @@ TEST(MessagesTest, SeveritiesAreSqlServers) {
     const std::pair<int, int> documented[] = {{102, 15},   {137, 15},   {208, 16},  {229, 14},   {262, 14},
                                               {916, 14},   {945, 14},   {1007, 15}, {2601, 14},  {2627, 14},
                                               {3701, 11},  {4060, 11},  {4064, 11}, {15118, 16}, {15247, 16},
-                                              {18452, 14}, {18456, 14}, {50000, 16}};
+                                              {18452, 14}, {18456, 14}, {628, 16},  {6401, 16},  {50000, 16}};
     for (const auto& [number, severity] : documented) EXPECT_EQ(severityOf(number), severity) << number;
 }
 

@@ -439,6 +439,45 @@ TEST_F(LoggedInTest, TransactionRequestsBeginAndEndWithDescriptors) {
         std::string::npos);
 }
 
+// A B_VARCHAR name: its length in characters, then UTF-16LE.
+std::string bVarchar(const std::string& ascii) {
+    std::string out(1, static_cast<char>(ascii.size()));
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
+TEST_F(LoggedInTest, SaveAndRollbackRequestsUseSavepoints) {
+    // A reply of one DONE with no error and no ENVCHANGE.
+    auto quiet = [](const std::string& p) {
+        return p.size() == 13 && static_cast<uint8_t>(p[0]) == kDone &&
+               (static_cast<uint8_t>(p[1]) & kDoneError) == 0;
+    };
+    auto le32 = [](uint32_t n) {
+        Writer w;
+        w.u32(n);
+        return w.bytes;
+    };
+    std::string begun = transaction(5, std::string("\x00", 1) + bVarchar("work"));
+    ASSERT_EQ(descriptors(begun, kEnvBeginTransaction).size(), 1u);
+    request(kSqlBatch, batch("INSERT t VALUES (1)"));
+    // A name with a bracket must stay one name.
+    EXPECT_TRUE(quiet(transaction(9, bVarchar("s]1"))));
+    request(kSqlBatch, batch("INSERT t VALUES (2)"));
+    // Back to the savepoint: no ENVCHANGE, the transaction goes on.
+    std::string partial = transaction(8, bVarchar("s]1") + std::string("\x00", 1));
+    EXPECT_TRUE(quiet(partial));
+    std::string unknown = transaction(8, bVarchar("nope") + std::string("\x00", 1));
+    EXPECT_NE(unknown.find(le32(6401)), std::string::npos);
+    EXPECT_TRUE(descriptors(unknown, kEnvRollbackTransaction).empty());
+    std::string committed = transaction(7, bVarchar("work") + std::string("\x00", 1));
+    EXPECT_EQ(descriptors(committed, kEnvCommitTransaction), descriptors(begun, kEnvBeginTransaction));
+    EXPECT_EQ(
+        *server->connect("sa", "")->executeBatch("USE Exam; SELECT sum(a) FROM t").resultSets[0].rows[0][0],
+        "1");
+    // Outside a transaction a savepoint is refused.
+    EXPECT_NE(transaction(9, bVarchar("s")).find(le32(628)), std::string::npos);
+}
+
 // sp_executesql with OUTPUT parameters: @n int = 21 and @s nvarchar(10) NULL.
 std::string outputCall() {
     Writer w = executeSqlStart();

@@ -233,6 +233,18 @@ class TransactionTest(ServerTestCase):
         self.conn.rollback()
         self.assertEqual(self.seen(), [])
 
+    def test_savepoints_undo_part_of_the_transaction(self):
+        self.cur.execute("insert into Answers values (1)")
+        self.cur.execute("save tran before_two")
+        self.cur.execute("insert into Answers values (?)", 2)
+        self.cur.execute("rollback tran before_two")
+        self.assertEqual(tuple(self.cur.execute("select count(*), @@trancount from Answers").fetchone()), (1, 1))
+        with self.assertRaises(pyodbc.Error) as caught:
+            self.cur.execute("rollback tran no_such_savepoint")
+        self.assertIn("(6401)", caught.exception.args[1])
+        self.conn.commit()
+        self.assertEqual(self.seen(), [1])
+
     def test_a_writer_blocked_by_an_open_transaction_gets_1222(self):
         self.cur.execute("insert into Answers values (1)")
         self.observer.execute("set lock_timeout 200")
