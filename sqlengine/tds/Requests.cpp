@@ -169,18 +169,136 @@ std::optional<std::string> readBytes(Reader& r, const TypeInfo& t) {
     }
 }
 
-void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& bytes) {
-    auto setInt = [&](const char* type) {
-        p.type = type;
-        if (!bytes) return;
-        unsigned long long raw = littleEndian(*bytes);
-        size_t n = bytes->size();
-        long long v = n >= 8 ? static_cast<long long>(raw)
-                             : (n == 1 ? static_cast<long long>(raw)
-                                       : static_cast<long long>(raw << (64 - 8 * n)) >> (64 - 8 * n));
-        p.integer = v;
-        p.literal = std::to_string(v);
-    };
+// Each family of types sets the parameter's declared type and, for a value,
+// its literal. `size` is the value's byte count, or the type's for NULL.
+using Bytes = std::optional<std::string>;
+
+uint32_t valueSize(const TypeInfo& t, const Bytes& bytes) {
+    return bytes ? static_cast<uint32_t>(bytes->size()) : t.maxLen;
+}
+
+void convertInteger(RpcParam& p, const TypeInfo& t, const Bytes& bytes) {
+    uint32_t size = valueSize(t, bytes);
+    p.type = size == 1 ? "tinyint" : size == 2 ? "smallint" : size == 8 ? "bigint" : "int";
+    if (!bytes) return;
+    unsigned long long raw = littleEndian(*bytes);
+    size_t n = bytes->size();
+    // tinyint is unsigned; the others are signed, of their own width.
+    long long v = n >= 8 ? static_cast<long long>(raw)
+                         : (n == 1 ? static_cast<long long>(raw)
+                                   : static_cast<long long>(raw << (64 - 8 * n)) >> (64 - 8 * n));
+    p.integer = v;
+    p.literal = std::to_string(v);
+}
+
+void convertFloat(RpcParam& p, const TypeInfo& t, const Bytes& bytes) {
+    uint32_t size = valueSize(t, bytes);
+    p.type = size == 4 ? "real" : "float";
+    if (!bytes) return;
+    char buf[40];
+    if (size == 4) {
+        float f;
+        std::memcpy(&f, bytes->data(), 4);
+        std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(f));
+    } else {
+        double d;
+        std::memcpy(&d, bytes->data(), 8);
+        std::snprintf(buf, sizeof buf, "%.17g", d);
+    }
+    p.literal = std::string(buf).find_first_of(".e") == std::string::npos ? std::string(buf) + ".0"
+                                                                          : std::string(buf);
+    if (p.literal->find('e') != std::string::npos) p.literal = "CAST('" + *p.literal + "' AS float)";
+}
+
+void convertMoney(RpcParam& p, const TypeInfo& t, const Bytes& bytes) {
+    uint32_t size = valueSize(t, bytes);
+    p.type = size == 4 ? "smallmoney" : "money";
+    if (!bytes) return;
+    long long v;
+    if (size == 4) {
+        v = static_cast<int32_t>(littleEndian(*bytes));
+    } else {
+        unsigned long long hi = littleEndian(bytes->substr(0, 4)), lo = littleEndian(bytes->substr(4, 4));
+        v = static_cast<long long>((hi << 32) | lo);
+    }
+    bool negative = v < 0;
+    unsigned long long m =
+        negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    p.literal = decimalText(negative, m, 4);
+}
+
+void convertDatetime(RpcParam& p, const TypeInfo& t, const Bytes& bytes) {
+    uint32_t size = valueSize(t, bytes);
+    p.type = size == 4 ? "smalldatetime" : "datetime";
+    if (!bytes) return;
+    if (size == 4) {
+        int days = static_cast<int>(littleEndian(bytes->substr(0, 2)));
+        long long minutes = static_cast<long long>(littleEndian(bytes->substr(2, 2)));
+        p.literal = quoted(dateTimeText(days, minutes * 60000));
+    } else {
+        int days = static_cast<int32_t>(littleEndian(bytes->substr(0, 4)));
+        long long ticks = static_cast<long long>(littleEndian(bytes->substr(4, 4)));
+        p.literal = quoted(dateTimeText(days, (ticks * 1000 + 150) / 300));
+    }
+}
+
+// date, time, datetime2 and datetimeoffset: the engine keeps them as datetime.
+void convertDateTime2(RpcParam& p, const TypeInfo& t, const Bytes& bytes) {
+    p.type = "datetime";
+    if (!bytes) return;
+    const std::string& b = *bytes;
+    int days = 0;
+    long long ms = 0;
+    size_t timeLen = t.type == 0x28 ? 0 : t.type == 0x29 ? b.size() : b.size() - 3 - (t.type == 0x2B ? 2 : 0);
+    if (timeLen > b.size()) throw ProtocolError("date and time value too short");
+    int carry = 0;
+    if (timeLen)
+        ms = std::stoll(timeOfDay(littleEndian(std::string_view(b).substr(0, timeLen)), t.scale, carry));
+    if (t.type != 0x29) {
+        if (b.size() < timeLen + 3) throw ProtocolError("date value too short");
+        days = static_cast<int>(littleEndian(std::string_view(b).substr(timeLen, 3))) - kDays0001To1900;
+    }
+    days += carry;
+    if (t.type == 0x2B) {
+        // Kept in UTC with the offset beside it: local time is UTC plus the offset.
+        int16_t offset = static_cast<int16_t>(littleEndian(std::string_view(b).substr(timeLen + 3, 2)));
+        ms += offset * 60000LL;
+        while (ms < 0) ms += 86400000, --days;
+        while (ms >= 86400000) ms -= 86400000, ++days;
+    }
+    p.literal = quoted(dateTimeText(days, ms));
+}
+
+void convertDecimal(RpcParam& p, const TypeInfo& t, const Bytes& bytes) {
+    p.type = std::string(t.type == 0x6A ? "decimal" : "numeric") + "(" + std::to_string(t.precision) + "," +
+             std::to_string(t.scale) + ")";
+    if (!bytes) return;
+    if (bytes->empty()) throw ProtocolError("decimal value too short");
+    unsigned __int128 m = 0;
+    for (size_t i = bytes->size(); i-- > 1;) m = (m << 8) | static_cast<unsigned char>((*bytes)[i]);
+    p.literal = decimalText((*bytes)[0] == 0, m, t.scale);
+}
+
+// Every string type arrives as nvarchar: varchar in code page 936.
+void convertText(RpcParam& p, const TypeInfo& t, const Bytes& bytes) {
+    bool unicode = t.type == 0xE7 || t.type == 0xEF || t.type == 0x63;
+    uint32_t chars = unicode ? t.maxLen / 2 : t.maxLen;
+    p.type = t.maxLen == 0xFFFF || chars > 4000 || t.type == 0x23 || t.type == 0x63
+                 ? "nvarchar(max)"
+                 : "nvarchar(" + std::to_string(std::max<uint32_t>(chars, 1)) + ")";
+    if (!bytes) return;
+    p.text = unicode ? utf16ToUtf8(*bytes) : cp936ToUtf8(*bytes);
+    p.literal = unicodeLiteral(*p.text);
+}
+
+void convertBinary(RpcParam& p, const TypeInfo& t, const Bytes& bytes) {
+    p.type = t.maxLen == 0xFFFF || t.maxLen > 8000
+                 ? "varbinary(max)"
+                 : "varbinary(" + std::to_string(std::max<uint32_t>(t.maxLen, 1)) + ")";
+    if (bytes) p.literal = bytes->empty() ? "0x" : hex(*bytes);
+}
+
+void convert(RpcParam& p, const TypeInfo& t, const Bytes& bytes) {
     switch (t.type) {
         case 0x1F:
             p.type = "int";
@@ -189,11 +307,8 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
         case 0x34:
         case 0x38:
         case 0x7F:
-        case 0x26: {
-            uint32_t size = bytes ? static_cast<uint32_t>(bytes->size()) : t.maxLen;
-            setInt(size == 1 ? "tinyint" : size == 2 ? "smallint" : size == 8 ? "bigint" : "int");
-            return;
-        }
+        case 0x26:
+            return convertInteger(p, t, bytes);
         case 0x32:
         case 0x68:
             p.type = "bit";
@@ -201,107 +316,24 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
             return;
         case 0x3B:
         case 0x3E:
-        case 0x6D: {
-            uint32_t size = bytes ? static_cast<uint32_t>(bytes->size()) : t.maxLen;
-            p.type = size == 4 ? "real" : "float";
-            if (!bytes) return;
-            char buf[40];
-            if (size == 4) {
-                float f;
-                std::memcpy(&f, bytes->data(), 4);
-                std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(f));
-            } else {
-                double d;
-                std::memcpy(&d, bytes->data(), 8);
-                std::snprintf(buf, sizeof buf, "%.17g", d);
-            }
-            p.literal = std::string(buf).find_first_of(".e") == std::string::npos ? std::string(buf) + ".0"
-                                                                                  : std::string(buf);
-            if (p.literal->find('e') != std::string::npos) p.literal = "CAST('" + *p.literal + "' AS float)";
-            return;
-        }
+        case 0x6D:
+            return convertFloat(p, t, bytes);
         case 0x3C:
         case 0x7A:
-        case 0x6E: {
-            uint32_t size = bytes ? static_cast<uint32_t>(bytes->size()) : t.maxLen;
-            p.type = size == 4 ? "smallmoney" : "money";
-            if (!bytes) return;
-            long long v;
-            if (size == 4) {
-                v = static_cast<int32_t>(littleEndian(*bytes));
-            } else {
-                unsigned long long hi = littleEndian(bytes->substr(0, 4)),
-                                   lo = littleEndian(bytes->substr(4, 4));
-                v = static_cast<long long>((hi << 32) | lo);
-            }
-            bool negative = v < 0;
-            unsigned long long m =
-                negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-            p.literal = decimalText(negative, m, 4);
-            return;
-        }
+        case 0x6E:
+            return convertMoney(p, t, bytes);
         case 0x3A:
         case 0x3D:
-        case 0x6F: {
-            uint32_t size = bytes ? static_cast<uint32_t>(bytes->size()) : t.maxLen;
-            p.type = size == 4 ? "smalldatetime" : "datetime";
-            if (!bytes) return;
-            if (size == 4) {
-                int days = static_cast<int>(littleEndian(bytes->substr(0, 2)));
-                long long minutes = static_cast<long long>(littleEndian(bytes->substr(2, 2)));
-                p.literal = quoted(dateTimeText(days, minutes * 60000));
-            } else {
-                int days = static_cast<int32_t>(littleEndian(bytes->substr(0, 4)));
-                long long ticks = static_cast<long long>(littleEndian(bytes->substr(4, 4)));
-                p.literal = quoted(dateTimeText(days, (ticks * 1000 + 150) / 300));
-            }
-            return;
-        }
+        case 0x6F:
+            return convertDatetime(p, t, bytes);
         case 0x28:
         case 0x29:
         case 0x2A:
-        case 0x2B: {
-            p.type = "datetime";
-            if (!bytes) return;
-            const std::string& b = *bytes;
-            int days = 0;
-            long long ms = 0;
-            size_t timeLen = t.type == 0x28   ? 0
-                             : t.type == 0x29 ? b.size()
-                                              : b.size() - 3 - (t.type == 0x2B ? 2 : 0);
-            if (timeLen > b.size()) throw ProtocolError("date and time value too short");
-            int carry = 0;
-            if (timeLen)
-                ms = std::stoll(
-                    timeOfDay(littleEndian(std::string_view(b).substr(0, timeLen)), t.scale, carry));
-            if (t.type != 0x29) {
-                if (b.size() < timeLen + 3) throw ProtocolError("date value too short");
-                days =
-                    static_cast<int>(littleEndian(std::string_view(b).substr(timeLen, 3))) - kDays0001To1900;
-            }
-            days += carry;
-            if (t.type == 0x2B) {
-                // Kept in UTC with the offset beside it: local time is UTC plus the offset.
-                int16_t offset =
-                    static_cast<int16_t>(littleEndian(std::string_view(b).substr(timeLen + 3, 2)));
-                ms += offset * 60000LL;
-                while (ms < 0) ms += 86400000, --days;
-                while (ms >= 86400000) ms -= 86400000, ++days;
-            }
-            p.literal = quoted(dateTimeText(days, ms));
-            return;
-        }
+        case 0x2B:
+            return convertDateTime2(p, t, bytes);
         case 0x6A:
-        case 0x6C: {
-            p.type = std::string(t.type == 0x6A ? "decimal" : "numeric") + "(" + std::to_string(t.precision) +
-                     "," + std::to_string(t.scale) + ")";
-            if (!bytes) return;
-            if (bytes->empty()) throw ProtocolError("decimal value too short");
-            unsigned __int128 m = 0;
-            for (size_t i = bytes->size(); i-- > 1;) m = (m << 8) | static_cast<unsigned char>((*bytes)[i]);
-            p.literal = decimalText((*bytes)[0] == 0, m, t.scale);
-            return;
-        }
+        case 0x6C:
+            return convertDecimal(p, t, bytes);
         case 0x24:
             p.type = "uniqueidentifier";
             if (bytes) p.literal = quoted(guidText(*bytes));
@@ -311,25 +343,12 @@ void convert(RpcParam& p, const TypeInfo& t, const std::optional<std::string>& b
         case 0x23:
         case 0xE7:
         case 0xEF:
-        case 0x63: {
-            bool unicode = t.type == 0xE7 || t.type == 0xEF || t.type == 0x63;
-            uint32_t chars = unicode ? t.maxLen / 2 : t.maxLen;
-            p.type = t.maxLen == 0xFFFF || chars > 4000 || t.type == 0x23 || t.type == 0x63
-                         ? "nvarchar(max)"
-                         : "nvarchar(" + std::to_string(std::max<uint32_t>(chars, 1)) + ")";
-            if (!bytes) return;
-            p.text = unicode ? utf16ToUtf8(*bytes) : cp936ToUtf8(*bytes);
-            p.literal = unicodeLiteral(*p.text);
-            return;
-        }
+        case 0x63:
+            return convertText(p, t, bytes);
         case 0xA5:
         case 0xAD:
         case 0x22:
-            p.type = t.maxLen == 0xFFFF || t.maxLen > 8000
-                         ? "varbinary(max)"
-                         : "varbinary(" + std::to_string(std::max<uint32_t>(t.maxLen, 1)) + ")";
-            if (bytes) p.literal = bytes->empty() ? "0x" : hex(*bytes);
-            return;
+            return convertBinary(p, t, bytes);
         default:
             throw ProtocolError("unknown parameter type");
     }

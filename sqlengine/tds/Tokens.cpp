@@ -340,129 +340,150 @@ void TokenWriter::typeInfo(const WireType& t) {
     }
 }
 
-void TokenWriter::value(const WireType& t, const std::optional<std::string>& text) {
-    using F = WireType::Form;
-    bool bytesForm = t.form == F::Char || t.form == F::NChar || t.form == F::Binary;
-    if (!text) {
-        if (t.text)
-            out.u8(0);
-        else if (t.plp)
-            out.u64(~0ULL);
-        else if (bytesForm)
-            out.u16(0xFFFF);
-        else
-            out.u8(0);
-        return;
-    }
-    const std::string& v = *text;
-    if (bytesForm) {
-        std::string data = t.form == F::Char    ? utf8ToCp936(v)
-                           : t.form == F::NChar ? utf8ToUtf16(v)
-                                                : hexBytes(v);
-        // Fixed-length values come padded, as the server stores them;
-        // char(n) is left as it is, its byte length being unknown here.
-        bool fixed = t.type == 0xEF || t.type == 0xAD;
-        if (fixed && t.form == F::NChar)
-            while (data.size() + 2 <= t.size) data.append(" \0", 2);
-        else if (fixed && data.size() < t.size)
-            data.append(t.size - data.size(), '\0');
-        if (t.text) {
-            out.u8(16);
-            out.raw(std::string(16, '\x01'));  // text pointer
-            out.raw(std::string(8, '\0'));     // timestamp
+namespace {
+
+using Form = WireType::Form;
+
+bool isBytesForm(const WireType& t) {
+    return t.form == Form::Char || t.form == Form::NChar || t.form == Form::Binary;
+}
+
+void writeNull(Writer& out, const WireType& t) {
+    if (t.text)
+        out.u8(0);
+    else if (t.plp)
+        out.u64(~0ULL);
+    else if (isBytesForm(t))
+        out.u16(0xFFFF);
+    else
+        out.u8(0);
+}
+
+// char, nchar and binary values, in a row, as text/image or as PLP.
+void writeBytes(Writer& out, const WireType& t, const std::string& v) {
+    std::string data = t.form == Form::Char    ? utf8ToCp936(v)
+                       : t.form == Form::NChar ? utf8ToUtf16(v)
+                                               : hexBytes(v);
+    // Fixed-length values come padded, as the server stores them;
+    // char(n) is left as it is, its byte length being unknown here.
+    bool fixed = t.type == 0xEF || t.type == 0xAD;
+    if (fixed && t.form == Form::NChar)
+        while (data.size() + 2 <= t.size) data.append(" \0", 2);
+    else if (fixed && data.size() < t.size)
+        data.append(t.size - data.size(), '\0');
+    if (t.text) {
+        out.u8(16);
+        out.raw(std::string(16, '\x01'));  // text pointer
+        out.raw(std::string(8, '\0'));     // timestamp
+        out.u32(static_cast<uint32_t>(data.size()));
+        out.raw(data);
+    } else if (t.plp) {
+        out.u64(data.size());
+        if (!data.empty()) {
             out.u32(static_cast<uint32_t>(data.size()));
             out.raw(data);
-        } else if (t.plp) {
-            out.u64(data.size());
-            if (!data.empty()) {
-                out.u32(static_cast<uint32_t>(data.size()));
-                out.raw(data);
-            }
-            out.u32(0);
-        } else {
-            if (data.size() > t.size) data.resize(t.size);
-            out.u16(static_cast<uint16_t>(data.size()));
-            out.raw(data);
         }
+        out.u32(0);
+    } else {
+        if (data.size() > t.size) data.resize(t.size);
+        out.u16(static_cast<uint16_t>(data.size()));
+        out.raw(data);
+    }
+}
+
+void writeInt(Writer& out, const WireType& t, const std::string& v) {
+    long long n = std::strtoll(v.c_str(), nullptr, 10);
+    out.u8(static_cast<uint8_t>(t.size));
+    for (uint32_t i = 0; i < t.size; ++i)
+        out.u8(static_cast<uint8_t>((static_cast<unsigned long long>(n) >> (8 * i)) & 0xFF));
+}
+
+void writeFloat(Writer& out, const WireType& t, const std::string& v) {
+    double d = std::strtod(v.c_str(), nullptr);
+    out.u8(static_cast<uint8_t>(t.size));
+    if (t.size == 4) {
+        float f = static_cast<float>(d);
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        out.u32(bits);
+    } else {
+        uint64_t bits;
+        std::memcpy(&bits, &d, 8);
+        out.u64(bits);
+    }
+}
+
+void writeDecimal(Writer& out, const WireType& t, const std::string& v) {
+    bool negative = false;
+    unsigned __int128 m = 0;
+    if (!scaledDecimal(v, t.scale, negative, m)) {
+        out.u8(0);
         return;
     }
+    out.u8(static_cast<uint8_t>(t.size));
+    out.u8(negative ? 0 : 1);
+    for (uint32_t i = 0; i + 1 < t.size; ++i) out.u8(static_cast<uint8_t>((m >> (8 * i)) & 0xFF));
+}
+
+void writeMoney(Writer& out, const WireType& t, const std::string& v) {
+    bool negative = false;
+    unsigned __int128 m = 0;
+    scaledDecimal(v, 4, negative, m);
+    long long n = static_cast<long long>(m);
+    if (negative) n = -n;
+    out.u8(static_cast<uint8_t>(t.size));
+    if (t.size == 4) {
+        out.u32(static_cast<uint32_t>(n));
+    } else {
+        out.u32(static_cast<uint32_t>(static_cast<unsigned long long>(n) >> 32));
+        out.u32(static_cast<uint32_t>(n));
+    }
+}
+
+void writeDateTime(Writer& out, const WireType& t, const std::string& v) {
+    int days = 0, ms = 0;
+    if (!parseDateTimeText(v, days, ms)) {
+        out.u8(0);
+        return;
+    }
+    out.u8(static_cast<uint8_t>(t.size));
+    if (t.form == Form::SmallDateTime) {
+        out.u16(static_cast<uint16_t>(days));
+        out.u16(static_cast<uint16_t>((ms + 30000) / 60000));
+    } else {
+        out.u32(static_cast<uint32_t>(days));
+        out.u32(static_cast<uint32_t>((static_cast<long long>(ms) * 300 + 500) / 1000));
+    }
+}
+
+}  // namespace
+
+void TokenWriter::value(const WireType& t, const std::optional<std::string>& text) {
+    if (!text) return writeNull(out, t);
+    const std::string& v = *text;
+    if (isBytesForm(t)) return writeBytes(out, t, v);
     switch (t.form) {
-        case F::Int: {
-            long long n = std::strtoll(v.c_str(), nullptr, 10);
-            out.u8(static_cast<uint8_t>(t.size));
-            for (uint32_t i = 0; i < t.size; ++i)
-                out.u8(static_cast<uint8_t>((static_cast<unsigned long long>(n) >> (8 * i)) & 0xFF));
-            break;
-        }
-        case F::Bit:
+        case Form::Int:
+            return writeInt(out, t, v);
+        case Form::Bit:
             out.u8(1);
             out.u8(std::strtod(v.c_str(), nullptr) != 0 ? 1 : 0);
-            break;
-        case F::Float: {
-            double d = std::strtod(v.c_str(), nullptr);
-            out.u8(static_cast<uint8_t>(t.size));
-            if (t.size == 4) {
-                float f = static_cast<float>(d);
-                uint32_t bits;
-                std::memcpy(&bits, &f, 4);
-                out.u32(bits);
-            } else {
-                uint64_t bits;
-                std::memcpy(&bits, &d, 8);
-                out.u64(bits);
-            }
-            break;
-        }
-        case F::Decimal: {
-            bool negative = false;
-            unsigned __int128 m = 0;
-            if (!scaledDecimal(v, t.scale, negative, m)) {
-                out.u8(0);
-                break;
-            }
-            out.u8(static_cast<uint8_t>(t.size));
-            out.u8(negative ? 0 : 1);
-            for (uint32_t i = 0; i + 1 < t.size; ++i) out.u8(static_cast<uint8_t>((m >> (8 * i)) & 0xFF));
-            break;
-        }
-        case F::Money: {
-            bool negative = false;
-            unsigned __int128 m = 0;
-            scaledDecimal(v, 4, negative, m);
-            long long n = static_cast<long long>(m);
-            if (negative) n = -n;
-            out.u8(static_cast<uint8_t>(t.size));
-            if (t.size == 4) {
-                out.u32(static_cast<uint32_t>(n));
-            } else {
-                out.u32(static_cast<uint32_t>(static_cast<unsigned long long>(n) >> 32));
-                out.u32(static_cast<uint32_t>(n));
-            }
-            break;
-        }
-        case F::DateTime:
-        case F::SmallDateTime: {
-            int days = 0, ms = 0;
-            if (!parseDateTimeText(v, days, ms)) {
-                out.u8(0);
-                break;
-            }
-            out.u8(static_cast<uint8_t>(t.size));
-            if (t.form == F::SmallDateTime) {
-                out.u16(static_cast<uint16_t>(days));
-                out.u16(static_cast<uint16_t>((ms + 30000) / 60000));
-            } else {
-                out.u32(static_cast<uint32_t>(days));
-                out.u32(static_cast<uint32_t>((static_cast<long long>(ms) * 300 + 500) / 1000));
-            }
-            break;
-        }
-        case F::Guid:
+            return;
+        case Form::Float:
+            return writeFloat(out, t, v);
+        case Form::Decimal:
+            return writeDecimal(out, t, v);
+        case Form::Money:
+            return writeMoney(out, t, v);
+        case Form::DateTime:
+        case Form::SmallDateTime:
+            return writeDateTime(out, t, v);
+        case Form::Guid:
             out.u8(16);
             out.raw(guidBytes(v));
-            break;
+            return;
         default:
-            break;
+            return;
     }
 }
 
