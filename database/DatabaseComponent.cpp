@@ -52,6 +52,14 @@ void raiseNotConnected() {
     throw AppError(notConnectedError(), L"The server object is not connected to a server.");
 }
 
+void raiseLoginOnServer() {
+    throw AppError(errnum::InvalidProcedureCall, L"A login on the server cannot be renamed.");
+}
+
+void raiseNotANewLogin() {
+    throw AppError(errnum::InvalidProcedureCall, L"Only a new login object can be added.");
+}
+
 void executeScript(const std::wstring& script, int32_t executionType,
                    const std::function<void(const std::wstring& batch)>& runBatch) {
     if (executionType != ExecDefault) {

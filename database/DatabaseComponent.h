@@ -166,6 +166,11 @@ std::shared_ptr<Application> makeApplication(std::function<std::vector<std::wstr
 int32_t notConnectedError();
 // Raises the "not connected" failure.
 [[noreturn]] void raiseNotConnected();
+// Raise errnum::InvalidProcedureCall for renaming a login that is on the
+// server, and for adding a login object that is not a new one of the same
+// component.
+[[noreturn]] void raiseLoginOnServer();
+[[noreturn]] void raiseNotANewLogin();
 
 // For implementations: the name at `position` (1 to size), raising
 // errnum::SubscriptOutOfRange outside; the name equal to `name` ignoring
@@ -190,6 +195,122 @@ public:
     }
 
 private:
+    std::shared_ptr<State> m_state;
+};
+
+// For implementations: a login of a server state that provides
+// loginExists(name), addLogin(name, password) and
+// changePassword(name, oldPassword, newPassword). Before Add it only holds
+// its name and password.
+template <class State>
+class LoginOf : public Login {
+public:
+    LoginOf() = default;
+    LoginOf(std::shared_ptr<State> state, std::wstring name)
+        : m_state(std::move(state)), m_name(std::move(name)) {}
+
+    std::wstring Name() const override { return m_name; }
+
+    void SetName(const std::wstring& name) override {
+        if (m_state) raiseLoginOnServer();
+        m_name = name;
+    }
+
+    void SetPassword(const std::wstring& oldPassword, const std::wstring& newPassword) override {
+        if (!m_state) {
+            m_pendingPassword = newPassword;
+            return;
+        }
+        m_state->changePassword(m_name, oldPassword, newPassword);
+    }
+
+    bool onServer() const { return m_state != nullptr; }
+
+    // Creates the login on the server of `state` and makes this object
+    // stand for it.
+    void addTo(const std::shared_ptr<State>& state) {
+        state->addLogin(m_name, m_pendingPassword);
+        m_state = state;
+        m_pendingPassword.clear();
+    }
+
+private:
+    std::shared_ptr<State> m_state;
+    std::wstring m_name;
+    std::wstring m_pendingPassword;
+};
+
+template <class State>
+class LoginsOf : public Logins {
+public:
+    explicit LoginsOf(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+
+    std::shared_ptr<Login> Item(const std::wstring& name) override {
+        if (!m_state->loginExists(name)) raiseLoginNotFound(name);
+        return std::make_shared<LoginOf<State>>(m_state, name);
+    }
+
+    void Add(const std::shared_ptr<Login>& login) override {
+        auto ours = std::dynamic_pointer_cast<LoginOf<State>>(login);
+        if (!ours || ours->onServer()) raiseNotANewLogin();
+        ours->addTo(m_state);
+    }
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+// For implementations: what a server state keeps for every implementation,
+// the login wait and the arguments ReConnect repeats.
+struct ServerStateBase {
+    int32_t loginTimeout = -1;
+    bool haveLastArguments = false;
+    std::wstring lastServer, lastLogin, lastPassword;
+};
+
+// For implementations: the parts of a server object that only hand on to
+// its state, which derives from ServerStateBase and provides
+// connect(server, login, password), execute(command, executionType),
+// loginExists(name) and what DatabasesOf and LoginsOf need. Start, Close
+// and IsConnected are the implementation's own.
+template <class State, class DatabaseType>
+class SQLServerOf : public SQLServer {
+public:
+    explicit SQLServerOf(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+
+    int32_t LoginTimeout() const override { return m_state->loginTimeout; }
+    void SetLoginTimeout(int32_t seconds) override { m_state->loginTimeout = seconds; }
+
+    void Connect(const std::wstring& server, const std::wstring& login,
+                 const std::wstring& password) override {
+        remember(server, login, password);
+        m_state->connect(server, login, password);
+    }
+
+    void ReConnect() override {
+        if (!m_state->haveLastArguments) raiseNotConnected();
+        m_state->connect(m_state->lastServer, m_state->lastLogin, m_state->lastPassword);
+    }
+
+    void ExecuteImmediate(const std::wstring& command, int32_t executionType) override {
+        m_state->execute(command, executionType);
+    }
+
+    bool LoginExists(const std::wstring& name) override { return m_state->loginExists(name); }
+
+    std::shared_ptr<dmo::Databases> Databases() override {
+        return std::make_shared<DatabasesOf<State, DatabaseType>>(m_state);
+    }
+    std::shared_ptr<dmo::Logins> Logins() override { return std::make_shared<LoginsOf<State>>(m_state); }
+
+protected:
+    void remember(const std::wstring& server, const std::wstring& login, const std::wstring& password) {
+        m_state->haveLastArguments = true;
+        m_state->lastServer = server;
+        m_state->lastLogin = login;
+        m_state->lastPassword = password;
+    }
+
     std::shared_ptr<State> m_state;
 };
 

@@ -399,7 +399,7 @@ struct SetVariableStmt : Stmt {
 struct SetOptionStmt : Stmt {
     SetOptionStmt() : Stmt(StmtKind::SetOption) {}
     std::vector<std::string> options;
-    std::string value;
+    std::string value;  // ON or OFF; milliseconds for LOCK_TIMEOUT
 };
 
 struct SetIdentityInsertStmt : Stmt {

@@ -56,6 +56,15 @@ struct BatchResult {
         int resultSet = -1;
     };
     std::vector<Count> counts;
+    // User transactions the batch began and ended (@@TRANCOUNT going from 0
+    // to 1 and back), in order; `afterCount` is how many entries `counts`
+    // held when it happened. Each transaction has its own nonzero id.
+    struct TransactionChange {
+        enum Kind { Begin, Commit, Rollback } kind = Begin;
+        unsigned long long id = 0;
+        size_t afterCount = 0;
+    };
+    std::vector<TransactionChange> transactions;
 };
 
 // Maps a path as a client writes it (a Windows path in a FILENAME clause)
@@ -94,6 +103,10 @@ public:
     // first failing statement, which raises SqlError; earlier statements
     // stay applied.
     virtual BatchResult executeBatch(std::string_view batch) = 0;
+    // The same, into `result`: when the batch fails, `result` keeps what
+    // the statements before the failing one returned, as a client receives
+    // them before the error.
+    virtual void executeBatch(std::string_view batch, BatchResult& result) = 0;
     // A script: the batches run between beginScript() and endScript() are
     // committed together when it ends, as one call of the database component
     // runs a whole script. Each batch still succeeds or fails as it would on
@@ -108,6 +121,22 @@ public:
     // be called from another thread while executeBatch runs; a call made
     // while no batch runs affects nothing.
     virtual void cancel() = 0;
+
+    // Off by default: a batch that leaves a transaction open has it rolled
+    // back and fails with 266. On, as for a client's connection: BEGIN
+    // TRANSACTION (or SET IMPLICIT_TRANSACTIONS ON) opens a transaction that
+    // lasts over the batches after it until COMMIT or ROLLBACK; its changes
+    // hold the database's write lock meanwhile, and a session that ends with
+    // it open rolls it back. A failing statement still rolls back the whole
+    // transaction. Set it between batches only.
+    virtual void setTransactionsSpanBatches(bool on) = 0;
+    // @@TRANCOUNT, and the open user transaction's id (0 when none).
+    virtual int transactionCount() const = 0;
+    virtual unsigned long long transactionId() const = 0;
+    // The text form of a variable as the last batch left it (std::nullopt
+    // for NULL, as result rows show it); raises SqlError 137 when that batch
+    // declared no such variable. Names are case-insensitive, with their "@".
+    virtual std::optional<std::string> variableText(const std::string& name) const = 0;
 };
 
 }  // namespace sqlengine

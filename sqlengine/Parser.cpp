@@ -1820,6 +1820,15 @@ private:
             s->on = onOff();
             return s;
         }
+        if (peek().kind == Tok::Ident && toUpperAscii(peek().text) == "LOCK_TIMEOUT") {
+            next();
+            auto s = std::make_unique<SetOptionStmt>();
+            s->options.push_back("LOCK_TIMEOUT");
+            bool negative = acceptOp("-");
+            if (peek().kind != Tok::Number) fail();
+            s->value = (negative ? "-" : "") + std::string(next().text);
+            return s;
+        }
         auto s = std::make_unique<SetOptionStmt>();
         static const std::unordered_set<std::string> options = {"NOCOUNT",
                                                                 "ANSI_NULLS",

@@ -153,6 +153,20 @@ SessionImpl::SessionImpl(std::shared_ptr<ServerCore> core, std::string login, co
 }
 
 SessionImpl::~SessionImpl() {
+    if (m_tranCount > 0 && !m_tranSuspended && m_db) {
+        // A connection that ends with its transaction open leaves nothing of it.
+        sqlite3_exec(m_db, "ROLLBACK TO usertran; RELEASE usertran", nullptr, nullptr, nullptr);
+        dropPendingSchema();
+    }
+    m_tranCount = 0;
+    if (m_inTransaction && !m_inScript && m_db) {
+        // What the batch that began it did before it stays done.
+        try {
+            commit();
+        } catch (...) {
+            // Nothing may leave a destructor; closing the connection undoes it.
+        }
+    }
     if (m_inScript) {
         // A script left unfinished keeps the work of its batches, as it
         // would had each batch been committed on its own.
@@ -235,6 +249,7 @@ void SessionImpl::open(const std::string& database) {
         throw;
     }
     m_dbPath = isMaster ? std::string() : path;
+    if (m_lockTimeoutMs != kLockTimeoutMs) sqlite3_busy_timeout(m_db, m_lockTimeoutMs);
 }
 
 void SessionImpl::attach(bool isMaster, const std::string& stored) {
@@ -321,6 +336,11 @@ void SessionImpl::begin() {
         // a wait, as on the server.
         Query(cached("UPDATE main._t7_meta SET value = value WHERE key IS NULL")).run();
     }
+    if (m_tranSuspended) {
+        Query(cached("SAVEPOINT usertran")).run();
+        m_tranSuspended = false;
+        m_tranChangesAt = sqlite3_total_changes64(m_db);
+    }
 }
 
 void SessionImpl::commit() {
@@ -385,7 +405,7 @@ void SessionImpl::flushSchema() {
             // catalog would name tables that are not there. Undo it all.
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             m_inTransaction = false;
-            m_tranCount = 0;
+            endUserTransaction(BatchResult::TransactionChange::Rollback);
             catalogChanged();
         }
         throw;
@@ -393,7 +413,37 @@ void SessionImpl::flushSchema() {
 }
 
 void SessionImpl::endBatch() {
-    if (!m_inScript) commit();
+    if (m_inScript) return;
+    if (m_spanBatches && m_tranCount > 0) {
+        // A transaction that has changed something keeps its SQLite
+        // transaction, and with it the write lock, until it ends. One that
+        // has only read lets go of its snapshot until it writes.
+        if (sqlite3_total_changes64(m_db) != m_tranChangesAt || !m_pendingSchema.empty() || m_versionPending)
+            return;
+        Query(cached("RELEASE usertran")).run();
+        m_tranSuspended = true;
+    }
+    commit();
+}
+
+void SessionImpl::noteTransaction(BatchResult::TransactionChange::Kind kind) {
+    if (m_result) m_result->transactions.push_back({kind, m_tranId, m_result->counts.size()});
+}
+
+void SessionImpl::endUserTransaction(BatchResult::TransactionChange::Kind kind) {
+    if (m_tranCount == 0) return;
+    m_tranCount = 0;
+    m_tranSuspended = false;
+    noteTransaction(kind);
+}
+
+std::optional<std::string> SessionImpl::variableText(const std::string& name) const {
+    auto it = m_vars.find(toLowerAscii(name));
+    if (it == m_vars.end()) throw SqlError(137, "Must declare the scalar variable \"" + name + "\".");
+    const Variable& v = it->second;
+    if (v.value.isNull()) return std::nullopt;
+    if (v.type.scale > 0) return decimalText(v.value, v.type.scale);
+    return v.value.toText();
 }
 
 void SessionImpl::checkRunning(bool staying) {
@@ -493,6 +543,13 @@ std::string SessionImpl::userName() {
 }
 
 BatchResult SessionImpl::executeBatch(std::string_view batch) {
+    BatchResult result;
+    executeBatch(batch, result);
+    return result;
+}
+
+void SessionImpl::executeBatch(std::string_view batch, BatchResult& result) {
+    result = {};
     std::vector<StmtPtr> stmts = parseBatch(batch);
     if (!m_db) throw SqlError(17, "SQL Server does not exist or access denied.");
     try {
@@ -504,7 +561,6 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
         // Between batches nothing is running: start the cache afresh.
         m_cache.clear();
     }
-    BatchResult result;
     m_result = &result;
     m_vars.clear();
     struct Running {
@@ -527,11 +583,15 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
         StmtKind::DropDatabase};
     // Within a script it does: the batch's failure must not undo the
     // batches before it.
+    // So it does within a transaction that spans batches: the failure
+    // must not undo what the batches before the transaction did.
     m_singleStatement =
-        !m_inScript && stmts.size() == 1 &&
+        !m_inScript && m_tranCount == 0 && stmts.size() == 1 &&
         std::find(std::begin(compound), std::end(compound), stmts[0]->kind) == std::end(compound);
-    static const StmtKind readOnly[] = {StmtKind::Select, StmtKind::Print, StmtKind::Declare,
-                                        StmtKind::SetVariable, StmtKind::SetOption};
+    // Beginning or ending a transaction needs no lock of its own: one that
+    // wrote holds the write lock already.
+    static const StmtKind readOnly[] = {StmtKind::Select,      StmtKind::Print,     StmtKind::Declare,
+                                        StmtKind::SetVariable, StmtKind::SetOption, StmtKind::Transaction};
     m_batchWrites =
         m_inScript || std::any_of(stmts.begin(), stmts.end(), [](const StmtPtr& s) {
             return std::find(std::begin(readOnly), std::end(readOnly), s->kind) == std::end(readOnly);
@@ -542,9 +602,9 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
         for (const StmtPtr& s : stmts) {
             if (run(*s) == Flow::Return) break;
         }
-        if (m_tranCount > 0) {
+        if (m_tranCount > 0 && !m_spanBatches) {
             // Transactions live within one batch here; one left open is undone.
-            m_tranCount = 0;
+            endUserTransaction(BatchResult::TransactionChange::Rollback);
             dropPendingSchema();
             execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
             endBatch();
@@ -555,13 +615,19 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
         }
         endBatch();
     } catch (...) {
-        m_result = nullptr;
         catalogChanged();
         if (m_tranCount > 0 && m_db) {
             // A failing statement ends the whole transaction, as with XACT_ABORT ON.
-            m_tranCount = 0;
+            endUserTransaction(BatchResult::TransactionChange::Rollback);
             dropPendingSchema();
             sqlite3_exec(m_db, "ROLLBACK TO usertran; RELEASE usertran", nullptr, nullptr, nullptr);
+        }
+        m_result = nullptr;
+        if (m_db && m_inTransaction && sqlite3_get_autocommit(m_db)) {
+            // SQLite itself rolled the transaction back (an interrupted
+            // write does): nothing is left to commit.
+            m_inTransaction = false;
+            dropPendingSchema();
         }
         try {
             if (m_singleStatement && m_inTransaction) {
@@ -584,7 +650,6 @@ BatchResult SessionImpl::executeBatch(std::string_view batch) {
         }
     }
     m_result = nullptr;
-    return result;
 }
 
 void SessionImpl::cancel() {
@@ -740,6 +805,8 @@ SessionImpl::Flow SessionImpl::runLeaf(const Stmt& s) {
     static const StmtKind schemaOnly[] = {StmtKind::CreateTable,  StmtKind::AlterTable, StmtKind::CreateIndex,
                                           StmtKind::CreateModule, StmtKind::Declare,    StmtKind::SetOption};
     bool outer = m_execDepth == 0;
+    if (outer && m_implicitTransactions && m_spanBatches && m_tranCount == 0 && opensImplicitTransaction(s))
+        runTransaction("BEGIN");
     if (outer) {
         m_deferring = std::find(std::begin(schemaOnly), std::end(schemaOnly), s.kind) != std::end(schemaOnly);
         if (!m_deferring) flushSchema();
@@ -880,7 +947,8 @@ void SessionImpl::runStatement(const Stmt& s) {
             break;
         }
         case StmtKind::SetOption:
-            break;  // NOCOUNT, ANSI_NULLS and the like: the engine always behaves as with the defaults
+            runSetOption(static_cast<const SetOptionStmt&>(s));
+            break;
         case StmtKind::SetIdentityInsert:
             runSetIdentityInsert(static_cast<const SetIdentityInsertStmt&>(s));
             break;
@@ -897,20 +965,61 @@ void SessionImpl::runStatement(const Stmt& s) {
     }
 }
 
+void SessionImpl::runSetOption(const SetOptionStmt& s) {
+    // NOCOUNT, ANSI_NULLS and the like: the engine always behaves as with the defaults.
+    for (const std::string& option : s.options) {
+        if (option == "IMPLICIT_TRANSACTIONS" || option == "ANSI_DEFAULTS") {
+            m_implicitTransactions = s.value == "ON";
+        } else if (option == "LOCK_TIMEOUT") {
+            long long ms = std::strtoll(s.value.c_str(), nullptr, 10);
+            // -1, wait for ever, waits as long as the server waits at most.
+            m_lockTimeoutMs = ms < 0 || ms > kLockTimeoutMs ? kLockTimeoutMs : static_cast<int>(ms);
+            sqlite3_busy_timeout(m_db, m_lockTimeoutMs);
+        }
+    }
+}
+
+bool SessionImpl::opensImplicitTransaction(const Stmt& s) const {
+    switch (s.kind) {
+        case StmtKind::Select: {
+            const auto& sel = *static_cast<const SelectStmt&>(s).select;
+            return !sel.from.empty() || !sel.compound.empty();
+        }
+        case StmtKind::Declare:
+        case StmtKind::SetVariable:
+        case StmtKind::SetOption:
+        case StmtKind::SetIdentityInsert:
+        case StmtKind::Print:
+            return false;
+        default:
+            return true;
+    }
+}
+
 void SessionImpl::runTransaction(const std::string& action) {
     if (action == "BEGIN") {
         // What is held back from before the transaction is not undone by
         // its rollback; what is held back at a rollback is all undone.
         if (m_tranCount == 0) flushSchema();
-        if (m_tranCount++ == 0) execSql(m_db, "SAVEPOINT usertran");
+        if (m_tranCount++ == 0) {
+            execSql(m_db, "SAVEPOINT usertran");
+            ++m_tranId;
+            m_tranChangesAt = sqlite3_total_changes64(m_db);
+            noteTransaction(BatchResult::TransactionChange::Begin);
+        }
     } else if (action == "COMMIT") {
         if (m_tranCount == 0)
             throw SqlError(3902, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
-        if (--m_tranCount == 0) execSql(m_db, "RELEASE usertran");
+        if (m_tranCount == 1) {
+            execSql(m_db, "RELEASE usertran");
+            endUserTransaction(BatchResult::TransactionChange::Commit);
+        } else {
+            --m_tranCount;
+        }
     } else {
         if (m_tranCount == 0)
             throw SqlError(3903, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
-        m_tranCount = 0;
+        endUserTransaction(BatchResult::TransactionChange::Rollback);
         dropPendingSchema();
         execSql(m_db, "ROLLBACK TO usertran; RELEASE usertran");
         catalogChanged();

@@ -180,11 +180,16 @@ public:
     ~SessionImpl() override;
 
     BatchResult executeBatch(std::string_view batch) override;
+    void executeBatch(std::string_view batch, BatchResult& result) override;
     void useDatabase(const std::string& name) override;
     void beginScript() override { m_inScript = true; }
     void endScript() override;
     std::string currentDatabase() const override { return m_dbName; }
     void cancel() override;
+    void setTransactionsSpanBatches(bool on) override { m_spanBatches = on; }
+    int transactionCount() const override { return m_tranCount; }
+    unsigned long long transactionId() const override { return m_tranCount > 0 ? m_tranId : 0; }
+    std::optional<std::string> variableText(const std::string& name) const override;
 
     // Used by the SQL functions.
     std::vector<WriteRule> m_writeRules;
@@ -278,6 +283,22 @@ private:
     };
     bool m_singleStatement = false;
     int m_tranCount = 0;
+    // Transactions that span batches (see Session::setTransactionsSpanBatches).
+    bool m_spanBatches = false;
+    // SET IMPLICIT_TRANSACTIONS ON: a statement that reads or writes a
+    // table opens a transaction when none is open (only when they span
+    // batches; otherwise the option is accepted and has no effect).
+    bool m_implicitTransactions = false;
+    unsigned long long m_tranId = 0;
+    // sqlite3_total_changes64 when the transaction began.
+    long long m_tranChangesAt = 0;
+    // The open user transaction has written nothing yet and holds no
+    // SQLite transaction between batches: its savepoint is made again when
+    // the next batch begins (see endBatch). A reading transaction so keeps
+    // no snapshot that would make its first write fail.
+    bool m_tranSuspended = false;
+    // SET LOCK_TIMEOUT, in milliseconds.
+    int m_lockTimeoutMs = kLockTimeoutMs;
 
     // connection and transactions
     // Opens the database; on failure the session holds no connection.
@@ -287,8 +308,16 @@ private:
     void close();
     void begin();
     void commit();
-    // Commits the batch's work, unless a script goes on.
+    // Commits the batch's work, unless a script goes on or a transaction
+    // that spans batches holds it.
     void endBatch();
+    // Records a user transaction's begin or end in the running batch's result.
+    void noteTransaction(BatchResult::TransactionChange::Kind kind);
+    // @@TRANCOUNT drops to 0: the transaction has ended as `kind` says.
+    void endUserTransaction(BatchResult::TransactionChange::Kind kind);
+    void runSetOption(const SetOptionStmt& s);
+    // With IMPLICIT_TRANSACTIONS ON, whether the statement opens a transaction.
+    bool opensImplicitTransaction(const Stmt& s) const;
     sqlite3_stmt* cached(const std::string& sql);
     // A translated statement: kept prepared for the next statement of the
     // same shape, or prepared afresh while the kept one is still running.

@@ -358,7 +358,7 @@ void Translator::expr(const Expr& e, std::string& out) {
                 else if (n == "@@error")
                     v = Value::integer(0);
                 else if (n == "@@trancount")
-                    v = Value::integer(0);
+                    v = Value::integer(m_s.m_tranCount);
                 else if (n == "@@spid")
                     v = Value::integer(51);
                 else if (n == "@@servername")

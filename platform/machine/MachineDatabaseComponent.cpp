@@ -110,14 +110,11 @@ Connection connectWithin(int32_t timeoutSeconds, std::function<Connection()> ope
 
 // The state of one server object, shared with the database and login
 // objects it hands out, which therefore follow it across Close and Connect.
-struct ServerState {
+struct ServerState : dmo::ServerStateBase {
     explicit ServerState(std::shared_ptr<const MachineDatabaseOptions> o) : options(std::move(o)) {}
 
     std::shared_ptr<const MachineDatabaseOptions> options;
-    int32_t loginTimeout = -1;
     Connection connection;
-    bool haveLastArguments = false;
-    std::wstring lastServer, lastLogin, lastPassword;
     // Bumped by everything that may change the database list.
     uint64_t generation = 0;
     uint64_t namesGeneration = ~uint64_t{0};
@@ -191,6 +188,29 @@ struct ServerState {
         });
         if (!login) connection.reset();
     }
+
+    void connect(const std::wstring& server, const std::wstring& loginName, const std::wstring& password) {
+        connect(false, true, server, loginName, password);
+    }
+
+    bool loginExists(const std::wstring& name) {
+        session();
+        return guarded([&] { return connection.server->loginExists(toUtf8(name)); });
+    }
+
+    void addLogin(const std::wstring& name, const std::wstring& password) {
+        runBatch(L"CREATE LOGIN " + bracketed(name) + L" WITH PASSWORD = " + literal(password));
+    }
+
+    // The administrator may set a password without knowing the old one; an
+    // old password given is checked by the server.
+    void changePassword(const std::wstring& name, const std::wstring& oldPassword,
+                        const std::wstring& newPassword) {
+        std::wstring statement =
+            L"ALTER LOGIN " + bracketed(name) + L" WITH PASSWORD = " + literal(newPassword);
+        if (!oldPassword.empty()) statement += L" OLD_PASSWORD = " + literal(oldPassword);
+        runBatch(statement);
+    }
 };
 
 class MachineDatabase : public dmo::Database {
@@ -228,89 +248,10 @@ private:
     std::wstring m_name;
 };
 
-using MachineDatabases = dmo::DatabasesOf<ServerState, MachineDatabase>;
-
-class MachineLogin : public dmo::Login {
-public:
-    MachineLogin() = default;
-    MachineLogin(std::shared_ptr<ServerState> state, std::wstring name)
-        : m_state(std::move(state)), m_name(std::move(name)) {}
-
-    std::wstring Name() const override { return m_name; }
-
-    void SetName(const std::wstring& name) override {
-        if (m_state)
-            throw AppError(errnum::InvalidProcedureCall, L"A login on the server cannot be renamed.");
-        m_name = name;
-    }
-
-    void SetPassword(const std::wstring& oldPassword, const std::wstring& newPassword) override {
-        if (!m_state) {
-            m_pendingPassword = newPassword;
-            return;
-        }
-        // The administrator may set a password without knowing the old one;
-        // an old password given is checked by the server.
-        std::wstring statement =
-            L"ALTER LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " + literal(newPassword);
-        if (!oldPassword.empty()) statement += L" OLD_PASSWORD = " + literal(oldPassword);
-        m_state->runBatch(statement);
-    }
-
-    bool onServer() const { return m_state != nullptr; }
-
-    // Creates the login on the server of `state` and makes this object
-    // stand for it.
-    void addTo(const std::shared_ptr<ServerState>& state) {
-        state->runBatch(L"CREATE LOGIN " + bracketed(m_name) + L" WITH PASSWORD = " +
-                        literal(m_pendingPassword));
-        m_state = state;
-        m_pendingPassword.clear();
-    }
-
-private:
-    std::shared_ptr<ServerState> m_state;
-    std::wstring m_name;
-    std::wstring m_pendingPassword;
-};
-
-class MachineLogins : public dmo::Logins {
-public:
-    explicit MachineLogins(std::shared_ptr<ServerState> state) : m_state(std::move(state)) {}
-
-    std::shared_ptr<dmo::Login> Item(const std::wstring& name) override {
-        m_state->session();
-        if (!guarded([&] { return m_state->connection.server->loginExists(toUtf8(name)); })) {
-            dmo::raiseLoginNotFound(name);
-        }
-        return std::make_shared<MachineLogin>(m_state, name);
-    }
-
-    void Add(const std::shared_ptr<dmo::Login>& login) override {
-        auto ours = std::dynamic_pointer_cast<MachineLogin>(login);
-        if (!ours || ours->onServer()) {
-            throw AppError(errnum::InvalidProcedureCall, L"Only a new login object can be added.");
-        }
-        ours->addTo(m_state);
-    }
-
-private:
-    std::shared_ptr<ServerState> m_state;
-};
-
-class MachineSQLServer : public dmo::SQLServer {
+class MachineSQLServer : public dmo::SQLServerOf<ServerState, MachineDatabase> {
 public:
     explicit MachineSQLServer(std::shared_ptr<const MachineDatabaseOptions> options)
-        : m_state(std::make_shared<ServerState>(std::move(options))) {}
-
-    int32_t LoginTimeout() const override { return m_state->loginTimeout; }
-    void SetLoginTimeout(int32_t seconds) override { m_state->loginTimeout = seconds; }
-
-    void Connect(const std::wstring& server, const std::wstring& login,
-                 const std::wstring& password) override {
-        remember(server, login, password);
-        m_state->connect(false, true, server, login, password);
-    }
+        : SQLServerOf(std::make_shared<ServerState>(std::move(options))) {}
 
     void Start(bool connectAfterStart, const std::wstring& server, const std::wstring& login,
                const std::wstring& password) override {
@@ -323,11 +264,6 @@ public:
         ++m_state->generation;
     }
 
-    void ReConnect() override {
-        if (!m_state->haveLastArguments) dmo::raiseNotConnected();
-        m_state->connect(false, true, m_state->lastServer, m_state->lastLogin, m_state->lastPassword);
-    }
-
     bool IsConnected() override {
         try {
             m_state->session();
@@ -336,30 +272,6 @@ public:
             return false;
         }
     }
-
-    void ExecuteImmediate(const std::wstring& command, int32_t executionType) override {
-        m_state->execute(command, executionType);
-    }
-
-    bool LoginExists(const std::wstring& name) override {
-        m_state->session();
-        return guarded([&] { return m_state->connection.server->loginExists(toUtf8(name)); });
-    }
-
-    std::shared_ptr<dmo::Databases> Databases() override {
-        return std::make_shared<MachineDatabases>(m_state);
-    }
-    std::shared_ptr<dmo::Logins> Logins() override { return std::make_shared<MachineLogins>(m_state); }
-
-private:
-    void remember(const std::wstring& server, const std::wstring& login, const std::wstring& password) {
-        m_state->haveLastArguments = true;
-        m_state->lastServer = server;
-        m_state->lastLogin = login;
-        m_state->lastPassword = password;
-    }
-
-    std::shared_ptr<ServerState> m_state;
 };
 
 }  // namespace
@@ -394,7 +306,7 @@ std::shared_ptr<dmo::SQLServer> MachineApplication::NewSQLServer() {
 }
 
 std::shared_ptr<dmo::Login> MachineApplication::NewLogin() {
-    return std::make_shared<MachineLogin>();
+    return std::make_shared<dmo::LoginOf<ServerState>>();
 }
 
 }  // namespace t7

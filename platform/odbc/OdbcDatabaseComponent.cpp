@@ -160,14 +160,11 @@ std::wstring columnText(SQLHSTMT stmt) {
 
 // The state of one server object, shared with the database and login
 // objects it hands out, which therefore follow it across Close and Connect.
-struct ServerState {
+struct ServerState : dmo::ServerStateBase {
     explicit ServerState(std::shared_ptr<const OdbcDatabaseOptions> o) : options(std::move(o)) {}
 
     std::shared_ptr<const OdbcDatabaseOptions> options;
-    int32_t loginTimeout = -1;
     std::unique_ptr<Connection> connection;
-    bool haveLastArguments = false;
-    std::wstring lastServer, lastLogin, lastPassword;
     uint64_t generation = 0;
     uint64_t namesGeneration = ~uint64_t{0};
     std::vector<std::wstring> databaseNames;
@@ -214,6 +211,16 @@ struct ServerState {
         databaseNames = column(odbc::databaseListQuery(open().generation()));
         namesGeneration = generation;
         return databaseNames;
+    }
+
+    void addLogin(const std::wstring& name, const std::wstring& password) {
+        run(odbc::createLoginStatement(open().generation(), name, password), {password});
+    }
+
+    void changePassword(const std::wstring& name, const std::wstring& oldPassword,
+                        const std::wstring& newPassword) {
+        run(odbc::changePasswordStatement(open().generation(), name, oldPassword, newPassword),
+            {oldPassword, newPassword});
     }
 
     bool loginExists(const std::wstring& name) {
@@ -313,84 +320,10 @@ private:
     std::wstring m_name;
 };
 
-using OdbcDatabases = dmo::DatabasesOf<ServerState, OdbcDatabase>;
-
-class OdbcLogin : public dmo::Login {
-public:
-    OdbcLogin() = default;
-    OdbcLogin(std::shared_ptr<ServerState> state, std::wstring name)
-        : m_state(std::move(state)), m_name(std::move(name)) {}
-
-    std::wstring Name() const override { return m_name; }
-
-    void SetName(const std::wstring& name) override {
-        if (m_state)
-            throw AppError(errnum::InvalidProcedureCall, L"A login on the server cannot be renamed.");
-        m_name = name;
-    }
-
-    void SetPassword(const std::wstring& oldPassword, const std::wstring& newPassword) override {
-        if (!m_state) {
-            m_pendingPassword = newPassword;
-            return;
-        }
-        const std::wstring statement =
-            odbc::changePasswordStatement(m_state->open().generation(), m_name, oldPassword, newPassword);
-        m_state->run(statement, {oldPassword, newPassword});
-    }
-
-    bool onServer() const { return m_state != nullptr; }
-
-    void addTo(const std::shared_ptr<ServerState>& state) {
-        const std::wstring statement =
-            odbc::createLoginStatement(state->open().generation(), m_name, m_pendingPassword);
-        state->run(statement, {m_pendingPassword});
-        m_state = state;
-        m_pendingPassword.clear();
-    }
-
-private:
-    std::shared_ptr<ServerState> m_state;
-    std::wstring m_name;
-    std::wstring m_pendingPassword;
-};
-
-class OdbcLogins : public dmo::Logins {
-public:
-    explicit OdbcLogins(std::shared_ptr<ServerState> state) : m_state(std::move(state)) {}
-
-    std::shared_ptr<dmo::Login> Item(const std::wstring& name) override {
-        if (!m_state->loginExists(name)) {
-            dmo::raiseLoginNotFound(name);
-        }
-        return std::make_shared<OdbcLogin>(m_state, name);
-    }
-
-    void Add(const std::shared_ptr<dmo::Login>& login) override {
-        auto ours = std::dynamic_pointer_cast<OdbcLogin>(login);
-        if (!ours || ours->onServer()) {
-            throw AppError(errnum::InvalidProcedureCall, L"Only a new login object can be added.");
-        }
-        ours->addTo(m_state);
-    }
-
-private:
-    std::shared_ptr<ServerState> m_state;
-};
-
-class OdbcSQLServer : public dmo::SQLServer {
+class OdbcSQLServer : public dmo::SQLServerOf<ServerState, OdbcDatabase> {
 public:
     explicit OdbcSQLServer(std::shared_ptr<const OdbcDatabaseOptions> options)
-        : m_state(std::make_shared<ServerState>(std::move(options))) {}
-
-    int32_t LoginTimeout() const override { return m_state->loginTimeout; }
-    void SetLoginTimeout(int32_t seconds) override { m_state->loginTimeout = seconds; }
-
-    void Connect(const std::wstring& server, const std::wstring& login,
-                 const std::wstring& password) override {
-        remember(server, login, password);
-        m_state->connect(server, login, password);
-    }
+        : SQLServerOf(std::make_shared<ServerState>(std::move(options))) {}
 
     void Start(bool connectAfterStart, const std::wstring& server, const std::wstring& login,
                const std::wstring& password) override {
@@ -399,11 +332,6 @@ public:
     }
 
     void Close() override { m_state->close(); }
-
-    void ReConnect() override {
-        if (!m_state->haveLastArguments) dmo::raiseNotConnected();
-        m_state->connect(m_state->lastServer, m_state->lastLogin, m_state->lastPassword);
-    }
 
     // A round trip tells whether the server still serves the connection.
     bool IsConnected() override {
@@ -414,25 +342,6 @@ public:
         }
         return m_state->connection != nullptr;
     }
-
-    void ExecuteImmediate(const std::wstring& command, int32_t executionType) override {
-        m_state->execute(command, executionType);
-    }
-
-    bool LoginExists(const std::wstring& name) override { return m_state->loginExists(name); }
-
-    std::shared_ptr<dmo::Databases> Databases() override { return std::make_shared<OdbcDatabases>(m_state); }
-    std::shared_ptr<dmo::Logins> Logins() override { return std::make_shared<OdbcLogins>(m_state); }
-
-private:
-    void remember(const std::wstring& server, const std::wstring& login, const std::wstring& password) {
-        m_state->haveLastArguments = true;
-        m_state->lastServer = server;
-        m_state->lastLogin = login;
-        m_state->lastPassword = password;
-    }
-
-    std::shared_ptr<ServerState> m_state;
 };
 
 }  // namespace
@@ -477,7 +386,7 @@ std::shared_ptr<dmo::SQLServer> OdbcApplication::NewSQLServer() {
 }
 
 std::shared_ptr<dmo::Login> OdbcApplication::NewLogin() {
-    return std::make_shared<OdbcLogin>();
+    return std::make_shared<dmo::LoginOf<ServerState>>();
 }
 
 }  // namespace t7

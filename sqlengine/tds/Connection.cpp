@@ -13,6 +13,26 @@ constexpr uint32_t kProductVersion = 0x09000577;
 constexpr uint16_t kCmdSelect = 0xC1;
 constexpr uint16_t kCmdDml = 0xC3;
 
+// The column type of an RPC parameter's declaration, such as
+// "decimal(10,2)" or "nvarchar(max)".
+ColumnType declaredType(const std::string& declared) {
+    ColumnType c;
+    size_t paren = declared.find('(');
+    c.name = declared.substr(0, paren);
+    if (paren == std::string::npos) return c;
+    std::string args = declared.substr(paren + 1);
+    if (args.rfind("max", 0) == 0) {
+        c.length = -1;
+    } else if (c.name == "decimal" || c.name == "numeric") {
+        c.precision = std::atoi(args.c_str());
+        size_t comma = args.find(',');
+        c.scale = comma == std::string::npos ? 0 : std::atoi(args.c_str() + comma + 1);
+    } else {
+        c.length = std::atoi(args.c_str());
+    }
+    return c;
+}
+
 }  // namespace
 
 Connection::Connection(Server& server, std::mutex& connectLock, std::string serverName,
@@ -167,6 +187,8 @@ Connection::Reply Connection::login(const std::string& payload) {
     w.envChange(kEnvPacketSize, std::to_string(size), std::to_string(m_packetSize));
     w.done(kDone, kDoneFinal, 0, 0);
     Reply r(packetize(kReply, w.out.bytes, m_packetSize));
+    // A client's transaction lasts until it commits or rolls back.
+    session->setTransactionsSpanBatches(true);
     {
         std::lock_guard<std::mutex> lock(m_sessionLock);
         m_session = std::move(session);
@@ -181,28 +203,69 @@ void Connection::error(TokenWriter& w, const SqlError& e) {
     w.message(true, e.number(), 1, severityOf(e.number()), e.message(), m_serverName, {}, 1);
 }
 
-void Connection::runBatch(TokenWriter& w, const std::string& sql, Token doneToken) {
+bool Connection::runBatch(TokenWriter& w, const std::string& sql, Token doneToken) {
     std::string before = m_session->currentDatabase();
-    auto databaseChanged = [&] {
-        std::string now = m_session->currentDatabase();
-        if (now == before) return;
+    BatchResult r;
+    std::optional<SqlError> failure;
+    try {
+        m_session->executeBatch(sql, r);
+    } catch (const SqlError& e) {
+        failure = e;
+    }
+    std::string now = m_session->currentDatabase();
+    if (now != before) {
         w.envChange(kEnvDatabase, now, before);
         w.message(false, 5701, 1, 0, "Changed database context to '" + now + "'.", m_serverName);
+    }
+    for (const std::string& text : r.messages) w.message(false, 0, 1, 0, text, m_serverName);
+    // What the statements before a failing one returned goes out before its error.
+    size_t changes = 0;
+    auto transactionsUpTo = [&](size_t counted) {
+        for (; changes < r.transactions.size() && r.transactions[changes].afterCount <= counted; ++changes)
+            transactionChanged(w, r.transactions[changes]);
     };
-    try {
-        BatchResult r = m_session->executeBatch(sql);
-        databaseChanged();
-        for (const std::string& text : r.messages) w.message(false, 0, 1, 0, text, m_serverName);
-        for (const BatchResult::Count& c : r.counts) {
-            if (c.resultSet >= 0) w.resultSet(r.resultSets[static_cast<size_t>(c.resultSet)]);
-            w.done(doneToken, kDoneMore | kDoneCount, c.resultSet >= 0 ? kCmdSelect : kCmdDml, c.rows);
-        }
-        if (r.counts.empty() && doneToken == kDone) w.done(kDone, kDoneMore, 0, 0);
-    } catch (const SqlError& e) {
-        databaseChanged();
+    for (size_t i = 0; i < r.counts.size(); ++i) {
+        const BatchResult::Count& c = r.counts[i];
+        transactionsUpTo(i);
+        if (c.resultSet >= 0) w.resultSet(r.resultSets[static_cast<size_t>(c.resultSet)]);
+        w.done(doneToken, kDoneMore | kDoneCount, c.resultSet >= 0 ? kCmdSelect : kCmdDml, c.rows);
+    }
+    transactionsUpTo(r.counts.size());
+    if (failure) {
         // A cancelled request ends with the acknowledgement alone.
-        if (!(e.number() == 3617 && m_attention)) error(w, e);
+        if (!(failure->number() == 3617 && m_attention)) error(w, *failure);
         w.done(doneToken, kDoneMore | kDoneError, 0, 0);
+        return false;
+    }
+    if (r.counts.empty() && doneToken == kDone) w.done(kDone, kDoneMore, 0, 0);
+    return true;
+}
+
+void Connection::transactionChanged(TokenWriter& w, const BatchResult::TransactionChange& change) {
+    // Clients before TDS 7.2 learn of transactions from @@TRANCOUNT alone.
+    if (m_version < kTds72) return;
+    using Kind = BatchResult::TransactionChange::Kind;
+    w.transactionChange(change.kind == Kind::Begin    ? kEnvBeginTransaction
+                        : change.kind == Kind::Commit ? kEnvCommitTransaction
+                                                      : kEnvRollbackTransaction,
+                        change.id);
+}
+
+void Connection::returnOutputs(TokenWriter& w, const RpcCall& call, size_t skip,
+                               const std::vector<std::string>& names) {
+    for (size_t i = skip; i < call.params.size(); ++i) {
+        const RpcParam& p = call.params[i];
+        if (!p.output) continue;
+        std::string name = !p.name.empty()           ? p.name
+                           : i - skip < names.size() ? names[i - skip]
+                                                     : std::string();
+        std::optional<std::string> value;
+        try {
+            value = m_session->variableText(name);
+        } catch (const SqlError&) {
+            continue;  // declared by no statement the batch ran
+        }
+        w.returnValue(static_cast<uint16_t>(i), p.name, declaredType(p.type), value);
     }
 }
 
@@ -226,20 +289,25 @@ void Connection::runRpc(TokenWriter& w, const RpcCall& call, bool last) {
             if (!param(0) || !param(0)->text)
                 throw SqlError(214,
                                "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'.");
-            std::string sql = declareParams(call.params, 2, declaredNames(text(1))) + text(0);
-            runBatch(w, sql, kDoneInProc);
+            std::vector<std::string> names = declaredNames(text(1));
+            std::string sql = declareParams(call.params, 2, names) + text(0);
+            bool ran = runBatch(w, sql, kDoneInProc);
             w.returnStatus(0);
+            if (ran) returnOutputs(w, call, 2, names);
         } else if (name == "sp_prepare" || name == "sp_prepexec") {
             if (!param(0) || !param(2) || !param(2)->text)
                 throw SqlError(8144, "Procedure or function " + name + " has too few arguments specified.");
             int32_t handle = m_nextHandle++;
             m_prepared[handle] = {text(1), text(2)};
+            bool ran = false;
+            std::vector<std::string> names = declaredNames(text(1));
             if (name == "sp_prepexec") {
-                std::string sql = declareParams(call.params, 3, declaredNames(text(1))) + text(2);
-                runBatch(w, sql, kDoneInProc);
+                std::string sql = declareParams(call.params, 3, names) + text(2);
+                ran = runBatch(w, sql, kDoneInProc);
             }
             w.returnStatus(0);
             w.returnValueInt(0, param(0)->name, handle);
+            if (ran) returnOutputs(w, call, 3, names);
         } else if (name == "sp_execute") {
             auto it = param(0) && param(0)->integer
                           ? m_prepared.find(static_cast<int32_t>(*param(0)->integer))
@@ -247,10 +315,11 @@ void Connection::runRpc(TokenWriter& w, const RpcCall& call, bool last) {
             if (it == m_prepared.end())
                 throw SqlError(8179, "Could not find prepared statement with handle " +
                                          (param(0) && param(0)->literal ? *param(0)->literal : "NULL") + ".");
-            std::string sql =
-                declareParams(call.params, 1, declaredNames(it->second.declarations)) + it->second.statement;
-            runBatch(w, sql, kDoneInProc);
+            std::vector<std::string> names = declaredNames(it->second.declarations);
+            std::string sql = declareParams(call.params, 1, names) + it->second.statement;
+            bool ran = runBatch(w, sql, kDoneInProc);
             w.returnStatus(0);
+            if (ran) returnOutputs(w, call, 1, names);
         } else if (name == "sp_unprepare") {
             if (param(0) && param(0)->integer) m_prepared.erase(static_cast<int32_t>(*param(0)->integer));
             w.returnStatus(0);
@@ -279,15 +348,20 @@ void Connection::transactionRequest(TokenWriter& w, const std::string& payload) 
     if (m_version >= kTds72 && r.remaining() >= 4) r.seek(std::min<size_t>(r.u32(), payload.size()));
     uint16_t request = r.u16();
     enum { kBegin = 5, kCommit = 7, kRollback = 8, kSave = 9 };
-    if (request == kCommit) {
-        // Each batch is committed when it ends: nothing is left to commit.
-        w.done(kDone, 0, 0, 0);
-    } else if (request == kRollback || request == kBegin || request == kSave) {
-        error(w, SqlError(3902 + (request == kRollback ? 1 : 0),
-                          request == kRollback
-                              ? "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."
-                              : "Transactions that span batches are not supported by this server; each batch "
-                                "is committed when it ends."));
+    if (request == kBegin) {
+        // The isolation level and the name: the engine's transactions have
+        // one level and no names.
+        runBatch(w, "BEGIN TRANSACTION", kDone);
+    } else if (request == kCommit || request == kRollback) {
+        r.bVarchar();
+        bool beginNext = !r.atEnd() && r.u8() != 0;
+        runBatch(w, request == kCommit ? "COMMIT TRANSACTION" : "ROLLBACK TRANSACTION", kDone);
+        // The next transaction begins even when this one had already ended
+        // (a failing statement rolls it back), so that the client's
+        // transaction mode goes on.
+        if (beginNext) runBatch(w, "BEGIN TRANSACTION", kDone);
+    } else if (request == kSave) {
+        error(w, SqlError(50000, "Savepoints are not supported by this server."));
         w.done(kDone, kDoneError, 0, 0);
     } else {
         error(w, SqlError(8524, "Distributed transactions are not supported by this server."));

@@ -72,7 +72,13 @@ private:
     Reply login(const std::string& payload);
     Reply loginFailed(TokenWriter& w, int number, const std::string& text, int state,
                       const std::string& reason);
-    void runBatch(TokenWriter& w, const std::string& sql, Token doneToken);
+    // False when the batch failed.
+    bool runBatch(TokenWriter& w, const std::string& sql, Token doneToken);
+    void transactionChanged(TokenWriter& w, const BatchResult::TransactionChange& change);
+    // RETURNVALUE tokens for the output parameters after the first `skip`,
+    // named by `names` where the client sent no name.
+    void returnOutputs(TokenWriter& w, const RpcCall& call, size_t skip,
+                       const std::vector<std::string>& names);
     void runRpc(TokenWriter& w, const RpcCall& call, bool last);
     void transactionRequest(TokenWriter& w, const std::string& payload);
     void error(TokenWriter& w, const SqlError& e);

@@ -259,6 +259,18 @@ void TokenWriter::envChange(EnvChangeType type, const std::string& now, const st
     out.patchLength16(at);
 }
 
+void TokenWriter::transactionChange(EnvChangeType type, uint64_t descriptor) {
+    out.u8(kEnvChange);
+    size_t at = out.size();
+    out.u16(0);
+    out.u8(type);
+    if (type != kEnvBeginTransaction) out.u8(0);
+    out.u8(8);
+    out.u64(descriptor);
+    if (type == kEnvBeginTransaction) out.u8(0);
+    out.patchLength16(at);
+}
+
 void TokenWriter::collationChange() {
     out.u8(kEnvChange);
     size_t at = out.size();
@@ -304,6 +316,12 @@ void TokenWriter::returnStatus(int32_t value) {
 }
 
 void TokenWriter::returnValueInt(uint16_t ordinal, const std::string& name, int32_t value) {
+    returnValue(ordinal, name, ColumnType{"int"}, std::to_string(value));
+}
+
+void TokenWriter::returnValue(uint16_t ordinal, const std::string& name, const ColumnType& type,
+                              const std::optional<std::string>& text) {
+    WireType t = wireType(type, m_version);
     out.u8(kReturnValue);
     out.u16(ordinal);
     out.bVarchar(name);
@@ -313,10 +331,8 @@ void TokenWriter::returnValueInt(uint16_t ordinal, const std::string& name, int3
     else
         out.u16(0);
     out.u16(1);  // nullable
-    out.u8(0x26);
-    out.u8(4);
-    out.u8(4);
-    out.u32(static_cast<uint32_t>(value));
+    typeInfo(t);
+    value(t, text);
 }
 
 void TokenWriter::typeInfo(const WireType& t) {

@@ -48,6 +48,9 @@ enum EnvChangeType : uint8_t {
     kEnvLanguage = 2,
     kEnvPacketSize = 4,
     kEnvCollation = 7,
+    kEnvBeginTransaction = 8,
+    kEnvCommitTransaction = 9,
+    kEnvRollbackTransaction = 10,
 };
 
 // Chinese_PRC_CI_AS: LCID 0x0804 (code page 936), case-, kana- and
@@ -77,12 +80,18 @@ public:
     void loginAck(const std::string& progName, uint32_t progVersion);
     void envChange(EnvChangeType type, const std::string& now, const std::string& before);
     void collationChange();
+    // A transaction began (its 8-byte descriptor is the new value) or ended
+    // (the descriptor is the old value); TDS 7.2 on.
+    void transactionChange(EnvChangeType type, uint64_t descriptor);
     void message(bool error, int number, int state, int severity, const std::string& text,
                  const std::string& server, const std::string& proc = {}, int line = 1);
     void done(Token token, uint16_t status, uint16_t command, long long rows);
     void resultSet(const ResultSet& rs);
     void returnStatus(int32_t value);
     void returnValueInt(uint16_t ordinal, const std::string& name, int32_t value);
+    // An output parameter's value, as a column of `type` would carry it.
+    void returnValue(uint16_t ordinal, const std::string& name, const ColumnType& type,
+                     const std::optional<std::string>& text);
     uint32_t version() const { return m_version; }
 
 private:

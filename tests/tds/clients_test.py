@@ -156,6 +156,13 @@ class PyodbcTest(ServerTestCase):
         self.assertEqual(self.cur.fetchall(), [])
         self.assertFalse(self.cur.nextset())
 
+    def test_rows_before_a_failing_statement_arrive_before_its_error(self):
+        self.cur.execute("select 1 as a union all select 2; select * from NoSuchTable; select 3")
+        self.assertEqual([tuple(r) for r in self.cur.fetchall()], [(1,), (2,)])
+        with self.assertRaises(pyodbc.Error) as caught:
+            self.cur.nextset()
+        self.assertIn("(208)", caught.exception.args[1])
+
     def test_server_errors_carry_their_numbers(self):
         self.assertIn("(208)", self.native_error("select * from NoSuchTable"))
         self.cur.execute("create table Keys (id int primary key)")
@@ -184,6 +191,63 @@ class PyodbcTest(ServerTestCase):
         self.assertEqual(caught.exception.args[0], "HY008")
         self.assertLess(time.monotonic() - started, 10)
         self.assertEqual(self.cur.execute("select 5").fetchone()[0], 5)
+
+
+class TransactionTest(ServerTestCase):
+    """Clients with autocommit off: the driver begins, commits and rolls
+    back transactions with transaction manager requests."""
+
+    def setUp(self):
+        self.observer = self.server.connect()
+        self.observer.execute("if object_id('Answers') is not null drop table Answers")
+        self.observer.execute("create table Answers (id int primary key)")
+        self.conn = pyodbc.connect(self.server.connection_string(), autocommit=False, timeout=10)
+        self.cur = self.conn.cursor()
+
+    def tearDown(self):
+        self.conn.close()
+        self.observer.close()
+
+    def seen(self):
+        return [r[0] for r in self.observer.execute("select id from Answers order by id").fetchall()]
+
+    def test_rollback_undoes_and_commit_publishes(self):
+        self.cur.execute("insert into Answers values (?)", 1)
+        self.cur.execute("insert into Answers values (2)")
+        self.assertEqual(tuple(self.cur.execute("select count(*), @@trancount from Answers").fetchone()), (2, 1))
+        self.assertEqual(self.seen(), [])
+        self.conn.rollback()
+        self.assertEqual(self.seen(), [])
+        self.assertEqual(self.cur.execute("select count(*) from Answers").fetchone()[0], 0)
+        self.cur.execute("insert into Answers values (3)")
+        self.assertEqual(self.seen(), [])
+        self.conn.commit()
+        self.assertEqual(self.seen(), [3])
+
+    def test_a_writer_blocked_by_an_open_transaction_gets_1222(self):
+        self.cur.execute("insert into Answers values (1)")
+        self.observer.execute("set lock_timeout 200")
+        with self.assertRaises(pyodbc.Error) as caught:
+            self.observer.execute("insert into Answers values (2)")
+        self.assertIn("(1222)", caught.exception.args[1])
+        self.conn.commit()
+        self.observer.execute("insert into Answers values (2)")
+        self.assertEqual(self.seen(), [1, 2])
+
+    def test_a_client_gone_with_its_transaction_open_leaves_nothing(self):
+        # The client process ends without the driver's rollback on close.
+        script = ("import os, sys, pyodbc\n"
+                  "c = pyodbc.connect(sys.argv[1], autocommit=False, timeout=10)\n"
+                  "c.execute('insert into Answers values (7)')\n"
+                  "print('inserted', flush=True)\n"
+                  "os._exit(0)\n")
+        done = subprocess.run([sys.executable, "-c", script, self.server.connection_string()],
+                              capture_output=True, text=True, timeout=30)
+        self.assertEqual(done.stdout, "inserted\n", done.stderr)
+        # The write lock comes free once the server has seen the connection go.
+        self.observer.execute("set lock_timeout 5000")
+        self.observer.execute("insert into Answers values (8)")
+        self.assertEqual(self.seen(), [8])
 
 
 class ManyClientsTest(ServerTestCase):

@@ -235,11 +235,16 @@ struct Listener::Impl {
             reason = std::string("failed: ") + e.what();
         }
         if (reason != "closed by the client") log(c.peer + ": connection closed: " + reason);
+        std::unique_ptr<Connection> ended;
         {
             std::lock_guard<std::mutex> lock(clientsLock);
             ::close(fd);
             c.fd = -1;
+            ended = std::move(c.connection);
         }
+        // Its session ends now, not when the thread is reaped: an open
+        // transaction is rolled back and its write lock let go at once.
+        ended.reset();
         c.done = true;
     }
 
@@ -337,7 +342,7 @@ void Listener::run() {
         std::lock_guard<std::mutex> lock(m->clientsLock);
         for (auto& c : m->clients) {
             if (c.fd >= 0) ::shutdown(c.fd, SHUT_RDWR);
-            c.connection->cancel();
+            if (c.connection) c.connection->cancel();
         }
     }
     m->reap(true);
