@@ -284,8 +284,8 @@ std::filesystem::path ServerCore::clientFile(const std::string& clientPath) cons
 }
 
 std::filesystem::path ServerCore::defaultFile(const std::string& database) const {
-    std::filesystem::path file = dataFolder / (database + ".mdf");
-    if (invalidFileName(database) || !isAllowed(file)) throw fileActivationError(file.string());
+    std::filesystem::path file = dataFolder / pathOfUtf8(database + ".mdf");
+    if (invalidFileName(database) || !isAllowed(file)) throw fileActivationError(utf8Name(file));
     return file;
 }
 
@@ -314,9 +314,9 @@ void refuseLostMaster(const ServerCore& core) {
     if (orphans)
         throw SqlError(17113,
                        "Error 2(The system cannot find the file specified.) occurred while opening file '" +
-                           core.masterPath.string() +
+                           utf8Name(core.masterPath) +
                            "' to obtain configuration information at startup. The database files in '" +
-                           core.folder.string() +
+                           utf8Name(core.folder) +
                            "' are kept; restore the master catalog, or move them away to start afresh.");
 }
 

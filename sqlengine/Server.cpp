@@ -90,8 +90,7 @@ public:
         m_core->masterPath = folder / "master.mdf";
         m_core->dataFolder = folder / "data";
         bool mapped = static_cast<bool>(mapper);
-        m_core->mapper =
-            mapped ? std::move(mapper) : [](const std::string& p) { return std::filesystem::path(p); };
+        m_core->mapper = mapped ? std::move(mapper) : [](const std::string& p) { return pathOfUtf8(p); };
         m_core->allowedFolders = allowedFolders(folder, mapped ? &m_core->mapper : nullptr);
         std::filesystem::create_directories(m_core->dataFolder);
         bool fresh = !std::filesystem::exists(m_core->masterPath);
@@ -105,7 +104,7 @@ public:
                 m_db.reset();
                 std::error_code ec;
                 for (const char* suffix : {"", "-wal", "-shm"})
-                    std::filesystem::remove(m_core->masterPath.string() + suffix, ec);
+                    std::filesystem::remove(pathOfUtf8(utf8Name(m_core->masterPath) + suffix), ec);
                 throw SqlError(
                     5123,
                     std::string("CREATE FILE encountered an error while creating the master catalog: ") +
@@ -212,19 +211,18 @@ DbHandle openConnection(const std::filesystem::path& file, bool create) {
         // A journal left by an earlier file of the same name must not be
         // replayed into the new one.
         std::error_code ec;
-        std::filesystem::remove(file.string() + "-wal", ec);
-        std::filesystem::remove(file.string() + "-shm", ec);
-        std::filesystem::remove(file.string() + "-journal", ec);
+        for (const char* journal : {"-wal", "-shm", "-journal"})
+            std::filesystem::remove(pathOfUtf8(utf8Name(file) + journal), ec);
         // SQLite gives its journals the permissions of the database file.
         createPrivateFile(file);
     }
     sqlite3* raw = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-    int rc = sqlite3_open_v2(file.string().c_str(), &raw, flags, nullptr);
+    int rc = sqlite3_open_v2(utf8Name(file).c_str(), &raw, flags, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK) {
         std::string msg = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-        throw SqliteError(rc, msg + " (" + file.string() + ")");
+        throw SqliteError(rc, msg + " (" + utf8Name(file) + ")");
     }
     sqlite3_busy_timeout(db, kLockTimeoutMs);
     // A double-quoted name is always a name, never a string literal.

@@ -30,6 +30,9 @@ finish() {
 }
 trap finish EXIT
 "$host_tool" init "$machine" --sql-pwd Sa2026pwd --sa-password Sa2026pwd >/dev/null
+# The server is local: its drive C: is the prefix's, where the wizard makes
+# the data folder.
+rm -rf "$machine/drive_c" && ln -s "$c" "$machine/drive_c"
 exec {out}< <(exec "$host_tool" serve "$machine" --port 0 2>&1)
 listener=$!
 read -r -t 60 line <&"$out" || fail "the listener did not start"
@@ -38,14 +41,11 @@ port=${line##*:}
 
 cp "$exe" "$c/T7Setup/t7setup.exe"
 cp "$answers" "$c/answers.txt"
-printf '@C:\\T7Setup\\t7setup.exe "t7" "C:\\Exam" /s /f1"C:\\answers.txt" /f2"C:\\setup.log"\r\n@exit /b %%ERRORLEVEL%%\r\n' \
-  > "$c/run.bat"
 # No driver named: the program picks the best SQL Server driver installed,
 # here the host's FreeTDS.
 export T7SETUP_DATABASE=odbc T7SETUP_ODBC="Port=$port;TDS_Version=7.4"
 start=$(date +%s.%N)
-status=0
-wine cmd /c 'C:\run.bat' </dev/null >/dev/null 2>&1 || status=$?
+run_installer '"t7" "C:\Exam" /s /f1"C:\answers.txt" /f2"C:\setup.log"'
 end=$(date +%s.%N)
 [ "$status" -eq 0 ] || { cat "$c/setup.log" >&2; fail "exit status $status"; }
 grep -q 'ResultCode=0' "$c/setup.log" || { cat "$c/setup.log" >&2; fail "no ResultCode=0"; }

@@ -50,6 +50,17 @@ prepare_server() {
   export T7SETUP_DATABASE='engine:C:\T7Server\sqlserver'
 }
 
+# run_installer ARGUMENTS: C:\T7Setup\t7setup.exe with this command line
+# after its name, exactly as written, as the installer starts it; sets
+# $status. A batch file hands the line over; Wine's cmd reads batch files in
+# the OEM code page, so the line itself travels in the environment, which
+# Wine converts from UTF-8 whole.
+run_installer() {
+  printf '@C:\\T7Setup\\t7setup.exe %%T7SETUP_TEST_ARGUMENTS%%\r\n@exit /b %%ERRORLEVEL%%\r\n' > "$c/run.bat"
+  status=0
+  T7SETUP_TEST_ARGUMENTS=$1 wine cmd /c 'C:\run.bat' </dev/null >/dev/null 2>&1 || status=$?
+}
+
 # check_new_installation [FOLDER]: the registry values, the application /t7
 # serving FOLDER\WebRoot and the new connection string a new installation
 # of FOLDER (Exam by default) leaves behind; prints WebURL.

@@ -21,26 +21,19 @@ source "$(dirname "$0")/WineServer.sh"
 folder='考试/Exam'
 prepare_server "$machine_tool" "$folder"
 
-# The program, alone, started as the installer starts it. A batch file hands
-# the command line to the program exactly as written (Wine's cmd reads it as
-# UTF-8).
+# The program, alone, started as the installer starts it.
 cp "$exe" "$c/T7Setup/t7setup.exe"
 cp "$answers" "$c/answers.txt"
-run() {
-  printf '@C:\\T7Setup\\t7setup.exe %s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$1" > "$c/run.bat"
-  status=0
-  wine cmd /c 'C:\run.bat' </dev/null >/dev/null 2>&1 || status=$?
-}
 
 # The first argument unquoted runs to the end of the command line: the
 # folder is missing, and the run ends before anything is written.
-run 't7 "C:\考试\Exam" /s /f1"C:\answers.txt" /f2"C:\setup.log"'
+run_installer 't7 "C:\考试\Exam" /s /f1"C:\answers.txt" /f2"C:\setup.log"'
 grep -q 'ResultCode=1' "$c/setup.log" || fail "unquoted first argument: $(cat "$c/setup.log")"
 grep -q '程序运行缺少参数' "$c/setup.log" || fail "no missing-argument message"
 if wine reg query 'HKLM\Software\Ostrel\Install' /v WebURL >/dev/null 2>&1; then fail "WebURL written"; fi
 
 start=$(date +%s.%N)
-run '"t7" "C:\考试\Exam" /s /f1"C:\answers.txt" /f2"C:\setup.log"'
+run_installer '"t7" "C:\考试\Exam" /s /f1"C:\answers.txt" /f2"C:\setup.log"'
 end=$(date +%s.%N)
 [ "$status" -eq 0 ] || { cat "$c/setup.log" >&2; fail "exit status $status"; }
 grep -q 'ResultCode=0' "$c/setup.log" || { cat "$c/setup.log" >&2; fail "no ResultCode=0"; }

@@ -7,6 +7,7 @@
 // leave out the tests that need one, and the constructor raises
 // std::runtime_error there; under Wine the program itself is run over ODBC
 // to a listener of the build machine (tests/shell/WineOdbcRun.sh).
+#include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -33,7 +34,7 @@ public:
     static uint16_t freePort();
 
 private:
-    long long m_pid = -1;
+    pid_t m_pid = -1;
     uint16_t m_port = 0;
 };
 

@@ -41,9 +41,7 @@ TdsListener::TdsListener(const std::filesystem::path& machine, uint16_t port) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
-    m_pid = pid;
+    const int spawned = posix_spawn(&m_pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     if (spawned != 0) {
@@ -59,15 +57,15 @@ TdsListener::TdsListener(const std::filesystem::path& machine, uint16_t port) {
     const size_t at = line.find(prefix);
     if (at != std::string::npos) m_port = static_cast<uint16_t>(std::atoi(line.c_str() + at + prefix.size()));
     if (m_port == 0) {
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
         throw std::runtime_error("t7machine serve did not start: \"" + line + "\"");
     }
 }
 
 TdsListener::~TdsListener() {
-    ::kill(static_cast<pid_t>(m_pid), SIGTERM);
-    ::waitpid(static_cast<pid_t>(m_pid), nullptr, 0);
+    ::kill(m_pid, SIGTERM);
+    ::waitpid(m_pid, nullptr, 0);
 }
 
 std::wstring TdsListener::odbcAttributesFor(uint16_t port) {
