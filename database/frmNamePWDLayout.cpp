@@ -100,7 +100,8 @@ const FormLayout& frmNamePWD::layoutTable() {
                 {.name = L"cmdOk", .kind = K::CommandButton, .text = L"确定(&O)", .left = 4800,
                  .top = 4440, .width = 1125, .height = 300, .tabIndex = 9, .isDefault = true},
                 {.name = L"cmdCancel", .kind = K::CommandButton, .text = L"取消(&C)",
-                 .left = 6120, .top = 4440, .width = 1125, .height = 300, .tabIndex = 10},
+                 .left = 6120, .top = 4440, .width = 1125, .height = 300, .tabIndex = 10,
+                 .isCancel = true},
             },
     };
     // clang-format on

@@ -163,6 +163,7 @@ Control& Form::loadControl(const std::wstring& name, int index) {
     def.enabled = first.enabled();
     def.value = false;
     def.isDefault = false;
+    def.isCancel = false;
     // Insert after the last element so that controls() keeps arrays together.
     auto pos = m_controls.begin();
     for (auto it = m_controls.begin(); it != m_controls.end(); ++it) {
@@ -203,20 +204,35 @@ std::vector<Control*> Form::tabOrder() {
     return result;
 }
 
-Control* Form::defaultButton() {
+bool Form::clickShown(Control* button) {
+    if (!button) return false;
+    button->click();
+    return true;
+}
+
+Control* Form::shownButton(bool ControlDef::*role) {
     for (auto& c : m_controls) {
-        if (c->kind() == ControlKind::CommandButton && c->isDefault() && c->shown() && c->usable()) {
+        if (c->kind() == ControlKind::CommandButton && c->def().*role && c->shown() && c->usable()) {
             return c.get();
         }
     }
     return nullptr;
 }
 
+Control* Form::defaultButton() {
+    return shownButton(&ControlDef::isDefault);
+}
+
 bool Form::pressEnter() {
-    Control* button = defaultButton();
-    if (!button) return false;
-    button->click();
-    return true;
+    return clickShown(defaultButton());
+}
+
+Control* Form::cancelButton() {
+    return shownButton(&ControlDef::isCancel);
+}
+
+bool Form::pressEscape() {
+    return clickShown(cancelButton());
 }
 
 void Form::onClick(const std::wstring& control, Handler handler) {

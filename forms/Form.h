@@ -91,6 +91,11 @@ public:
     Control* defaultButton();
     // Enter: clicks the default button. Returns false without one.
     bool pressEnter();
+    // The enabled, shown cancel button, or nullptr.
+    Control* cancelButton();
+    // Esc: clicks the cancel button. Returns false without one (the key
+    // then does nothing, as in a form without a cancel button).
+    bool pressEscape();
 
     // Event handlers, by control name. One handler per control and event;
     // a second registration replaces the first. Array handlers get the
@@ -118,6 +123,10 @@ private:
     void controlChanged(Control& control, ControlProperty what);
     void formChanged(FormProperty what);
     Control* find(const std::wstring& name, int index);
+    // The enabled, shown command button with that role (default, cancel).
+    Control* shownButton(bool ControlDef::*role);
+    // Clicks `button`; false when there is none.
+    static bool clickShown(Control* button);
 
     FormsRuntime& m_runtime;
     FormLayout m_layout;

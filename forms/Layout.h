@@ -62,6 +62,8 @@ struct ControlDef {
     bool enabled = true;
     // Command buttons: pressed by Enter.
     bool isDefault = false;
+    // Command buttons: pressed by Esc.
+    bool isCancel = false;
     // Text boxes: each character is shown as this one ("*"); 0: plain.
     wchar_t passwordChar = 0;
     ComboStyle comboStyle = ComboStyle::DropDownCombo;

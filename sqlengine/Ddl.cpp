@@ -1,11 +1,12 @@
-// Schema statements and the server-level statements (databases, logins,
-// users), with the catalog kept in the hidden _t7_* tables.
+// Schema statements: tables, columns, constraints, indexes, views,
+// procedures and triggers, recorded in the hidden _t7_* catalog tables.
 #include <cstdio>
 #include <fstream>
 #include <set>
 
 #include "sqlengine/Functions.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/Parser.h"
 #include "sqlengine/SessionImpl.h"
 
@@ -13,32 +14,9 @@ namespace sqlengine {
 
 namespace {
 
-std::string joinColumns(const std::vector<IndexColumn>& cols) {
-    std::string s;
-    for (size_t i = 0; i < cols.size(); ++i) {
-        if (i) s += ",";
-        s += cols[i].name + (cols[i].descending ? " DESC" : "");
-    }
-    return s;
-}
-
-std::vector<IndexColumn> splitColumns(const std::string& s) {
-    std::vector<IndexColumn> out;
-    size_t pos = 0;
-    while (pos <= s.size() && !s.empty()) {
-        size_t comma = s.find(',', pos);
-        std::string part = s.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-        IndexColumn c;
-        if (part.size() > 5 && part.substr(part.size() - 5) == " DESC") {
-            c.descending = true;
-            part.resize(part.size() - 5);
-        }
-        c.name = part;
-        out.push_back(c);
-        if (comma == std::string::npos) break;
-        pos = comma + 1;
-    }
-    return out;
+// The part of a constraint conflict's message that names the column.
+std::string columnSuffix(const std::string& column) {
+    return column.empty() ? std::string() : ", column '" + column + "'";
 }
 
 std::string hex8(long long v) {
@@ -54,123 +32,6 @@ bool caseSensitive(const std::string& collation) {
 }
 
 }  // namespace
-
-std::string SessionImpl::objectName(const QualifiedName& name) {
-    const auto& p = name.parts;
-    if (p.size() >= 3 && !p[p.size() - 3].empty() && !equalsIgnoreCase(p[p.size() - 3], m_dbName))
-        throw SqlError(
-            117, "The object name '" + p.back() + "' contains more than the maximum number of prefixes.");
-    if (p.size() >= 2 && !p[p.size() - 2].empty() && !equalsIgnoreCase(p[p.size() - 2], "dbo"))
-        throw SqlError(2760, "The specified schema name \"" + p[p.size() - 2] +
-                                 "\" either does not exist or you do not have permission to use it.");
-    const std::string& n = p.back();
-    if (n.empty() || n[0] == '#') throw SqlError(50000, "Temporary tables are not supported by this server.");
-    // The engine's own tables are out of reach, under any statement.
-    if (isInternalName(n)) throw SqlError(208, "Invalid object name '" + n + "'.");
-    return n;
-}
-
-long long SessionImpl::findObject(const std::string& name, std::string* xtype) {
-    Query q(cached("SELECT id, xtype FROM main._t7_objects WHERE name = ? ORDER BY parent_obj LIMIT 1"));
-    q.bind(1, name);
-    if (!q.step()) return 0;
-    if (xtype) *xtype = q.text(1);
-    return q.integer(0);
-}
-
-long long SessionImpl::addObject(const std::string& name, const std::string& xtype, long long parent,
-                                 const std::string& definition) {
-    // Two cached statements: an INSERT that selects from its own table
-    // would make SQLite build a temporary table for every row.
-    {
-        Query taken(cached("SELECT 1 FROM main._t7_objects WHERE name = ?"));
-        taken.bind(1, name);
-        if (taken.step())
-            throw SqlError(2714, "There is already an object named '" + name + "' in the database.");
-    }
-    Query q(cached(
-        "INSERT INTO main._t7_objects(name, xtype, parent_obj, definition, crdate) VALUES (?, ?, ?, ?, ?)"));
-    q.bind(1, name).bind(2, xtype).bind(3, parent);
-    if (definition.empty())
-        q.bindNull(4);
-    else
-        q.bind(4, definition);
-    q.bind(5, currentDateTime());
-    q.run();
-    return sqlite3_last_insert_rowid(m_db);
-}
-
-TablePtr SessionImpl::findTable(const std::string& name) {
-    std::string key = toUpperAscii(name);
-    auto it = m_tables.find(key);
-    if (it != m_tables.end()) return it->second;
-    Query q(cached("SELECT id, name, xtype FROM main._t7_objects WHERE name = ? AND xtype IN ('U','V')"));
-    q.bind(1, name);
-    if (!q.step()) return nullptr;
-    auto t = std::make_shared<TableInfo>();
-    t->id = q.integer(0);
-    t->name = q.text(1);
-    t->isView = q.text(2) == "V";
-    Query c(
-        cached("SELECT colid, name, type, length, prec, scale, not_null, is_identity, seed, step, collation, "
-               "default_id, default_text FROM main._t7_columns WHERE table_id = ? ORDER BY colid"));
-    c.bind(1, t->id);
-    while (c.step()) {
-        ColumnInfo col;
-        col.colid = static_cast<int>(c.integer(0));
-        col.name = c.text(1);
-        col.type.name = c.text(2);
-        col.type.length = static_cast<int>(c.integer(3));
-        col.type.precision = static_cast<int>(c.integer(4));
-        col.type.scale = static_cast<int>(c.integer(5));
-        col.notNull = c.integer(6) != 0;
-        col.identity = c.integer(7) != 0;
-        col.seed = c.integer(8);
-        col.step = c.integer(9);
-        col.collation = c.text(10);
-        col.defaultId = c.integer(11);
-        col.defaultText = c.text(12);
-        t->columns.push_back(std::move(col));
-    }
-    Query x(
-        cached("SELECT index_id, name, kind, is_unique, clustered, columns, constraint_id, sqlite_name FROM "
-               "main._t7_indexes WHERE table_id = ? ORDER BY index_id"));
-    x.bind(1, t->id);
-    while (x.step()) {
-        IndexInfo ix;
-        ix.indexId = static_cast<int>(x.integer(0));
-        ix.name = x.text(1);
-        ix.kind = x.text(2);
-        ix.unique = x.integer(3) != 0;
-        ix.clustered = x.integer(4) != 0;
-        ix.columns = splitColumns(x.text(5));
-        ix.constraintId = x.integer(6);
-        ix.sqliteName = x.text(7);
-        t->indexes.push_back(std::move(ix));
-    }
-    Query f(
-        cached("SELECT constraint_id, table_id, ref_table_id, on_delete, on_update FROM main._t7_fkeys WHERE "
-               "table_id = ?1 OR ref_table_id = ?1"));
-    f.bind(1, t->id);
-    while (f.step()) {
-        ForeignKeyRef k;
-        k.id = f.integer(0);
-        k.child = f.integer(1);
-        k.parent = f.integer(2);
-        k.onDelete = f.text(3);
-        k.onUpdate = f.text(4);
-        t->foreignKeys.push_back(std::move(k));
-    }
-    m_tables[key] = t;
-    return t;
-}
-
-TablePtr SessionImpl::requireTable(const QualifiedName& name) {
-    std::string n = objectName(name);
-    TablePtr t = findTable(n);
-    if (!t) throw SqlError(208, "Invalid object name '" + n + "'.");
-    return t;
-}
 
 std::string SessionImpl::columnDecl(const ColumnInfo& c) {
     std::string d = quoteIdent(c.name) + " " + sqliteAffinity(c.type);
@@ -218,13 +79,43 @@ void SessionImpl::recordColumns(const TableInfo& t, size_t first) {
     }
 }
 
+void SessionImpl::numberRows(const TableInfo& t, const ColumnInfo& c) {
+    Query rows(m_db, "SELECT rowid FROM " + quoteIdent(t.name) + " ORDER BY rowid");
+    long long v = c.seed, last = 0;
+    bool any = false;
+    std::vector<long long> ids;
+    while (rows.step()) ids.push_back(rows.integer(0));
+    for (long long id : ids) {
+        Query up(m_db,
+                 "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = ? WHERE rowid = ?");
+        up.bind(1, v).bind(2, id);
+        up.run();
+        last = v;
+        v += c.step;
+        any = true;
+    }
+    if (any) {
+        Query up(cached("UPDATE main._t7_columns SET ident_current = ? WHERE table_id = ? AND colid = ?"));
+        up.bind(1, last).bind(2, t.id).bind(3, static_cast<long long>(c.colid));
+        up.run();
+    }
+}
+
+void SessionImpl::fillDefault(TableInfo& t, const ColumnInfo& c) {
+    ExprPtr d = parseExpression(c.defaultText);
+    Translator tr(*this);
+    int rule = addWriteRule(c, t, true);
+    std::string sql = "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = _t7_w(" +
+                      std::to_string(rule) + ", " + tr.expr(*d) + ")";
+    Query up(m_db, sql);
+    tr.bindAll(up);
+    up.run();
+}
+
 void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
-    if (t.findColumn(def.name) >= 0)
-        throw SqlError(2705, "Column names in each table must be unique. Column name '" + def.name +
-                                 "' in table '" + t.name + "' is specified more than once.");
+    if (t.findColumn(def.name) >= 0) throw sqlError<Msg::DuplicateColumnName>(def.name, t.name);
     if (!isKnownType(def.type.name))
-        throw SqlError(2715, "Column, parameter, or variable #" + std::to_string(t.columns.size() + 1) +
-                                 ": Cannot find data type " + def.type.name + ".");
+        throw sqlError<Msg::UnknownDataType>(t.columns.size() + 1, def.type.name);
     ColumnInfo c;
     c.name = def.name;
     c.type = normalizeType(def.type, false);
@@ -238,13 +129,8 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
         TypeClass k = typeClass(c.type.name);
         if (!(k == TypeClass::Integer || (k == TypeClass::Decimal && c.type.scale == 0)) ||
             def.nullable.value_or(false))
-            throw SqlError(2749,
-                           "Identity column '" + c.name +
-                               "' must be of data type int, bigint, smallint, tinyint, or decimal or numeric "
-                               "with a scale of 0, and constrained to be nonnullable.");
-        if (t.identityColumn() >= 0)
-            throw SqlError(2744, "Multiple identity columns specified for table '" + t.name +
-                                     "'. Only one identity column per table is allowed.");
+            throw sqlError<Msg::InvalidIdentityType>(c.name);
+        if (t.identityColumn() >= 0) throw sqlError<Msg::TooManyIdentityColumns>(t.name);
     }
     c.notNull = def.nullable ? !*def.nullable : (def.identity || pk);
     c.colid = t.columns.empty() ? 1 : t.columns.back().colid + 1;
@@ -257,15 +143,7 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
         if (c.notNull && !hasDefault && !c.identity && !fresh) {
             flushSchema();
             Query any(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " LIMIT 1");
-            if (any.step())
-                throw SqlError(
-                    4901,
-                    "ALTER TABLE only allows columns to be added that can contain nulls, or have a "
-                    "DEFAULT definition specified, or the column being added is an identity or "
-                    "timestamp column, or alternatively if none of the previous conditions are "
-                    "satisfied the table must be empty to allow addition of this column. Column '" +
-                        c.name + "' cannot be added to non-empty table '" + t.name +
-                        "' because it does not satisfy these conditions.");
+            if (any.step()) throw sqlError<Msg::ColumnNeedsNullOrDefault>(c.name, t.name);
         }
         std::string add = "ALTER TABLE " + quoteIdent(t.name) + " ADD COLUMN " + columnDecl(c);
         if (fresh)
@@ -276,43 +154,13 @@ void SessionImpl::addColumn(TableInfo& t, const ColumnDef& def, bool newTable) {
     t.columns.push_back(c);
     // A new table's columns are recorded together (see runCreateTable).
     if (!newTable) recordColumns(t, t.columns.size() - 1);
-    if (!newTable && c.identity && !fresh) {
-        // Existing rows are numbered in their stored order.
-        Query rows(m_db, "SELECT rowid FROM " + quoteIdent(t.name) + " ORDER BY rowid");
-        long long v = c.seed, last = 0;
-        bool any = false;
-        std::vector<long long> ids;
-        while (rows.step()) ids.push_back(rows.integer(0));
-        for (long long id : ids) {
-            Query up(m_db,
-                     "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = ? WHERE rowid = ?");
-            up.bind(1, v).bind(2, id);
-            up.run();
-            last = v;
-            v += c.step;
-            any = true;
-        }
-        if (any) {
-            Query up(
-                cached("UPDATE main._t7_columns SET ident_current = ? WHERE table_id = ? AND colid = ?"));
-            up.bind(1, last).bind(2, t.id).bind(3, static_cast<long long>(c.colid));
-            up.run();
-        }
-    }
+    // Existing rows are numbered in their stored order.
+    if (!newTable && c.identity && !fresh) numberRows(t, c);
     for (ConstraintDef k : def.constraints) {
         if (k.kind == ConstraintKind::Default && !newTable) {
             // A new NOT NULL column takes its default in the existing rows.
             addConstraint(t, std::move(k), newTable);
-            if (c.notNull && !fresh) {
-                ExprPtr d = parseExpression(t.columns.back().defaultText);
-                Translator tr(*this);
-                int rule = addWriteRule(t.columns.back(), t, true);
-                std::string sql = "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) +
-                                  " = _t7_w(" + std::to_string(rule) + ", " + tr.expr(*d) + ")";
-                Query up(m_db, sql);
-                tr.bindAll(up);
-                up.run();
-            }
+            if (c.notNull && !fresh) fillDefault(t, t.columns.back());
             continue;
         }
         addConstraint(t, std::move(k), newTable);
@@ -325,13 +173,11 @@ void SessionImpl::createCheckTriggers(long long cid, const TableInfo& t, const s
     Translator tr(*this);
     tr.inlineOnly = true;
     tr.columnPrefix = "NEW.";
-    tr.pushTable(t.name, m_tables[toUpperAscii(t.name)]);
+    tr.pushTable(t.name, m_catalog.entry(t.name));
     std::string cond = tr.expr(*e);
     for (const char* op : {"INSERT", "UPDATE"}) {
-        std::string msg = encodeError(
-            547, std::string("The ") + op + " statement conflicted with the CHECK constraint \"" + name +
-                     "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." + t.name +
-                     "\"" + (column.empty() ? "" : ", column '" + column + "'") + ".");
+        std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
+            op, "CHECK", name, m_dbName, "dbo." + t.name, columnSuffix(column)));
         deferSchema("CREATE TRIGGER " + quoteIdent("_t7t_" + std::to_string(cid) + "_" + op) + " BEFORE " +
                     op + " ON " + quoteIdent(t.name) + " WHEN NOT (" + cond + ") BEGIN SELECT RAISE(ABORT, " +
                     quoteString(msg) + "); END");
@@ -367,6 +213,72 @@ void SessionImpl::ensureForeignKeyTriggers(TableInfo& t, unsigned writes) {
         if (TablePtr c = findTable(child)) ensureForeignKeyTriggers(*c, kUpdateRows | kDeleteRows);
 }
 
+namespace {
+
+// The SQLite triggers that carry out a foreign key: on the child table they
+// refuse rows without a parent, on the parent table they cascade, set NULL
+// or refuse the change of a referenced row.
+struct ForeignKeyTriggers {
+    std::string id, name, child, parent, database;
+    std::vector<IndexColumn> cols, refs;
+
+    // The child row's columns against the parent's (the trigger's table).
+    std::string parentMatch(const std::string& childRow) const {
+        std::string s;
+        for (size_t i = 0; i < cols.size(); ++i)
+            s += (i ? " AND " : "") + quoteIdent(refs[i].name) + " = " + childRow + quoteIdent(cols[i].name);
+        return s;
+    }
+    std::string childMatch(const std::string& parentRow) const {
+        std::string s;
+        for (size_t i = 0; i < cols.size(); ++i)
+            s += (i ? " AND " : "") + quoteIdent(cols[i].name) + " = " + parentRow + quoteIdent(refs[i].name);
+        return s;
+    }
+    std::string childTrigger(const std::string& op) const {
+        std::string notNull;
+        for (size_t i = 0; i < cols.size(); ++i)
+            notNull += (i ? " AND NEW." : "NEW.") + quoteIdent(cols[i].name) + " IS NOT NULL";
+        std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
+            op, "FOREIGN KEY", name, database, "dbo." + parent, columnSuffix(refs[0].name)));
+        return "CREATE TRIGGER " + quoteIdent("_t7t_" + id + "_c" + op) + " BEFORE " + op + " ON " +
+               quoteIdent(child) + " WHEN " + notNull + " AND NOT EXISTS (SELECT 1 FROM " +
+               quoteIdent(parent) + " WHERE " + parentMatch("NEW.") + ") BEGIN SELECT RAISE(ABORT, " +
+               quoteString(msg) + "); END";
+    }
+    // The child rows' change for ON DELETE / ON UPDATE CASCADE or SET NULL.
+    std::string childUpdate(const std::string& op, bool setNull) const {
+        if (op == "DELETE" && !setNull)
+            return "DELETE FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ";";
+        std::string body = "UPDATE " + quoteIdent(child) + " SET ";
+        for (size_t i = 0; i < cols.size(); ++i)
+            body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = " +
+                    (setNull ? std::string("NULL") : "NEW." + quoteIdent(refs[i].name));
+        return body + " WHERE " + childMatch("OLD.") + ";";
+    }
+    std::string parentTrigger(const std::string& op, const std::string& action) const {
+        std::string changed;
+        for (size_t i = 0; i < refs.size(); ++i)
+            changed += (i ? " OR OLD." : "OLD.") + quoteIdent(refs[i].name) + " IS NOT NEW." +
+                       quoteIdent(refs[i].name);
+        std::string trig = quoteIdent("_t7t_" + id + "_p" + op);
+        bool update = op == "UPDATE";
+        if (action == "CASCADE" || action == "SET NULL")
+            return "CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) +
+                   (update ? " WHEN " + changed : "") + " BEGIN " + childUpdate(op, action == "SET NULL") +
+                   " END";
+        std::string msg = encodeError(sqlError<Msg::ConstraintConflict>(
+            op, "REFERENCE", name, database, "dbo." + child, columnSuffix(cols[0].name)));
+        std::string cond =
+            "EXISTS (SELECT 1 FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ")";
+        return "CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) + " WHEN " +
+               (update ? "(" + changed + ") AND " : "") + cond + " BEGIN SELECT RAISE(ABORT, " +
+               quoteString(msg) + "); END";
+    }
+};
+
+}  // namespace
+
 void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsigned writes,
                                            const std::vector<std::string>& existing) {
     Query q(cached(
@@ -381,292 +293,200 @@ void SessionImpl::createForeignKeyTriggers(long long cid, long long table, unsig
         return side && (writes & write) &&
                std::find(existing.begin(), existing.end(), trig) == existing.end();
     };
-    std::vector<IndexColumn> cols = splitColumns(q.text(1)), refs = splitColumns(q.text(3));
-    std::string onDelete = q.text(4), onUpdate = q.text(5), name = q.text(6), child = q.text(7),
-                parent = q.text(8);
-    std::string id = std::to_string(cid);
-    auto match = [&](const std::string& childRow, const std::string& parentRow) {
-        std::string s;
-        for (size_t i = 0; i < cols.size(); ++i) {
-            if (i) s += " AND ";
-            s += quoteIdent(refs[i].name) + " = " + childRow + quoteIdent(cols[i].name);
-            (void)parentRow;
-        }
-        return s;
-    };
-    auto childMatch = [&](const std::string& parentRow) {
-        std::string s;
-        for (size_t i = 0; i < cols.size(); ++i) {
-            if (i) s += " AND ";
-            s += quoteIdent(cols[i].name) + " = " + parentRow + quoteIdent(refs[i].name);
-        }
-        return s;
-    };
-    std::string notNull;
-    for (size_t i = 0; i < cols.size(); ++i)
-        notNull += (i ? " AND NEW." : "NEW.") + quoteIdent(cols[i].name) + " IS NOT NULL";
-    for (const char* op : {"INSERT", "UPDATE"}) {
-        std::string trig = "_t7t_" + id + "_c" + op;
-        if (!wanted(trig, asChild, std::string(op) == "INSERT" ? kInsertRows : kUpdateRows)) continue;
-        std::string msg = encodeError(
-            547, std::string("The ") + op + " statement conflicted with the FOREIGN KEY constraint \"" +
-                     name + "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." +
-                     parent + "\", column '" + refs[0].name + "'.");
-        physical("CREATE TRIGGER " + quoteIdent(trig) + " BEFORE " + op + " ON " + quoteIdent(child) +
-                 " WHEN " + notNull + " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(parent) + " WHERE " +
-                 match("NEW.", "") + ") BEGIN SELECT RAISE(ABORT, " + quoteString(msg) + "); END");
-    }
-    std::string changed;
-    for (size_t i = 0; i < refs.size(); ++i)
-        changed +=
-            (i ? " OR OLD." : "OLD.") + quoteIdent(refs[i].name) + " IS NOT NEW." + quoteIdent(refs[i].name);
-    for (const char* op : {"DELETE", "UPDATE"}) {
-        std::string action = std::string(op) == "DELETE" ? onDelete : onUpdate;
-        if (!wanted("_t7t_" + id + "_p" + op, asParent,
-                    std::string(op) == "DELETE" ? kDeleteRows : kUpdateRows))
-            continue;
-        std::string trig = quoteIdent("_t7t_" + id + "_p" + op);
-        std::string when = std::string(op) == "UPDATE" ? " WHEN " + changed : "";
-        if (action == "CASCADE") {
-            std::string body;
-            if (std::string(op) == "DELETE") {
-                body = "DELETE FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ";";
-            } else {
-                body = "UPDATE " + quoteIdent(child) + " SET ";
-                for (size_t i = 0; i < cols.size(); ++i)
-                    body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = NEW." + quoteIdent(refs[i].name);
-                body += " WHERE " + childMatch("OLD.") + ";";
-            }
-            physical("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
-                     " BEGIN " + body + " END");
-        } else if (action == "SET NULL") {
-            std::string body = "UPDATE " + quoteIdent(child) + " SET ";
-            for (size_t i = 0; i < cols.size(); ++i)
-                body += (i ? ", " : "") + quoteIdent(cols[i].name) + " = NULL";
-            body += " WHERE " + childMatch("OLD.") + ";";
-            physical("CREATE TRIGGER " + trig + " AFTER " + op + " ON " + quoteIdent(parent) + when +
-                     " BEGIN " + body + " END");
-        } else {
-            std::string msg = encodeError(
-                547, std::string("The ") + op + " statement conflicted with the REFERENCE constraint \"" +
-                         name + "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." +
-                         child + "\", column '" + cols[0].name + "'.");
-            std::string cond =
-                "EXISTS (SELECT 1 FROM " + quoteIdent(child) + " WHERE " + childMatch("OLD.") + ")";
-            physical("CREATE TRIGGER " + trig + " BEFORE " + op + " ON " + quoteIdent(parent) + " WHEN " +
-                     (when.empty() ? "" : "(" + changed + ") AND ") + cond + " BEGIN SELECT RAISE(ABORT, " +
-                     quoteString(msg) + "); END");
-        }
-    }
+    ForeignKeyTriggers fk{
+        std::to_string(cid),    q.text(6), q.text(7), q.text(8), m_dbName, splitColumns(q.text(1)),
+        splitColumns(q.text(3))};
+    std::string onDelete = q.text(4), onUpdate = q.text(5);
+    for (std::string op : {"INSERT", "UPDATE"})
+        if (wanted("_t7t_" + fk.id + "_c" + op, asChild, op == "INSERT" ? kInsertRows : kUpdateRows))
+            physical(fk.childTrigger(op));
+    for (std::string op : {"DELETE", "UPDATE"})
+        if (wanted("_t7t_" + fk.id + "_p" + op, asParent, op == "DELETE" ? kDeleteRows : kUpdateRows))
+            physical(fk.parentTrigger(op, op == "DELETE" ? onDelete : onUpdate));
 }
 
 void SessionImpl::addConstraint(TableInfo& t, ConstraintDef c, bool newTable) {
     switch (c.kind) {
-        case ConstraintKind::Default: {
-            int i = t.findColumn(c.forColumn);
-            if (i < 0)
-                throw SqlError(1752, "Column '" + c.forColumn + "' in table '" + t.name +
-                                         "' is invalid for creating a default constraint.");
-            ColumnInfo& col = t.columns[static_cast<size_t>(i)];
-            if (!col.defaultText.empty()) throw SqlError(1781, "Column already has a DEFAULT bound to it.");
-            if (c.name.empty()) c.name = constraintName("DF", t, col.name);
-            long long id = addObject(c.name, "D", t.id, "(" + c.exprText + ")");
-            Query q(
-                cached("UPDATE main._t7_columns SET default_id = ?, default_text = ? WHERE table_id = ? AND "
-                       "colid = ?"));
-            q.bind(1, id).bind(2, c.exprText).bind(3, t.id).bind(4, static_cast<long long>(col.colid));
-            q.run();
-            col.defaultText = c.exprText;
-            col.defaultId = id;
-            return;
-        }
+        case ConstraintKind::Default:
+            return addDefault(t, c);
         case ConstraintKind::PrimaryKey:
-        case ConstraintKind::Unique: {
-            bool pk = c.kind == ConstraintKind::PrimaryKey;
-            for (const IndexColumn& ic : c.columns) {
-                int i = t.findColumn(ic.name);
-                if (i < 0)
-                    throw SqlError(
-                        1911, "Column name '" + ic.name + "' does not exist in the target table or view.");
-                if (pk && !t.columns[static_cast<size_t>(i)].notNull)
-                    throw SqlError(
-                        8111,
-                        "Cannot define PRIMARY KEY constraint on nullable column in table '" + t.name + "'.");
-            }
-            bool clustered = c.clustered.value_or(pk);
-            for (const IndexInfo& ix : t.indexes) {
-                if (pk && ix.kind == "PK")
-                    throw SqlError(
-                        newTable ? 8110 : 1779,
-                        newTable ? "Cannot add multiple PRIMARY KEY constraints to table '" + t.name + "'."
-                                 : "Table '" + t.name + "' already has a primary key defined on it.");
-                if (clustered && ix.clustered) {
-                    if (!c.clustered) {
-                        clustered = false;
-                    } else {
-                        throw SqlError(1902, "Cannot create more than one clustered index on table 'dbo." +
-                                                 t.name + "'. Drop the existing clustered index '" + ix.name +
-                                                 "' before creating another.");
-                    }
-                }
-            }
-            if (c.name.empty()) c.name = constraintName(pk ? "PK" : "UQ", t, "");
-            long long id = addObject(c.name, pk ? "PK" : "UQ", t.id, "");
-            IndexInfo ix;
-            ix.indexId = clustered ? 1 : 2;
-            for (const IndexInfo& o : t.indexes)
-                ix.indexId = std::max(ix.indexId, o.indexId + (clustered ? 0 : 1));
-            if (clustered) ix.indexId = 1;
-            ix.name = c.name;
-            ix.kind = pk ? "PK" : "UQ";
-            ix.unique = true;
-            ix.clustered = clustered;
-            ix.columns = c.columns;
-            ix.constraintId = id;
-            ix.sqliteName = "_t7i_" + std::to_string(t.id) + "_" + c.name;
-            std::string cols;
-            for (size_t i = 0; i < c.columns.size(); ++i)
-                cols += (i ? ", " : "") + quoteIdent(c.columns[i].name) +
-                        (c.columns[i].descending ? " DESC" : "");
-            std::string create = "CREATE UNIQUE INDEX " + quoteIdent(ix.sqliteName) + " ON " +
-                                 quoteIdent(t.name) + "(" + cols + ")";
-            try {
-                // Over rows already there the key may be duplicated: that is
-                // found out now, not when the change is carried out.
-                if (newTable || isNewTable(t.id))
-                    deferSchema(create);
-                else
-                    physical(create);
-            } catch (const SqliteError& e) {
-                if (std::string(e.what()).find("UNIQUE") != std::string::npos)
-                    throw SqlError(1505,
-                                   "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
-                                   "found for the object name 'dbo." +
-                                       t.name + "' and the index name '" + c.name + "'.");
-                throw;
-            }
-            Query q(cached(
-                "INSERT INTO main._t7_indexes(table_id, index_id, name, kind, is_unique, clustered, columns, "
-                "constraint_id, sqlite_name) VALUES (?, ?, ?, ?, 1, ?, ?, ?, ?)"));
-            q.bind(1, t.id).bind(2, static_cast<long long>(ix.indexId)).bind(3, ix.name).bind(4, ix.kind);
-            q.bind(5, static_cast<long long>(clustered))
-                .bind(6, joinColumns(c.columns))
-                .bind(7, id)
-                .bind(8, ix.sqliteName);
-            q.run();
-            t.indexes.push_back(ix);
-            return;
-        }
-        case ConstraintKind::Check: {
-            if (c.name.empty()) c.name = constraintName("CK", t, c.columns.empty() ? "" : c.columns[0].name);
-            long long id = addObject(c.name, "C", t.id, "(" + c.exprText + ")");
-            std::string column = c.columns.empty() ? "" : c.columns[0].name;
-            Query q(
-                cached("INSERT INTO main._t7_checks(constraint_id, table_id, expr, column_name) VALUES (?, "
-                       "?, ?, ?)"));
-            q.bind(1, id).bind(2, t.id).bind(3, c.exprText).bind(4, column);
-            q.run();
-            m_tables[toUpperAscii(t.name)] = std::make_shared<TableInfo>(t);
-            if (!newTable && !c.noCheck && !isNewTable(t.id)) {
-                flushSchema();
-                Translator tr(*this);
-                tr.inlineOnly = true;
-                tr.pushTable(t.name, m_tables[toUpperAscii(t.name)]);
-                ExprPtr e = parseExpression(c.exprText);
-                Query bad(m_db,
-                          "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE NOT (" + tr.expr(*e) + ") LIMIT 1");
-                if (bad.step())
-                    throw SqlError(547, "The ALTER TABLE statement conflicted with the CHECK constraint \"" +
-                                            c.name + "\". The conflict occurred in database \"" + m_dbName +
-                                            "\", table \"dbo." + t.name + "\"" +
-                                            (column.empty() ? "" : ", column '" + column + "'") + ".");
-            }
-            createCheckTriggers(id, t, c.exprText, c.name, column);
-            return;
-        }
-        case ConstraintKind::ForeignKey: {
-            for (const IndexColumn& ic : c.columns)
-                if (t.findColumn(ic.name) < 0)
-                    throw SqlError(1769, "Foreign key '" + c.name + "' references invalid column '" +
-                                             ic.name + "' in referencing table '" + t.name + "'.");
-            std::string refName = objectName(c.refTable);
-            TablePtr ref =
-                equalsIgnoreCase(refName, t.name) ? std::make_shared<TableInfo>(t) : findTable(refName);
-            if (!ref || ref->isView)
-                throw SqlError(1767,
-                               "Foreign key '" + c.name + "' references invalid table '" + refName + "'.");
-            if (c.refColumns.empty()) {
-                for (const IndexInfo& ix : ref->indexes)
-                    if (ix.kind == "PK")
-                        for (const IndexColumn& ic : ix.columns) c.refColumns.push_back(ic.name);
-            }
-            if (c.refColumns.size() != c.columns.size())
-                throw SqlError(
-                    8139,
-                    "Number of referencing columns in foreign key differs from number of referenced "
-                    "columns, table '" +
-                        t.name + "'.");
-            bool keyFound = false;
-            for (const IndexInfo& ix : ref->indexes) {
-                if (!ix.unique || ix.columns.size() != c.refColumns.size()) continue;
-                std::set<std::string> a, b;
-                for (const IndexColumn& ic : ix.columns) a.insert(toUpperAscii(ic.name));
-                for (const std::string& r : c.refColumns) b.insert(toUpperAscii(r));
-                keyFound = keyFound || a == b;
-            }
-            if (c.name.empty()) c.name = constraintName("FK", t, c.columns[0].name);
-            if (!keyFound)
-                throw SqlError(1776, "There are no primary or candidate keys in the referenced table 'dbo." +
-                                         ref->name +
-                                         "' that match the referencing column list in the foreign key '" +
-                                         c.name + "'.");
-            long long id = addObject(c.name, "F", t.id, "");
-            std::vector<IndexColumn> refs;
-            for (const std::string& r : c.refColumns)
-                refs.push_back({ref->columns[static_cast<size_t>(ref->findColumn(r))].name, false});
-            std::vector<IndexColumn> cols;
-            for (const IndexColumn& ic : c.columns)
-                cols.push_back({t.columns[static_cast<size_t>(t.findColumn(ic.name))].name, false});
-            Query q(cached(
-                "INSERT INTO main._t7_fkeys(constraint_id, table_id, columns, ref_table_id, ref_columns, "
-                "on_delete, on_update) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-            q.bind(1, id)
-                .bind(2, t.id)
-                .bind(3, joinColumns(cols))
-                .bind(4, ref->id)
-                .bind(5, joinColumns(refs));
-            q.bind(6, c.onDelete).bind(7, c.onUpdate);
-            q.run();
-            if (!newTable && !c.noCheck && !isNewTable(t.id)) {
-                flushSchema();
-                std::string cond, notNull;
-                for (size_t i = 0; i < cols.size(); ++i) {
-                    cond += (i ? " AND p." : "p.") + quoteIdent(refs[i].name) + " = c." +
-                            quoteIdent(cols[i].name);
-                    notNull += (i ? " AND c." : "c.") + quoteIdent(cols[i].name) + " IS NOT NULL";
-                }
-                Query bad(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " c WHERE " + notNull +
-                                    " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(ref->name) + " p WHERE " +
-                                    cond + ") LIMIT 1");
-                if (bad.step())
-                    throw SqlError(547,
-                                   "The ALTER TABLE statement conflicted with the FOREIGN KEY constraint \"" +
-                                       c.name + "\". The conflict occurred in database \"" + m_dbName +
-                                       "\", table \"dbo." + ref->name + "\", column '" + refs[0].name + "'.");
-            }
-            // Its triggers come with the first write to either table.
-            ForeignKeyRef k;
-            k.id = id;
-            k.child = t.id;
-            k.parent = ref->id;
-            k.onDelete = c.onDelete;
-            k.onUpdate = c.onUpdate;
-            t.foreignKeys.push_back(k);
-            t.triggersReady = 0;
-            if (ref->id != t.id) m_tables.erase(toUpperAscii(ref->name));
-            return;
+        case ConstraintKind::Unique:
+            return addKey(t, c, newTable);
+        case ConstraintKind::Check:
+            return addCheck(t, c, newTable);
+        case ConstraintKind::ForeignKey:
+            return addForeignKey(t, c, newTable);
+    }
+}
+
+void SessionImpl::addDefault(TableInfo& t, ConstraintDef& c) {
+    int i = t.findColumn(c.forColumn);
+    if (i < 0) throw sqlError<Msg::InvalidDefaultColumn>(c.forColumn, t.name);
+    ColumnInfo& col = t.columns[static_cast<size_t>(i)];
+    if (!col.defaultText.empty()) throw sqlError<Msg::DefaultAlreadyBound>();
+    if (c.name.empty()) c.name = constraintName("DF", t, col.name);
+    long long id = addObject(c.name, "D", t.id, "(" + c.exprText + ")");
+    Query q(
+        cached("UPDATE main._t7_columns SET default_id = ?, default_text = ? WHERE table_id = ? AND "
+               "colid = ?"));
+    q.bind(1, id).bind(2, c.exprText).bind(3, t.id).bind(4, static_cast<long long>(col.colid));
+    q.run();
+    col.defaultText = c.exprText;
+    col.defaultId = id;
+}
+
+void SessionImpl::addKey(TableInfo& t, ConstraintDef& c, bool newTable) {
+    bool pk = c.kind == ConstraintKind::PrimaryKey;
+    for (const IndexColumn& ic : c.columns) {
+        int i = t.findColumn(ic.name);
+        if (i < 0) throw sqlError<Msg::IndexColumnNotFound>(ic.name);
+        if (pk && !t.columns[static_cast<size_t>(i)].notNull)
+            throw sqlError<Msg::NullablePrimaryKeyColumn>(t.name);
+    }
+    bool clustered = c.clustered.value_or(pk);
+    for (const IndexInfo& ix : t.indexes) {
+        if (pk && ix.kind == "PK")
+            throw newTable ? sqlError<Msg::MultiplePrimaryKeys>(t.name)
+                           : sqlError<Msg::PrimaryKeyExists>(t.name);
+        if (clustered && ix.clustered) {
+            // Only a key that asks for CLUSTERED is refused; by default it
+            // gives way to the clustered index already there.
+            if (c.clustered) throw sqlError<Msg::SecondClusteredIndex>("dbo." + t.name, ix.name);
+            clustered = false;
         }
     }
+    if (c.name.empty()) c.name = constraintName(pk ? "PK" : "UQ", t, "");
+    IndexInfo ix;
+    ix.indexId = clustered ? 1 : 2;
+    for (const IndexInfo& o : t.indexes) ix.indexId = std::max(ix.indexId, o.indexId + (clustered ? 0 : 1));
+    if (clustered) ix.indexId = 1;
+    ix.name = c.name;
+    ix.kind = pk ? "PK" : "UQ";
+    ix.unique = true;
+    ix.clustered = clustered;
+    ix.columns = c.columns;
+    ix.constraintId = addObject(c.name, ix.kind, t.id, "");
+    ix.sqliteName = "_t7i_" + std::to_string(t.id) + "_" + c.name;
+    createKeyIndex(t, ix, newTable);
+    t.indexes.push_back(ix);
+}
+
+void SessionImpl::createKeyIndex(const TableInfo& t, const IndexInfo& ix, bool newTable) {
+    std::string cols;
+    for (size_t i = 0; i < ix.columns.size(); ++i)
+        cols += (i ? ", " : "") + quoteIdent(ix.columns[i].name) + (ix.columns[i].descending ? " DESC" : "");
+    std::string create =
+        "CREATE UNIQUE INDEX " + quoteIdent(ix.sqliteName) + " ON " + quoteIdent(t.name) + "(" + cols + ")";
+    try {
+        // Over rows already there the key may be duplicated: that is
+        // found out now, not when the change is carried out.
+        if (newTable || isNewTable(t.id))
+            deferSchema(create);
+        else
+            physical(create);
+    } catch (const SqliteError& e) {
+        if (std::string(e.what()).find("UNIQUE") != std::string::npos)
+            throw sqlError<Msg::DuplicateKeyForUniqueIndex>("dbo." + t.name, ix.name);
+        throw;
+    }
+    Query q(
+        cached("INSERT INTO main._t7_indexes(table_id, index_id, name, kind, is_unique, clustered, columns, "
+               "constraint_id, sqlite_name) VALUES (?, ?, ?, ?, 1, ?, ?, ?, ?)"));
+    q.bind(1, t.id).bind(2, static_cast<long long>(ix.indexId)).bind(3, ix.name).bind(4, ix.kind);
+    q.bind(5, static_cast<long long>(ix.clustered))
+        .bind(6, joinColumns(ix.columns))
+        .bind(7, ix.constraintId)
+        .bind(8, ix.sqliteName);
+    q.run();
+}
+
+void SessionImpl::addCheck(TableInfo& t, ConstraintDef& c, bool newTable) {
+    if (c.name.empty()) c.name = constraintName("CK", t, c.columns.empty() ? "" : c.columns[0].name);
+    long long id = addObject(c.name, "C", t.id, "(" + c.exprText + ")");
+    std::string column = c.columns.empty() ? "" : c.columns[0].name;
+    Query q(
+        cached("INSERT INTO main._t7_checks(constraint_id, table_id, expr, column_name) VALUES (?, "
+               "?, ?, ?)"));
+    q.bind(1, id).bind(2, t.id).bind(3, c.exprText).bind(4, column);
+    q.run();
+    m_catalog.put(t.name, std::make_shared<TableInfo>(t));
+    if (!newTable && !c.noCheck && !isNewTable(t.id)) {
+        flushSchema();
+        Translator tr(*this);
+        tr.inlineOnly = true;
+        tr.pushTable(t.name, m_catalog.entry(t.name));
+        ExprPtr e = parseExpression(c.exprText);
+        Query bad(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE NOT (" + tr.expr(*e) + ") LIMIT 1");
+        if (bad.step())
+            throw sqlError<Msg::ConstraintConflict>("ALTER TABLE", "CHECK", c.name, m_dbName, "dbo." + t.name,
+                                                    columnSuffix(column));
+    }
+    createCheckTriggers(id, t, c.exprText, c.name, column);
+}
+
+void SessionImpl::addForeignKey(TableInfo& t, ConstraintDef& c, bool newTable) {
+    for (const IndexColumn& ic : c.columns)
+        if (t.findColumn(ic.name) < 0) throw sqlError<Msg::ForeignKeyInvalidColumn>(c.name, ic.name, t.name);
+    std::string refName = objectName(c.refTable);
+    TablePtr ref = equalsIgnoreCase(refName, t.name) ? std::make_shared<TableInfo>(t) : findTable(refName);
+    if (!ref || ref->isView) throw sqlError<Msg::ForeignKeyInvalidTable>(c.name, refName);
+    if (c.refColumns.empty()) {
+        for (const IndexInfo& ix : ref->indexes)
+            if (ix.kind == "PK")
+                for (const IndexColumn& ic : ix.columns) c.refColumns.push_back(ic.name);
+    }
+    if (c.refColumns.size() != c.columns.size()) throw sqlError<Msg::ForeignKeyColumnCount>(t.name);
+    bool keyFound = false;
+    for (const IndexInfo& ix : ref->indexes) {
+        if (!ix.unique || ix.columns.size() != c.refColumns.size()) continue;
+        std::set<std::string> a, b;
+        for (const IndexColumn& ic : ix.columns) a.insert(toUpperAscii(ic.name));
+        for (const std::string& r : c.refColumns) b.insert(toUpperAscii(r));
+        keyFound = keyFound || a == b;
+    }
+    if (c.name.empty()) c.name = constraintName("FK", t, c.columns[0].name);
+    if (!keyFound) throw sqlError<Msg::NoCandidateKey>("dbo." + ref->name, c.name);
+    long long id = addObject(c.name, "F", t.id, "");
+    std::vector<IndexColumn> refs;
+    for (const std::string& r : c.refColumns)
+        refs.push_back({ref->columns[static_cast<size_t>(ref->findColumn(r))].name, false});
+    std::vector<IndexColumn> cols;
+    for (const IndexColumn& ic : c.columns)
+        cols.push_back({t.columns[static_cast<size_t>(t.findColumn(ic.name))].name, false});
+    Query q(
+        cached("INSERT INTO main._t7_fkeys(constraint_id, table_id, columns, ref_table_id, ref_columns, "
+               "on_delete, on_update) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    q.bind(1, id).bind(2, t.id).bind(3, joinColumns(cols)).bind(4, ref->id).bind(5, joinColumns(refs));
+    q.bind(6, c.onDelete).bind(7, c.onUpdate);
+    q.run();
+    if (!newTable && !c.noCheck && !isNewTable(t.id)) checkForeignKeyRows(t, *ref, cols, refs, c.name);
+    // Its triggers come with the first write to either table.
+    ForeignKeyRef k;
+    k.id = id;
+    k.child = t.id;
+    k.parent = ref->id;
+    k.onDelete = c.onDelete;
+    k.onUpdate = c.onUpdate;
+    t.foreignKeys.push_back(k);
+    t.triggersReady = 0;
+    if (ref->id != t.id) m_catalog.forget(ref->name);
+}
+
+void SessionImpl::checkForeignKeyRows(const TableInfo& t, const TableInfo& ref,
+                                      const std::vector<IndexColumn>& cols,
+                                      const std::vector<IndexColumn>& refs, const std::string& name) {
+    flushSchema();
+    std::string cond, notNull;
+    for (size_t i = 0; i < cols.size(); ++i) {
+        cond += (i ? " AND p." : "p.") + quoteIdent(refs[i].name) + " = c." + quoteIdent(cols[i].name);
+        notNull += (i ? " AND c." : "c.") + quoteIdent(cols[i].name) + " IS NOT NULL";
+    }
+    Query bad(m_db, "SELECT 1 FROM " + quoteIdent(t.name) + " c WHERE " + notNull +
+                        " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(ref.name) + " p WHERE " + cond +
+                        ") LIMIT 1");
+    if (bad.step())
+        throw sqlError<Msg::ConstraintConflict>("ALTER TABLE", "FOREIGN KEY", name, m_dbName,
+                                                "dbo." + ref.name, columnSuffix(refs[0].name));
 }
 
 void SessionImpl::runCreateTable(const CreateTableStmt& s) {
@@ -674,7 +494,7 @@ void SessionImpl::runCreateTable(const CreateTableStmt& s) {
     auto t = std::make_shared<TableInfo>();
     t->name = name;
     t->id = addObject(name, "U", 0, "");
-    if (s.columns.empty()) throw SqlError(102, "Incorrect syntax near ')'.");
+    if (s.columns.empty()) throw sqlError<Msg::SyntaxErrorNear>(")");
     // Columns first (without constraints), then every constraint, so that
     // table-level constraints may name any column.
     std::vector<ConstraintDef> constraints;
@@ -705,7 +525,7 @@ void SessionImpl::runCreateTable(const CreateTableStmt& s) {
         physical(create);
     else
         deferSchema(create, t->id);
-    m_tables[toUpperAscii(name)] = t;
+    m_catalog.put(name, t);
     for (const ColumnDef& c : s.columns) {
         for (const ConstraintDef& k : c.constraints) {
             ConstraintDef copy;
@@ -748,9 +568,7 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
             "f.ref_table_id AND x.constraint_id = ? WHERE f.ref_table_id = ? AND upper(f.ref_columns) = "
             "upper(x.columns)"));
         ref.bind(1, id).bind(2, t.id);
-        if (ref.step())
-            throw SqlError(3725, "The constraint '" + name + "' is being referenced by table '" +
-                                     ref.text(1) + "', foreign key constraint '" + ref.text(0) + "'.");
+        if (ref.step()) throw sqlError<Msg::ConstraintReferenced>(name, ref.text(1), ref.text(0));
         for (const IndexInfo& ix : t.indexes)
             if (ix.constraintId == id) physical("DROP INDEX " + quoteIdent(ix.sqliteName));
         Query q(cached("DELETE FROM main._t7_indexes WHERE table_id = ? AND constraint_id = ?"));
@@ -764,7 +582,7 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
             if (k.id == id && k.parent != t.id) {
                 Query n(cached("SELECT name FROM main._t7_objects WHERE id = ?"));
                 n.bind(1, k.parent);
-                if (n.step()) m_tables.erase(toUpperAscii(n.text(0)));
+                if (n.step()) m_catalog.forget(n.text(0));
             }
         std::erase_if(t.foreignKeys, [&](const ForeignKeyRef& k) { return k.id == id; });
         Query a(cached("DELETE FROM main._t7_fkeys WHERE constraint_id = ?"));
@@ -792,12 +610,8 @@ void SessionImpl::dropConstraint(TableInfo& t, long long id, const std::string& 
 
 void SessionImpl::alterColumn(TableInfo& t, const ColumnDef& def) {
     int i = t.findColumn(def.name);
-    if (i < 0)
-        throw SqlError(4924, "ALTER TABLE ALTER COLUMN failed because column '" + def.name +
-                                 "' does not exist in table '" + t.name + "'.");
-    if (!isKnownType(def.type.name))
-        throw SqlError(2715,
-                       "Column, parameter, or variable #1: Cannot find data type " + def.type.name + ".");
+    if (i < 0) throw sqlError<Msg::AlterColumnNotFound>("ALTER COLUMN", def.name, t.name);
+    if (!isKnownType(def.type.name)) throw sqlError<Msg::UnknownDataType>(1, def.type.name);
     ColumnInfo old = t.columns[static_cast<size_t>(i)];
     ColumnInfo c = old;
     c.type = normalizeType(def.type, false);
@@ -808,7 +622,7 @@ void SessionImpl::alterColumn(TableInfo& t, const ColumnDef& def) {
         for (const IndexColumn& ic : ix.columns)
             if (equalsIgnoreCase(ic.name, c.name) &&
                 (c.type.name != old.type.name || c.type.length < old.type.length))
-                throw SqlError(5074, "The object '" + ix.name + "' is dependent on column '" + c.name + "'.");
+                throw sqlError<Msg::ObjectDependsOnColumn>(ix.name, c.name);
     // Existing values must fit the new type.
     m_writeRules.clear();
     int rule = addWriteRule(c, t, true);
@@ -868,7 +682,7 @@ void SessionImpl::rebuildTable(const TableInfo& t) {
     for (long long id : fks)
         for (const char* suffix : {"_cINSERT", "_cUPDATE", "_pDELETE", "_pUPDATE"})
             physical("DROP TRIGGER IF EXISTS " + quoteIdent("_t7t_" + std::to_string(id) + suffix));
-    for (auto& [key, table] : m_tables) table->triggersReady = 0;
+    m_catalog.recheckTriggers();
     Query ck(m_db,
              "SELECT c.constraint_id, c.expr, o.name, c.column_name FROM main._t7_checks c JOIN "
              "main._t7_objects o "
@@ -876,16 +690,65 @@ void SessionImpl::rebuildTable(const TableInfo& t) {
     ck.bind(1, t.id);
     std::vector<std::tuple<long long, std::string, std::string, std::string>> checks;
     while (ck.step()) checks.emplace_back(ck.integer(0), ck.text(1), ck.text(2), ck.text(3));
-    m_tables[toUpperAscii(t.name)] = std::make_shared<TableInfo>(t);
+    m_catalog.put(t.name, std::make_shared<TableInfo>(t));
     for (const auto& [id, e, n, col] : checks) createCheckTriggers(id, t, e, n, col);
+}
+
+void SessionImpl::dropConstraintNamed(TableInfo& t, const std::string& n) {
+    long long id = 0;
+    std::string xt;
+    {
+        // Read and let go of the row: a pending read blocks DROP INDEX.
+        Query q(cached("SELECT id, xtype FROM main._t7_objects WHERE name = ? AND parent_obj = ?"));
+        q.bind(1, n).bind(2, t.id);
+        if (!q.step()) throw sqlError<Msg::NotAConstraint>(n);
+        id = q.integer(0);
+        xt = q.text(1);
+    }
+    if (xt == "TR") throw sqlError<Msg::NotAConstraint>(n);
+    dropConstraint(t, id, xt, n);
+}
+
+void SessionImpl::dropColumn(TableInfo& t, const std::string& n) {
+    int i = t.findColumn(n);
+    if (i < 0) throw sqlError<Msg::AlterColumnNotFound>("DROP COLUMN", n, t.name);
+    const ColumnInfo& c = t.columns[static_cast<size_t>(i)];
+    auto dependent = [&](const std::string& obj) { throw sqlError<Msg::ObjectDependsOnColumn>(obj, c.name); };
+    if (c.defaultId) {
+        Query d(cached("SELECT name FROM main._t7_objects WHERE id = ?"));
+        d.bind(1, c.defaultId);
+        if (d.step()) dependent(d.text(0));
+    }
+    for (const IndexInfo& ix : t.indexes)
+        for (const IndexColumn& ic : ix.columns)
+            if (equalsIgnoreCase(ic.name, c.name)) dependent(ix.name);
+    Query f(
+        cached("SELECT o.name, f.columns, f.ref_columns, f.table_id FROM main._t7_fkeys f JOIN "
+               "main._t7_objects o ON o.id = f.constraint_id WHERE f.table_id = ? OR "
+               "f.ref_table_id = ?"));
+    f.bind(1, t.id).bind(2, t.id);
+    while (f.step()) {
+        auto cols = splitColumns(f.integer(3) == t.id ? f.text(1) : f.text(2));
+        for (const IndexColumn& ic : cols)
+            if (equalsIgnoreCase(ic.name, c.name)) dependent(f.text(0));
+    }
+    Query ck(
+        cached("SELECT o.name, c.expr FROM main._t7_checks c JOIN main._t7_objects o ON o.id = "
+               "c.constraint_id WHERE c.table_id = ?"));
+    ck.bind(1, t.id);
+    while (ck.step())
+        if (toUpperAscii(ck.text(1)).find(toUpperAscii(c.name)) != std::string::npos) dependent(ck.text(0));
+    physical("ALTER TABLE " + quoteIdent(t.name) + " DROP COLUMN " + quoteIdent(c.name));
+    Query del(cached("DELETE FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
+    del.bind(1, t.id).bind(2, static_cast<long long>(c.colid));
+    del.run();
+    t.columns.erase(t.columns.begin() + i);
 }
 
 void SessionImpl::runAlterTable(const AlterTableStmt& s) {
     std::string name = objectName(s.table);
     TablePtr found = findTable(name);
-    if (!found || found->isView)
-        throw SqlError(4902, "Cannot find the object \"" + name +
-                                 "\" because it does not exist or you do not have permissions.");
+    if (!found || found->isView) throw sqlError<Msg::ObjectNotFoundForAlter>(name);
     TableInfo t = *found;
     switch (s.action) {
         case AlterAction::AddColumns:
@@ -900,63 +763,10 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
             }
             break;
         case AlterAction::DropConstraint:
-            for (const std::string& n : s.names) {
-                long long id = 0;
-                std::string xt;
-                {
-                    // Read and let go of the row: a pending read blocks DROP INDEX.
-                    Query q(
-                        cached("SELECT id, xtype FROM main._t7_objects WHERE name = ? AND parent_obj = ?"));
-                    q.bind(1, n).bind(2, t.id);
-                    if (!q.step()) throw SqlError(3728, "'" + n + "' is not a constraint.");
-                    id = q.integer(0);
-                    xt = q.text(1);
-                }
-                if (xt == "TR") throw SqlError(3728, "'" + n + "' is not a constraint.");
-                dropConstraint(t, id, xt, n);
-            }
+            for (const std::string& n : s.names) dropConstraintNamed(t, n);
             break;
         case AlterAction::DropColumn:
-            for (const std::string& n : s.names) {
-                int i = t.findColumn(n);
-                if (i < 0)
-                    throw SqlError(4924, "ALTER TABLE DROP COLUMN failed because column '" + n +
-                                             "' does not exist in table '" + t.name + "'.");
-                const ColumnInfo& c = t.columns[static_cast<size_t>(i)];
-                auto dependent = [&](const std::string& obj) {
-                    throw SqlError(5074, "The object '" + obj + "' is dependent on column '" + c.name + "'.");
-                };
-                if (c.defaultId) {
-                    Query d(cached("SELECT name FROM main._t7_objects WHERE id = ?"));
-                    d.bind(1, c.defaultId);
-                    if (d.step()) dependent(d.text(0));
-                }
-                for (const IndexInfo& ix : t.indexes)
-                    for (const IndexColumn& ic : ix.columns)
-                        if (equalsIgnoreCase(ic.name, c.name)) dependent(ix.name);
-                Query f(
-                    cached("SELECT o.name, f.columns, f.ref_columns, f.table_id FROM main._t7_fkeys f JOIN "
-                           "main._t7_objects o ON o.id = f.constraint_id WHERE f.table_id = ? OR "
-                           "f.ref_table_id = ?"));
-                f.bind(1, t.id).bind(2, t.id);
-                while (f.step()) {
-                    auto cols = splitColumns(f.integer(3) == t.id ? f.text(1) : f.text(2));
-                    for (const IndexColumn& ic : cols)
-                        if (equalsIgnoreCase(ic.name, c.name)) dependent(f.text(0));
-                }
-                Query ck(
-                    cached("SELECT o.name, c.expr FROM main._t7_checks c JOIN main._t7_objects o ON o.id = "
-                           "c.constraint_id WHERE c.table_id = ?"));
-                ck.bind(1, t.id);
-                while (ck.step())
-                    if (toUpperAscii(ck.text(1)).find(toUpperAscii(c.name)) != std::string::npos)
-                        dependent(ck.text(0));
-                physical("ALTER TABLE " + quoteIdent(t.name) + " DROP COLUMN " + quoteIdent(c.name));
-                Query del(cached("DELETE FROM main._t7_columns WHERE table_id = ? AND colid = ?"));
-                del.bind(1, t.id).bind(2, static_cast<long long>(c.colid));
-                del.run();
-                t.columns.erase(t.columns.begin() + i);
-            }
+            for (const std::string& n : s.names) dropColumn(t, n);
             break;
         case AlterAction::AlterColumn:
             alterColumn(t, s.columns[0]);
@@ -967,7 +777,7 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
                     cached("SELECT 1 FROM main._t7_objects WHERE name = ? AND parent_obj = ? AND xtype IN "
                            "('F','C')"));
                 q.bind(1, n).bind(2, t.id);
-                if (!q.step()) throw SqlError(4917, "Constraint '" + n + "' does not exist.");
+                if (!q.step()) throw sqlError<Msg::ConstraintNotFound>(n);
             }
             return;
     }
@@ -977,23 +787,15 @@ void SessionImpl::runAlterTable(const AlterTableStmt& s) {
 void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
     std::string name = objectName(s.table);
     TablePtr found = findTable(name);
-    if (!found || found->isView)
-        throw SqlError(1088, "Cannot find the object \"" + name +
-                                 "\" because it does not exist or you do not have permissions.");
+    if (!found || found->isView) throw objectNotFoundOrDenied(name);
     const TableInfo& t = *found;
     for (const IndexInfo& ix : t.indexes) {
-        if (equalsIgnoreCase(ix.name, s.name))
-            throw SqlError(1913, "The operation failed because an index or statistics with name '" + s.name +
-                                     "' already exists on table 'dbo." + t.name + "'.");
-        if (s.clustered && ix.clustered)
-            throw SqlError(1902, "Cannot create more than one clustered index on table 'dbo." + t.name +
-                                     "'. Drop the existing clustered index '" + ix.name +
-                                     "' before creating another.");
+        if (equalsIgnoreCase(ix.name, s.name)) throw sqlError<Msg::IndexExists>(s.name, "dbo." + t.name);
+        if (s.clustered && ix.clustered) throw sqlError<Msg::SecondClusteredIndex>("dbo." + t.name, ix.name);
     }
     std::string cols;
     for (const IndexColumn& c : s.columns) {
-        if (t.findColumn(c.name) < 0)
-            throw SqlError(1911, "Column name '" + c.name + "' does not exist in the target table or view.");
+        if (t.findColumn(c.name) < 0) throw sqlError<Msg::IndexColumnNotFound>(c.name);
         cols += (cols.empty() ? "" : ", ") + quoteIdent(c.name) + (c.descending ? " DESC" : "");
     }
     std::string sqliteName = "_t7i_" + std::to_string(t.id) + "_" + s.name;
@@ -1006,11 +808,7 @@ void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
             physical(create);
     } catch (const SqliteError& e) {
         if (std::string(e.what()).find("UNIQUE") != std::string::npos)
-            throw SqlError(
-                1505,
-                "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found for "
-                "the object name 'dbo." +
-                    t.name + "' and the index name '" + s.name + "'.");
+            throw sqlError<Msg::DuplicateKeyForUniqueIndex>("dbo." + t.name, s.name);
         throw;
     }
     int indexId = s.clustered ? 1 : 2;
@@ -1041,9 +839,7 @@ void SessionImpl::runCreateIndex(const CreateIndexStmt& s) {
 void SessionImpl::dropTable(const TableInfo& t) {
     Query ref(cached("SELECT 1 FROM main._t7_fkeys WHERE ref_table_id = ? AND table_id <> ?"));
     ref.bind(1, t.id).bind(2, t.id);
-    if (ref.step())
-        throw SqlError(3726, "Could not drop object 'dbo." + t.name +
-                                 "' because it is referenced by a FOREIGN KEY constraint.");
+    if (ref.step()) throw sqlError<Msg::TableReferenced>("dbo." + t.name);
     // Triggers this table's foreign keys put on their parent tables.
     Query f(cached("SELECT constraint_id FROM main._t7_fkeys WHERE table_id = ?"));
     f.bind(1, t.id);
@@ -1076,14 +872,11 @@ void SessionImpl::runDropObject(const DropObjectStmt& s) {
                     if (equalsIgnoreCase(ix.name, name)) found = &ix;
             if (!found) {
                 if (s.ifExists) continue;
-                throw SqlError(3701, "Cannot drop the index '" + tname + "." + name +
-                                         "', because it does not exist or you do not have permission.");
+                throw sqlError<Msg::CannotDropMissing>("drop", "index", tname + "." + name);
             }
             if (found->kind != "IX")
-                throw SqlError(3723, "An explicit DROP INDEX is not allowed on index '" + tname + "." + name +
-                                         "'. It is being used for " +
-                                         (found->kind == "PK" ? "PRIMARY KEY" : "UNIQUE KEY") +
-                                         " constraint enforcement.");
+                throw sqlError<Msg::IndexUsedByConstraint>(
+                    tname + "." + name, found->kind == "PK" ? "PRIMARY KEY" : "UNIQUE KEY");
             physical("DROP INDEX " + quoteIdent(found->sqliteName));
             Query q(cached("DELETE FROM main._t7_indexes WHERE table_id = ? AND index_id = ?"));
             q.bind(1, t->id).bind(2, static_cast<long long>(found->indexId));
@@ -1097,8 +890,7 @@ void SessionImpl::runDropObject(const DropObjectStmt& s) {
                             (s.type == ObjectType::Function && (xtype == "IF" || xtype == "TF")));
         if (!match) {
             if (s.ifExists) continue;
-            throw SqlError(3701, std::string("Cannot drop the ") + kind + " '" + name +
-                                     "', because it does not exist or you do not have permission.");
+            throw sqlError<Msg::CannotDropMissing>("drop", kind, name);
         }
         if (s.type == ObjectType::Table) {
             dropTable(*findTable(name));
@@ -1137,9 +929,7 @@ void SessionImpl::runCreateModule(const CreateModuleStmt& s) {
     if (s.type == ObjectType::Trigger) {
         std::string tname = objectName(s.onTable);
         TablePtr t = findTable(tname);
-        if (!t)
-            throw SqlError(8197,
-                           "The object '" + tname + "' does not exist or is invalid for this operation.");
+        if (!t) throw sqlError<Msg::InvalidObjectForOperation>(tname);
         parent = t->id;
     }
     std::string existing;
@@ -1148,7 +938,7 @@ void SessionImpl::runCreateModule(const CreateModuleStmt& s) {
         bool same =
             oldId && (existing == xtype || (s.type == ObjectType::Function &&
                                             (existing == "IF" || existing == "TF" || existing == "FN")));
-        if (!same) throw SqlError(208, "Invalid object name '" + name + "'.");
+        if (!same) throw sqlError<Msg::InvalidObjectName>(name);
         if (s.type == ObjectType::View) physical("DROP VIEW IF EXISTS " + quoteIdent(name));
         Query q(cached("DELETE FROM main._t7_objects WHERE id = ?"));
         q.bind(1, oldId);
@@ -1180,368 +970,6 @@ void SessionImpl::runCreateModule(const CreateModuleStmt& s) {
 
 // ---- databases ---------------------------------------------------------
 
-namespace {
-
-std::string databaseStatementName(const Stmt& s) {
-    return s.kind == StmtKind::CreateDatabase ? "CREATE DATABASE" : "DROP DATABASE";
-}
-
-SqlError cannotDropDatabase(const std::string& name) {
-    return SqlError(3701, "Cannot drop the database '" + name +
-                              "', because it does not exist or you do not have permission.");
-}
-
-SqlError fileExists(const std::string& shown) {
-    return SqlError(5170,
-                    "Cannot create file '" + shown +
-                        "' because it already exists. Change the file path or the file name, and retry the "
-                        "operation.");
-}
-
-// Whether a connection other than ours has the database open: each keeps
-// a lock on the file for as long as it is open, and leaving WAL needs them
-// all gone.
-bool inUseElsewhere(const std::filesystem::path& file) {
-    try {
-        DbHandle db = openConnection(file, false);
-        sqlite3_busy_timeout(db, 0);
-        execSql(db, "PRAGMA journal_mode=DELETE");
-        return false;
-    } catch (const SqliteError& e) {
-        int primary = e.code() & 0xFF;
-        return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
-    }
-}
-
-}  // namespace
-
-void SessionImpl::runServerStatement(const Stmt& s) {
-    if (m_tranCount > 0)
-        throw SqlError(
-            226, databaseStatementName(s) + " statement not allowed within multi-statement transaction.");
-    if (s.kind == StmtKind::CreateDatabase)
-        requireServerRole(kDbcreator, statementPermissionDenied("CREATE DATABASE", "master"));
-    // What the batch or script did so far stays done, as with USE.
-    commit();
-    // Files made by CREATE and files set aside by DROP, to undo or finish.
-    std::vector<std::filesystem::path> created;
-    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> setAside;
-    try {
-        // The first statement writes: the wait for master's lock is a
-        // wait, not a failure on a stale snapshot.
-        execSql(m_db, "BEGIN; UPDATE " + m_mst + "._t7_server SET value = value WHERE key IS NULL");
-        m_inTransaction = true;
-        if (s.kind == StmtKind::CreateDatabase)
-            runCreateDatabase(static_cast<const CreateDatabaseStmt&>(s), created);
-        else
-            runDropDatabase(static_cast<const NameStmt&>(s), setAside);
-        m_inTransaction = false;
-        execSql(m_db, "COMMIT");
-    } catch (...) {
-        if (m_db) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        m_inTransaction = false;
-        std::error_code ec;
-        for (const auto& file : created) std::filesystem::remove(file, ec);
-        for (const auto& [file, aside] : setAside) std::filesystem::rename(aside, file, ec);
-        begin();
-        try {
-            throw;
-        } catch (const SqliteError& e) {
-            throw mapError(e);
-        }
-    }
-    std::error_code ec;
-    for (const auto& aside : setAside) std::filesystem::remove(aside.second, ec);
-    begin();
-}
-
-void SessionImpl::runCreateDatabase(const CreateDatabaseStmt& s,
-                                    std::vector<std::filesystem::path>& created) {
-    if (databaseExists(s.name))
-        throw SqlError(1801, "Database '" + s.name + "' already exists. Choose a different database name.");
-    bool named = s.data && !s.data->fileName.empty();
-    std::filesystem::path data = named ? m_core->clientFile(s.data->fileName) : m_core->defaultFile(s.name);
-    std::string shown = named ? s.data->fileName : utf8Name(data);
-    std::filesystem::path log;
-    std::string shownLog;
-    if (s.log && !s.log->fileName.empty()) {
-        log = m_core->clientFile(s.log->fileName);
-        shownLog = s.log->fileName;
-    } else {
-        log = data.parent_path() / pathOfUtf8(utf8Name(data.stem()) + "_log.ldf");
-        shownLog = utf8Name(log);
-    }
-    if (std::filesystem::exists(data)) throw fileExists(shown);
-    if (std::filesystem::exists(log)) throw fileExists(shownLog);
-    std::error_code ec;
-    if (!std::filesystem::is_directory(data.parent_path(), ec))
-        throw createFileError("3(The system cannot find the path specified.)", shown);
-    try {
-        created.push_back(data);
-        created.push_back(pathOfUtf8(utf8Name(data) + "-wal"));
-        created.push_back(pathOfUtf8(utf8Name(data) + "-shm"));
-        DbHandle db = openConnection(data, true);
-        execSql(db, "BEGIN");
-        createDatabaseCatalog(db);
-        // The login that creates a database owns it, as its dbo.
-        if (!m_sysadmin) {
-            Query owner(db, "UPDATE _t7_users SET login = ? WHERE uid = 1");
-            owner.bind(1, m_login);
-            owner.run();
-        }
-        execSql(db, "COMMIT");
-    } catch (const SqliteError& e) {
-        throw SqlError(
-            5123, "CREATE FILE encountered an error while attempting to open or create the physical file '" +
-                      shown + "'.");
-    }
-    created.push_back(log);
-    createPrivateFile(log);
-    std::ofstream(log, std::ios::binary) << std::string(512, '\0');
-    Query q(m_db,
-            "INSERT INTO " + m_mst + "._t7_databases(name, filename, logname, crdate) VALUES (?, ?, ?, ?)");
-    q.bind(1, s.name)
-        .bind(2, utf8Name(std::filesystem::absolute(data)))
-        .bind(3, utf8Name(std::filesystem::absolute(log)));
-    q.bind(4, currentDateTime());
-    q.run();
-}
-
-void SessionImpl::runDropDatabase(
-    const NameStmt& s, std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& setAside) {
-    for (const std::string& name : s.names) {
-        std::string stored, path;
-        if (!databaseExists(name, &stored, &path)) throw cannotDropDatabase(name);
-        if (!m_sysadmin && !(m_serverRoles & kDbcreator) && !databaseOwnedBy(pathOfUtf8(path), m_login))
-            throw cannotDropDatabase(name);
-        if (equalsIgnoreCase(stored, "master") || equalsIgnoreCase(stored, m_dbName) ||
-            inUseElsewhere(pathOfUtf8(path)))
-            throw SqlError(3702, "Cannot drop database \"" + stored + "\" because it is currently in use.");
-        Query log(m_db, "SELECT logname FROM " + m_mst + "._t7_databases WHERE name = ?");
-        log.bind(1, stored);
-        std::string logPath = log.step() ? log.text(0) : std::string();
-        Query q(m_db, "DELETE FROM " + m_mst + "._t7_databases WHERE name = ?");
-        q.bind(1, stored);
-        q.run();
-        // Set aside, not removed: should the catalog change not commit,
-        // the files come back.
-        std::error_code ec;
-        for (const std::string& p : {path, path + "-wal", path + "-shm", logPath}) {
-            if (p.empty() || !std::filesystem::exists(pathOfUtf8(p), ec)) continue;
-            std::filesystem::path aside = pathOfUtf8(p + ".dropped");
-            std::filesystem::rename(pathOfUtf8(p), aside, ec);
-            if (ec)
-                throw SqlError(3702,
-                               "Cannot drop database \"" + stored + "\" because it is currently in use.");
-            setAside.emplace_back(pathOfUtf8(p), aside);
-        }
-    }
-}
-
 // ---- logins and users --------------------------------------------------
-
-void SessionImpl::runCreateLogin(const LoginStmt& s) {
-    requireServerRole(kSecurityadmin, noPermission());
-    Query exists(m_db, "SELECT 1 FROM " + m_mst + "._t7_logins WHERE name = ?");
-    exists.bind(1, s.name);
-    if (exists.step()) throw SqlError(15025, "The server principal '" + s.name + "' already exists.");
-    std::string db = s.defaultDatabase.value_or("master");
-    std::string stored;
-    if (!databaseExists(db, &stored))
-        throw SqlError(15010, "The database '" + db +
-                                  "' does not exist. Supply a valid database name. To see available "
-                                  "databases, use sys.databases.");
-    bool checkPolicy = s.checkPolicy.value_or(true);
-    Query pol(m_db, "SELECT value FROM " + m_mst + "._t7_server WHERE key = 'policy'");
-    bool policyOn = !pol.step() || pol.text(0) != "0";
-    if (policyOn && checkPolicy) checkPasswordPolicy(*s.password);
-    Query sid(m_db, "SELECT coalesce(max(sid), 0) + 1 FROM " + m_mst + "._t7_logins");
-    sid.step();
-    long long next = sid.integer(0);
-    Query q(m_db, "INSERT INTO " + m_mst +
-                      "._t7_logins(name, password, default_db, check_policy, disabled, sid, "
-                      "createdate) VALUES (?, ?, ?, ?, 0, ?, ?)");
-    q.bind(1, s.name)
-        .bind(2, hashPassword(*s.password))
-        .bind(3, stored)
-        .bind(4, static_cast<long long>(checkPolicy));
-    q.bind(5, next).bind(6, currentDateTime());
-    q.run();
-}
-
-void SessionImpl::runAlterLogin(const LoginStmt& s) {
-    Query q(m_db, "SELECT name, password, check_policy FROM " + m_mst + "._t7_logins WHERE name = ?");
-    q.bind(1, s.name);
-    std::string cannot =
-        "Cannot alter the login '" + s.name + "', because it does not exist or you do not have permission.";
-    if (!q.step()) throw SqlError(15151, cannot);
-    std::string name = q.text(0), stored = q.text(1);
-    bool checkPolicy = s.checkPolicy.value_or(q.integer(2) != 0);
-    bool self = equalsIgnoreCase(name, m_login);
-    // securityadmin manages the logins but not the administrators'.
-    bool manages =
-        m_sysadmin || ((m_serverRoles & kSecurityadmin) && !(serverRoles(m_db, m_mst, name) & kSysadmin));
-    if (!manages && !self) throw noPermission();
-    if (s.password) {
-        if (s.oldPassword && !checkPassword(stored, *s.oldPassword)) throw SqlError(15151, cannot);
-        if (!manages && !s.oldPassword) throw SqlError(15151, cannot);
-        Query pol(m_db, "SELECT value FROM " + m_mst + "._t7_server WHERE key = 'policy'");
-        bool policyOn = !pol.step() || pol.text(0) != "0";
-        if (policyOn && checkPolicy) checkPasswordPolicy(*s.password);
-        Query up(m_db, "UPDATE " + m_mst + "._t7_logins SET password = ? WHERE name = ?");
-        up.bind(1, hashPassword(*s.password)).bind(2, name);
-        up.run();
-    }
-    if (s.defaultDatabase) {
-        std::string db;
-        if (!databaseExists(*s.defaultDatabase, &db))
-            throw SqlError(15010, "The database '" + *s.defaultDatabase +
-                                      "' does not exist. Supply a valid database name. "
-                                      "To see available databases, use sys.databases.");
-        Query up(m_db, "UPDATE " + m_mst + "._t7_logins SET default_db = ? WHERE name = ?");
-        up.bind(1, db).bind(2, name);
-        up.run();
-    }
-    if (s.checkPolicy) {
-        Query up(m_db, "UPDATE " + m_mst + "._t7_logins SET check_policy = ? WHERE name = ?");
-        up.bind(1, static_cast<long long>(*s.checkPolicy)).bind(2, name);
-        up.run();
-    }
-    if (s.enable) {
-        Query up(m_db, "UPDATE " + m_mst + "._t7_logins SET disabled = ? WHERE name = ?");
-        up.bind(1, static_cast<long long>(!*s.enable)).bind(2, name);
-        up.run();
-    }
-}
-
-void SessionImpl::runDropLogin(const NameStmt& s) {
-    const std::string& name = s.names[0];
-    Query q(m_db, "SELECT name FROM " + m_mst + "._t7_logins WHERE name = ?");
-    q.bind(1, name);
-    bool found = q.step();
-    bool manages = m_sysadmin || (found && (m_serverRoles & kSecurityadmin) &&
-                                  !(serverRoles(m_db, m_mst, q.text(0)) & kSysadmin));
-    if (!found || !manages)
-        throw SqlError(15151, "Cannot drop the login '" + name +
-                                  "', because it does not exist or you do not have permission.");
-    if (equalsIgnoreCase(q.text(0), "sa") || equalsIgnoreCase(q.text(0), m_login))
-        throw SqlError(15434, "Could not drop login '" + name + "' as the user is currently logged in.");
-    Query d(m_db, "DELETE FROM " + m_mst + "._t7_logins WHERE name = ?");
-    d.bind(1, name);
-    d.run();
-    Query r(m_db, "DELETE FROM " + m_mst + "._t7_srvrolemembers WHERE login = ?");
-    r.bind(1, name);
-    r.run();
-}
-
-void SessionImpl::runAddLogin(const ExecStmt& s) {
-    // The old way to make a login: no password policy, as before it had one.
-    std::vector<std::string> args = procedureArgs(s, "sp_addlogin", {"@loginame", "@passwd", "@defdb"}, 1);
-    LoginStmt login(StmtKind::CreateLogin);
-    login.name = args[0];
-    login.password = args.size() > 1 ? args[1] : std::string();
-    if (args.size() > 2 && !args[2].empty()) login.defaultDatabase = args[2];
-    login.checkPolicy = false;
-    runCreateLogin(login);
-}
-
-std::vector<std::string> SessionImpl::procedureArgs(const ExecStmt& s, const std::string& proc,
-                                                    const std::vector<std::string>& names, size_t required) {
-    std::vector<std::optional<std::string>> given(names.size());
-    for (size_t i = 0; i < s.args.size(); ++i) {
-        size_t p = i;
-        if (!s.args[i].param.empty()) {
-            p = names.size();
-            for (size_t k = 0; k < names.size(); ++k)
-                if (equalsIgnoreCase(names[k], s.args[i].param)) p = k;
-            if (p == names.size())
-                throw SqlError(8145, s.args[i].param + " is not a parameter for procedure " + proc + ".");
-        } else if (p >= names.size()) {
-            throw SqlError(8144, "Procedure or function " + proc + " has too many arguments specified.");
-        }
-        Value v = evaluate(*s.args[i].value);
-        if (!v.isNull()) given[p] = v.toText();
-    }
-    std::vector<std::string> args;
-    for (size_t p = 0; p < names.size(); ++p) {
-        if (!given[p] && p < required)
-            throw SqlError(201, "Procedure or function '" + proc + "' expects parameter '" + names[p] +
-                                    "', which was not supplied.");
-        args.push_back(given[p].value_or(std::string()));
-    }
-    while (args.size() > required && args.back().empty()) args.pop_back();
-    return args;
-}
-
-void SessionImpl::runCreateUser(const CreateUserStmt& s) {
-    requireUserAdmin();
-    Query exists(cached("SELECT 1 FROM main._t7_users WHERE name = ?"));
-    exists.bind(1, s.name);
-    if (exists.step())
-        throw SqlError(15023,
-                       "User, group, or role '" + s.name + "' already exists in the current database.");
-    std::string login = s.withoutLogin ? std::string() : (s.login.empty() ? s.name : s.login);
-    if (!login.empty()) {
-        Query l(m_db, "SELECT name FROM " + m_mst + "._t7_logins WHERE name = ?");
-        l.bind(1, login);
-        if (!l.step())
-            throw SqlError(15007, "'" + login + "' is not a valid login or you do not have permission.");
-        login = l.text(0);
-        Query mapped(cached("SELECT 1 FROM main._t7_users WHERE login = ?"));
-        mapped.bind(1, login);
-        if (mapped.step())
-            throw SqlError(15063, "The login already has an account under a different user name.");
-    }
-    Query uid(
-        cached("SELECT max(coalesce((SELECT max(uid) FROM main._t7_users WHERE uid < 16384), 4) + 1, 5)"));
-    uid.step();
-    long long next = uid.integer(0);
-    Query q(cached(
-        "INSERT INTO main._t7_users(uid, name, login, default_schema, is_role) VALUES (?, ?, ?, ?, 0)"));
-    q.bind(1, next).bind(2, s.name);
-    if (login.empty())
-        q.bindNull(3);
-    else
-        q.bind(3, login);
-    q.bind(4, s.defaultSchema.empty() ? std::string("dbo") : s.defaultSchema);
-    q.run();
-}
-
-void SessionImpl::runDropUser(const NameStmt& s) {
-    requireUserAdmin();
-    const std::string& name = s.names[0];
-    Query q(cached("SELECT uid, is_role FROM main._t7_users WHERE name = ?"));
-    q.bind(1, name);
-    if (!q.step() || q.integer(1) != 0 || q.integer(0) < 5)
-        throw SqlError(15151, "Cannot drop the user '" + name +
-                                  "', because it does not exist or you do not have permission.");
-    long long uid = q.integer(0);
-    Query a(cached("DELETE FROM main._t7_rolemembers WHERE member_uid = ?"));
-    a.bind(1, uid);
-    a.run();
-    Query b(cached("DELETE FROM main._t7_users WHERE uid = ?"));
-    b.bind(1, uid);
-    b.run();
-}
-
-void SessionImpl::roleMember(const ExecStmt& s, bool add) {
-    std::string proc = add ? "sp_addrolemember" : "sp_droprolemember";
-    std::vector<std::string> args = procedureArgs(s, proc, {"@rolename", "@membername"}, 2);
-    requireRoleAdmin(args[0]);
-    Query r(cached("SELECT uid FROM main._t7_users WHERE name = ? AND is_role = 1"));
-    r.bind(1, args[0]);
-    if (!r.step())
-        throw SqlError(15014, "The role '" + args[0] + "' does not exist in the current database.");
-    long long role = r.integer(0);
-    Query m(cached("SELECT uid FROM main._t7_users WHERE name = ?"));
-    m.bind(1, args[1]);
-    if (!m.step()) throw SqlError(15410, "User or role '" + args[1] + "' does not exist in this database.");
-    long long member = m.integer(0);
-    if (member == 1 && add) throw SqlError(15405, "Cannot use the special principal 'dbo'.");
-    Query q(cached(add ? "INSERT OR IGNORE INTO main._t7_rolemembers(role_uid, member_uid) VALUES (?, ?)"
-                       : "DELETE FROM main._t7_rolemembers WHERE role_uid = ? AND member_uid = ?"));
-    q.bind(1, role).bind(2, member);
-    q.run();
-}
 
 }  // namespace sqlengine

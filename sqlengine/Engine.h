@@ -127,8 +127,9 @@ public:
     // TRANSACTION (or SET IMPLICIT_TRANSACTIONS ON) opens a transaction that
     // lasts over the batches after it until COMMIT or ROLLBACK; its changes
     // hold the database's write lock meanwhile, and a session that ends with
-    // it open rolls it back. A failing statement still rolls back the whole
-    // transaction. Set it between batches only.
+    // it open rolls it back. A failing statement is undone alone and the
+    // transaction goes on (SQL Server's XACT_ABORT OFF; within one batch a
+    // failure rolls back the whole transaction). Set it between batches only.
     virtual void setTransactionsSpanBatches(bool on) = 0;
     // @@TRANCOUNT, and the open user transaction's id (0 when none).
     virtual int transactionCount() const = 0;

@@ -7,14 +7,15 @@
 #include <new>
 
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/SessionImpl.h"
 #include "sqlengine/Sqlite.h"
 #include "sqlengine/Values.h"
 
 namespace sqlengine {
 
-std::string encodeError(int number, const std::string& message) {
-    return "T7ERR|" + std::to_string(number) + "|" + message;
+std::string encodeError(const SqlError& e) {
+    return "T7ERR|" + std::to_string(e.number()) + "|" + e.message();
 }
 
 bool decodeError(const std::string& text, int& number, std::string& message) {
@@ -61,7 +62,7 @@ void callGuarded(ScalarFunction fn, sqlite3_context* ctx, int argc, sqlite3_valu
     try {
         fn(ctx, argc, argv);
     } catch (const SqlError& e) {
-        std::string m = encodeError(e.number(), e.message());
+        std::string m = encodeError(e);
         sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
     } catch (const std::bad_alloc&) {
         sqlite3_result_error_nomem(ctx);
@@ -144,21 +145,21 @@ void fnSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
     long long start = sqlite3_value_int64(argv[1]);
     long long len = sqlite3_value_int64(argv[2]);
-    if (len < 0) throw SqlError(537, "Invalid length parameter passed to the LEFT or SUBSTRING function.");
+    if (len < 0) throw sqlError<Msg::InvalidSubstringLength>("LEFT or SUBSTRING");
     resultValue(ctx, Value::text(charSlice(textArg(argv, 0), start - 1, len)));
 }
 
 void fnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
     long long len = sqlite3_value_int64(argv[1]);
-    if (len < 0) throw SqlError(536, "Invalid length parameter passed to the LEFT or SUBSTRING function.");
+    if (len < 0) throw sqlError<Msg::InvalidLengthParameter>("LEFT or SUBSTRING");
     resultValue(ctx, Value::text(charSlice(textArg(argv, 0), 0, len)));
 }
 
 void fnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
     long long len = sqlite3_value_int64(argv[1]);
-    if (len < 0) throw SqlError(536, "Invalid length parameter passed to the RIGHT function.");
+    if (len < 0) throw sqlError<Msg::InvalidLengthParameter>("RIGHT");
     std::string s = textArg(argv, 0);
     long long n = static_cast<long long>(charStarts(s).size());
     resultValue(ctx, Value::text(charSlice(s, std::max(0LL, n - len), len)));
@@ -256,13 +257,11 @@ void fnAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     long long na = 0, nb = 0;
     bool ia = false, ib = false;
     if (!num(0, ta, da, na, ia)) {
-        std::string m = encodeError(245, "Conversion failed when converting the varchar value '" +
-                                             textArg(argv, 0) + "' to data type int.");
+        std::string m = encodeError(sqlError<Msg::ConversionFailed>("varchar", textArg(argv, 0), "int"));
         return sqlite3_result_error(ctx, m.c_str(), -1);
     }
     if (!num(1, tb, db, nb, ib)) {
-        std::string m = encodeError(245, "Conversion failed when converting the varchar value '" +
-                                             textArg(argv, 1) + "' to data type int.");
+        std::string m = encodeError(sqlError<Msg::ConversionFailed>("varchar", textArg(argv, 1), "int"));
         return sqlite3_result_error(ctx, m.c_str(), -1);
     }
     if (ia && ib) return sqlite3_result_int64(ctx, na + nb);
@@ -384,7 +383,7 @@ std::string partName(const std::string& p) {
     if (u == "dy" || u == "y" || u == "dayofyear") return "dayofyear";
     if (u == "wk" || u == "ww" || u == "week") return "week";
     if (u == "qq" || u == "q" || u == "quarter") return "quarter";
-    throw SqlError(155, "'" + p + "' is not a recognized datepart option.");
+    throw sqlError<Msg::UnknownDatepartOption>(p, "datepart");
 }
 
 long long dayNumber(int y, int mo, int d) {
@@ -404,8 +403,7 @@ void fnDatepart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     std::string part = partName(textArg(argv, 0));
     int y, mo, d, h, mi, s, ms;
-    if (!dateArg(argv, 1, y, mo, d, h, mi, s, ms))
-        throw SqlError(241, "Conversion failed when converting date and/or time from character string.");
+    if (!dateArg(argv, 1, y, mo, d, h, mi, s, ms)) throw sqlError<Msg::DateConversionFailed>();
     long long r = 0;
     long long dn = dayNumber(y, mo, d);
     if (part == "year")
@@ -450,7 +448,7 @@ void fnNonzero(sqlite3_context* ctx, int, sqlite3_value** argv) {
     int t = sqlite3_value_type(argv[0]);
     if ((t == SQLITE_INTEGER && sqlite3_value_int64(argv[0]) == 0) ||
         (t == SQLITE_FLOAT && sqlite3_value_double(argv[0]) == 0)) {
-        std::string m = encodeError(8134, "Divide by zero error encountered.");
+        std::string m = encodeError(sqlError<Msg::DivideByZero>());
         return sqlite3_result_error(ctx, m.c_str(), -1);
     }
     sqlite3_result_value(ctx, argv[0]);
@@ -463,7 +461,7 @@ void fnInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
     long long v = sqlite3_value_int64(argv[0]);
     if (t != SQLITE_INTEGER || v < INT32_MIN || v > INT32_MAX)
-        throw SqlError(8115, "Arithmetic overflow error converting expression to data type int.");
+        throw sqlError<Msg::ArithmeticOverflow>("expression", "int");
     sqlite3_result_int64(ctx, v);
 }
 
@@ -472,11 +470,9 @@ void fnDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return sqlite3_result_null(ctx);
     std::string part = partName(textArg(argv, 0));
     long long n = sqlite3_value_int64(argv[1]);
-    if (n < INT32_MIN || n > INT32_MAX)
-        throw SqlError(8115, "Arithmetic overflow error converting expression to data type int.");
+    if (n < INT32_MIN || n > INT32_MAX) throw sqlError<Msg::ArithmeticOverflow>("expression", "int");
     int y, mo, d, h, mi, s, ms;
-    if (!dateArg(argv, 2, y, mo, d, h, mi, s, ms))
-        throw SqlError(241, "Conversion failed when converting date and/or time from character string.");
+    if (!dateArg(argv, 2, y, mo, d, h, mi, s, ms)) throw sqlError<Msg::DateConversionFailed>();
     if (part == "year" || part == "month" || part == "quarter") {
         long long months = part == "year" ? n * 12 : part == "quarter" ? n * 3 : n;
         long long total = static_cast<long long>(y) * 12 + (mo - 1) + months;
@@ -502,8 +498,7 @@ void fnDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
         s = static_cast<int>(rest / 1000 % 60);
         ms = static_cast<int>(rest % 1000);
     }
-    if (y < 1753 || y > 9999)
-        throw SqlError(517, "Adding a value to a 'datetime' column caused an overflow.");
+    if (y < 1753 || y > 9999) throw sqlError<Msg::DatetimeOverflow>("datetime");
     resultValue(ctx, Value::text(formatDateTime(y, mo, d, h, mi, s, ms)));
 }
 
@@ -513,7 +508,7 @@ void fnDatediff(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string part = partName(textArg(argv, 0));
     int y1, mo1, d1, h1, mi1, s1, ms1, y2, mo2, d2, h2, mi2, s2, ms2;
     if (!dateArg(argv, 1, y1, mo1, d1, h1, mi1, s1, ms1) || !dateArg(argv, 2, y2, mo2, d2, h2, mi2, s2, ms2))
-        throw SqlError(241, "Conversion failed when converting date and/or time from character string.");
+        throw sqlError<Msg::DateConversionFailed>();
     long long r = 0;
     long long dn1 = dayNumber(y1, mo1, d1), dn2 = dayNumber(y2, mo2, d2);
     if (part == "year")
@@ -623,10 +618,8 @@ void fnWrite(sqlite3_context* ctx, int, sqlite3_value** argv) {
     Value v = valueOf(argv[1]);
     if (v.isNull()) {
         if (rule.notNull)
-            throw SqlError(515, "Cannot insert the value NULL into column '" + rule.column + "', table '" +
-                                    session->m_dbName + ".dbo." + rule.table +
-                                    "'; column does not allow nulls. " + (rule.update ? "UPDATE" : "INSERT") +
-                                    " fails.");
+            throw sqlError<Msg::NullNotAllowed>(rule.column, session->m_dbName + ".dbo." + rule.table,
+                                                rule.update ? "UPDATE" : "INSERT");
         return sqlite3_result_null(ctx);
     }
     resultValue(ctx, convertValue(v, rule.type, ConvertMode::Store));

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "sqlengine/Engine.h"
+
 namespace sqlengine {
 
 class SessionImpl;
@@ -21,7 +23,7 @@ void registerSessionFunctions(sqlite3* db, SessionImpl* session);
 void callGuarded(ScalarFunction fn, sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept;
 
 // Encodes an error for sqlite3_result_error and RAISE().
-std::string encodeError(int number, const std::string& message);
+std::string encodeError(const SqlError& e);
 // Decodes it; false for a plain SQLite message.
 bool decodeError(const std::string& text, int& number, std::string& message);
 

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "sqlengine/Engine.h"
+#include "sqlengine/Messages.h"
 
 namespace sqlengine {
 
@@ -196,7 +197,7 @@ public:
                 size_t j = i + 1;
                 if (j < n && sql[j] == '@') ++j;
                 while (j < n && is(sql[j], kIdentPart)) ++j;
-                if (j == i + 1) throw SqlError(102, "Incorrect syntax near '@'.");
+                if (j == i + 1) throw sqlError<Msg::SyntaxErrorNear>("@");
                 t.kind = Tok::Variable;
                 t.text = slice(i, j);
                 i = j;
@@ -216,8 +217,7 @@ public:
                 const bool two = (c1 == '=' && (c == '<' || c == '>' || c == '!' || c == '+' || c == '-' ||
                                                 c == '*' || c == '/')) ||
                                  (c == '<' && c1 == '>') || (c == '!' && (c1 == '<' || c1 == '>'));
-                if (!two && !is(c, kSingleOp))
-                    throw SqlError(102, "Incorrect syntax near '" + std::string(1, c) + "'.");
+                if (!two && !is(c, kSingleOp)) throw sqlError<Msg::SyntaxErrorNear>(std::string(1, c));
                 t.kind = Tok::Op;
                 t.text = slice(i, i + (two ? 2 : 1));
                 t.op = opCode(t.text);
@@ -255,7 +255,7 @@ private:
                 ++j;
             }
         }
-        if (depth != 0) throw SqlError(113, "Missing end comment mark '*/'.");
+        if (depth != 0) throw sqlError<Msg::MissingEndComment>();
         return j;
     }
 
@@ -299,8 +299,7 @@ private:
         char* dest = out.unquoted.get() + m_unquotedUsed;
         const auto [next, length] = unquote(sql, from, quote, dest);
         if (next == std::string_view::npos)
-            throw SqlError(105, "Unclosed quotation mark after the character string '" +
-                                    std::string(dest, length) + "'.");
+            throw sqlError<Msg::UnclosedQuote>(std::string_view(dest, length));
         m_unquotedUsed += length;
         t.text = std::string_view(dest, length);
         return next;

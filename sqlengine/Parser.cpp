@@ -9,6 +9,7 @@
 
 #include "sqlengine/Engine.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 
 namespace sqlengine {
 namespace {
@@ -252,7 +253,7 @@ private:
         if (t->kind == Tok::End && m_pos > 0) t = &m_toks[m_pos - 1];
         std::string near(m_sql.substr(t->begin, t->end - t->begin));
         if (t->kind == Tok::End) near = "";
-        throw SqlError(102, "Incorrect syntax near '" + near + "'.");
+        throw sqlError<Msg::SyntaxErrorNear>(near);
     }
 
     std::string source(size_t from, size_t to) const {
@@ -541,8 +542,7 @@ private:
         Nest nest(*this);
         TableRefPtr left = tablePrimary();
         for (int joins = 0;; ++joins) {
-            if (joins == kMaxTables)
-                throw SqlError(106, "Too many table names in the query. The maximum allowable is 256.");
+            if (joins == kMaxTables) throw sqlError<Msg::TooManyTables>(kMaxTables);
             JoinKind kind;
             if (acceptKw("JOIN")) {
                 kind = JoinKind::Inner;
@@ -679,6 +679,27 @@ private:
         return predicate();
     }
 
+    // The comparison operator an operator token stands for; empty for others.
+    static std::string_view comparison(const Token& t) {
+        switch (t.op) {
+            case opCode("="):
+            case opCode("<>"):
+            case opCode("<"):
+            case opCode(">"):
+            case opCode("<="):
+            case opCode(">="):
+                return t.text;
+            case opCode("!="):
+                return "<>";
+            case opCode("!<"):
+                return ">=";
+            case opCode("!>"):
+                return "<=";
+            default:
+                return {};
+        }
+    }
+
     ExprPtr predicate() {
         if (peekKw("EXISTS")) {
             next();
@@ -690,30 +711,9 @@ private:
             return e;
         }
         ExprPtr a = additive();
-        const Token& t = peek();
-        if (t.kind == Tok::Op) {
-            std::string_view op;
-            switch (t.op) {
-                case opCode("="):
-                case opCode("<>"):
-                case opCode("<"):
-                case opCode(">"):
-                case opCode("<="):
-                case opCode(">="):
-                    op = t.text;
-                    break;
-                case opCode("!="):
-                    op = "<>";
-                    break;
-                case opCode("!<"):
-                    op = ">=";
-                    break;
-                case opCode("!>"):
-                    op = "<=";
-                    break;
-                default:
-                    return a;
-            }
+        if (peek().kind == Tok::Op) {
+            std::string_view op = comparison(peek());
+            if (op.empty()) return a;
             next();
             if (peekKw("ALL") || peekKw("ANY") || peekKw("SOME")) fail();
             return makeBinary(std::string(op), std::move(a), additive());
@@ -873,10 +873,7 @@ private:
         std::string_view whole = number.substr(0, point);
         size_t digits = whole.size() - std::min(whole.size(), whole.find_first_not_of('0'));
         if (point != std::string_view::npos) digits += number.size() - point - 1;
-        if (digits > 38)
-            throw SqlError(1007,
-                           "The number '" + std::string(number) +
-                               "' is out of the range for numeric representation (maximum precision 38).");
+        if (digits > 38) throw sqlError<Msg::NumberOutOfRange>(number);
     }
 
     ExprPtr primary() {
@@ -919,90 +916,91 @@ private:
             case Tok::End:
                 fail();
             case Tok::Ident:
+                if (ExprPtr k = keywordPrimary()) return k;
+                break;
             case Tok::QuotedIdent:
                 break;
         }
-        if (t.kind == Tok::Ident) {
-            if (isKw(t, "NULL")) {
-                next();
-                e->kind = ExprKind::Null;
-                return e;
-            }
-            if (isKw(t, "DEFAULT")) {
-                next();
-                e->kind = ExprKind::Default;
-                return e;
-            }
-            if (isKw(t, "CASE")) return caseExpr();
-            if (isKw(t, "CAST") && peekOp("(", 1)) {
-                next();
-                next();
-                e->kind = ExprKind::Cast;
-                e->args.push_back(expr());
-                expectKw("AS");
-                e->type = typeSpec();
-                expectOp(")");
-                return e;
-            }
-            if (isKw(t, "CONVERT") && peekOp("(", 1)) {
-                next();
-                next();
-                e->kind = ExprKind::Cast;
-                e->type = typeSpec();
-                expectOp(",");
-                e->args.push_back(expr());
-                if (acceptOp(",")) e->args.push_back(expr());
-                expectOp(")");
-                return e;
-            }
-            if (isKw(t, "CURRENT_TIMESTAMP")) {
-                next();
-                e->kind = ExprKind::Function;
-                e->text = "getdate";
-                return e;
-            }
-            if (isKw(t, "USER") && !peekOp("(", 1)) {
-                next();
-                e->kind = ExprKind::Function;
-                e->text = "user_name";
-                return e;
-            }
-            if ((isKw(t, "LEFT") || isKw(t, "RIGHT") || isKw(t, "NULLIF") || isKw(t, "UPDATE")) &&
-                peekOp("(", 1)) {
-                e->kind = ExprKind::Function;
-                e->text = toLowerAscii(next().text);
-                functionArgs(*e);
-                return e;
-            }
-            if (isReserved(t)) fail();
-        }
-        QualifiedName q = qualifiedName();
-        if (peekOp("(")) {
-            e->kind = ExprKind::Function;
-            e->text = toLowerAscii(q.last());
-            e->name = std::move(q);
-            functionArgs(*e);
-            if (peekKw("OVER")) {
-                next();
-                expectOp("(");
-                e->over = std::make_unique<OverClause>();
-                if (acceptKw("PARTITION")) {
-                    expectKw("BY");
-                    do {
-                        e->over->partitionBy.push_back(expr());
-                    } while (acceptOp(","));
-                }
-                if (acceptKw("ORDER")) {
-                    expectKw("BY");
-                    for (OrderItem& o : orderList())
-                        e->over->orderBy.emplace_back(std::move(o.expr), o.descending);
-                }
-                expectOp(")");
-            }
+        return namedPrimary();
+    }
+
+    // An expression that starts with a keyword; nullptr for a name.
+    ExprPtr keywordPrimary() {
+        const Token& t = peek();
+        auto e = std::make_unique<Expr>();
+        if (isKw(t, "NULL") || isKw(t, "DEFAULT")) {
+            e->kind = isKw(t, "NULL") ? ExprKind::Null : ExprKind::Default;
+            next();
             return e;
         }
-        e->kind = ExprKind::Column;
+        if (isKw(t, "CASE")) return caseExpr();
+        if (isKw(t, "CAST") && peekOp("(", 1)) {
+            next();
+            next();
+            e->kind = ExprKind::Cast;
+            e->args.push_back(expr());
+            expectKw("AS");
+            e->type = typeSpec();
+            expectOp(")");
+            return e;
+        }
+        if (isKw(t, "CONVERT") && peekOp("(", 1)) {
+            next();
+            next();
+            e->kind = ExprKind::Cast;
+            e->type = typeSpec();
+            expectOp(",");
+            e->args.push_back(expr());
+            if (acceptOp(",")) e->args.push_back(expr());
+            expectOp(")");
+            return e;
+        }
+        if (isKw(t, "CURRENT_TIMESTAMP") || (isKw(t, "USER") && !peekOp("(", 1))) {
+            e->kind = ExprKind::Function;
+            e->text = isKw(t, "USER") ? "user_name" : "getdate";
+            next();
+            return e;
+        }
+        if ((isKw(t, "LEFT") || isKw(t, "RIGHT") || isKw(t, "NULLIF") || isKw(t, "UPDATE")) &&
+            peekOp("(", 1)) {
+            e->kind = ExprKind::Function;
+            e->text = toLowerAscii(next().text);
+            functionArgs(*e);
+            return e;
+        }
+        if (isReserved(t)) fail();
+        return nullptr;
+    }
+
+    // A column, or a function call with its OVER clause.
+    ExprPtr namedPrimary() {
+        auto e = std::make_unique<Expr>();
+        QualifiedName q = qualifiedName();
+        if (!peekOp("(")) {
+            e->kind = ExprKind::Column;
+            e->name = std::move(q);
+            return e;
+        }
+        e->kind = ExprKind::Function;
+        e->text = toLowerAscii(q.last());
         e->name = std::move(q);
+        functionArgs(*e);
+        if (acceptKw("OVER")) {
+            expectOp("(");
+            e->over = std::make_unique<OverClause>();
+            if (acceptKw("PARTITION")) {
+                expectKw("BY");
+                do {
+                    e->over->partitionBy.push_back(expr());
+                } while (acceptOp(","));
+            }
+            if (acceptKw("ORDER")) {
+                expectKw("BY");
+                for (OrderItem& o : orderList())
+                    e->over->orderBy.emplace_back(std::move(o.expr), o.descending);
+            }
+            expectOp(")");
+        }
         return e;
     }
 
@@ -1335,158 +1333,107 @@ private:
     StmtPtr createStatement(bool firstInBatch, bool alter) {
         size_t begin = peek().begin;
         next();  // CREATE or ALTER
-        if (peekKw("TABLE")) {
-            next();
-            auto s = std::make_unique<CreateTableStmt>();
-            s->table = qualifiedName();
-            expectOp("(");
-            do {
-                if (startsConstraint())
-                    s->constraints.push_back(constraintDef(nullptr));
-                else
-                    columnDef(s->columns.emplace_back(), true);
-            } while (acceptOp(",") && !peekOp(")"));
-            expectOp(")");
-            if (peekKw("ON")) {
-                next();
-                word();
-            }
-            if (peekKw("TEXTIMAGE_ON")) {
-                next();
-                word();
-            }
-            return s;
-        }
-        if (peekKw("UNIQUE") || peekKw("CLUSTERED") || peekKw("NONCLUSTERED") || peekKw("INDEX")) {
-            auto s = std::make_unique<CreateIndexStmt>();
-            if (acceptKw("UNIQUE")) s->unique = true;
-            if (acceptKw("CLUSTERED"))
-                s->clustered = true;
+        if (acceptKw("TABLE")) return createTable();
+        if (peekKw("UNIQUE") || peekKw("CLUSTERED") || peekKw("NONCLUSTERED") || peekKw("INDEX"))
+            return createIndex();
+        if (acceptKw("DATABASE")) return createDatabase();
+        if (acceptKw("LOGIN")) return loginStatement(StmtKind::CreateLogin);
+        if (acceptKw("USER")) return createUser();
+        return createModule(begin, firstInBatch, alter);
+    }
+
+    StmtPtr createTable() {
+        auto s = std::make_unique<CreateTableStmt>();
+        s->table = qualifiedName();
+        expectOp("(");
+        do {
+            if (startsConstraint())
+                s->constraints.push_back(constraintDef(nullptr));
             else
-                acceptKw("NONCLUSTERED");
-            expectKw("INDEX");
-            s->name = identifier();
-            expectKw("ON");
-            s->table = qualifiedName();
-            s->columns = indexColumns();
-            if (peekKw("INCLUDE")) fail();
-            indexOptions();
-            return s;
+                columnDef(s->columns.emplace_back(), true);
+        } while (acceptOp(",") && !peekOp(")"));
+        expectOp(")");
+        for (Keyword clause : {Keyword("ON"), Keyword("TEXTIMAGE_ON")})
+            if (acceptKw(clause)) word();
+        return s;
+    }
+
+    StmtPtr createIndex() {
+        auto s = std::make_unique<CreateIndexStmt>();
+        if (acceptKw("UNIQUE")) s->unique = true;
+        if (acceptKw("CLUSTERED"))
+            s->clustered = true;
+        else
+            acceptKw("NONCLUSTERED");
+        expectKw("INDEX");
+        s->name = identifier();
+        expectKw("ON");
+        s->table = qualifiedName();
+        s->columns = indexColumns();
+        if (peekKw("INCLUDE")) fail();
+        indexOptions();
+        return s;
+    }
+
+    StmtPtr createUser() {
+        auto s = std::make_unique<CreateUserStmt>();
+        s->name = identifier();
+        if (acceptKw("FOR") || acceptKw("FROM")) {
+            expectKw("LOGIN");
+            s->login = identifier();
+        } else if (acceptKw("WITHOUT")) {
+            expectKw("LOGIN");
+            s->withoutLogin = true;
         }
-        if (peekKw("DATABASE")) {
-            next();
-            return createDatabase();
+        if (acceptKw("WITH")) {
+            expectKw("DEFAULT_SCHEMA");
+            expectOp("=");
+            s->defaultSchema = identifier();
         }
-        if (peekKw("LOGIN")) {
-            next();
-            return loginStatement(StmtKind::CreateLogin);
-        }
-        if (peekKw("USER")) {
-            next();
-            auto s = std::make_unique<CreateUserStmt>();
-            s->name = identifier();
-            if (peekKw("FOR") || peekKw("FROM")) {
-                next();
-                expectKw("LOGIN");
-                s->login = identifier();
-            } else if (acceptKw("WITHOUT")) {
-                expectKw("LOGIN");
-                s->withoutLogin = true;
-            }
-            if (acceptKw("WITH")) {
-                expectKw("DEFAULT_SCHEMA");
-                expectOp("=");
-                s->defaultSchema = identifier();
-            }
-            return s;
-        }
-        ObjectType type;
-        std::string what;
-        if (acceptKw("VIEW")) {
-            type = ObjectType::View;
-            what = "VIEW";
-        } else if (acceptKw("PROCEDURE") || acceptKw("PROC")) {
-            type = ObjectType::Procedure;
-            what = "PROCEDURE";
-        } else if (acceptKw("TRIGGER")) {
-            type = ObjectType::Trigger;
-            what = "TRIGGER";
-        } else if (acceptKw("FUNCTION")) {
-            type = ObjectType::Function;
-            what = "FUNCTION";
-        } else {
-            fail();
-        }
-        if (!firstInBatch) {
-            throw SqlError(111, "'" + std::string(alter ? "ALTER " : "CREATE ") + what +
-                                    "' must be the first statement in a query batch.");
-        }
+        return s;
+    }
+
+    // CREATE or ALTER of a view, procedure, trigger or function, from
+    // `begin` (the CREATE) to the end of the batch.
+    StmtPtr createModule(size_t begin, bool firstInBatch, bool alter) {
+        struct Module {
+            Keyword keyword;
+            ObjectType type;
+            const char* what;
+        };
+        static const Module kModules[] = {{"VIEW", ObjectType::View, "VIEW"},
+                                          {"PROCEDURE", ObjectType::Procedure, "PROCEDURE"},
+                                          {"PROC", ObjectType::Procedure, "PROCEDURE"},
+                                          {"TRIGGER", ObjectType::Trigger, "TRIGGER"},
+                                          {"FUNCTION", ObjectType::Function, "FUNCTION"}};
         auto s = std::make_unique<CreateModuleStmt>();
-        s->type = type;
+        std::string what;
+        for (const Module& m : kModules)
+            if (what.empty() && acceptKw(m.keyword)) {
+                s->type = m.type;
+                what = m.what;
+            }
+        if (what.empty()) fail();
+        if (!firstInBatch)
+            throw sqlError<Msg::ModuleNotFirstInBatch>(std::string(alter ? "ALTER " : "CREATE ") + what);
         s->alter = alter;
         s->name = qualifiedName();
         s->definition = source(begin, m_sql.size());
         while (!s->definition.empty() && (s->definition.back() == '\0' ||
                                           std::isspace(static_cast<unsigned char>(s->definition.back()))))
             s->definition.pop_back();
-        if (type == ObjectType::View) {
-            if (acceptOp("(")) {
-                do {
-                    s->viewColumns.emplace_back(identifier());
-                } while (acceptOp(","));
-                expectOp(")");
-            }
-            moduleOptions();
-            expectKw("AS");
-            s->select = select();
-            if (peekKw("WITH")) {
-                next();
-                expectKw("CHECK");
-                expectKw("OPTION");
-            }
-            acceptOp(";");
-            if (!atEnd()) fail();
-            return s;
-        }
-        if (type == ObjectType::Function) {
+        if (s->type == ObjectType::View) return viewBody(std::move(s));
+        if (s->type == ObjectType::Function) {
             // A function body may use constructs the engine does not run;
             // it is kept as text and calling it is refused.
             expectOp("(");
             m_pos = m_last;
             return s;
         }
-        if (type == ObjectType::Trigger) {
-            expectKw("ON");
-            s->onTable = qualifiedName();
-            moduleOptions();
-            if (acceptKw("INSTEAD")) {
-                expectKw("OF");
-            } else if (!acceptKw("FOR")) {
-                expectKw("AFTER");
-            }
-            do {
-                if (!acceptKw("INSERT") && !acceptKw("UPDATE") && !acceptKw("DELETE")) fail();
-            } while (acceptOp(","));
-            notForReplication();
-        } else {
-            bool paren = acceptOp("(");
-            while (peek().kind == Tok::Variable) {
-                ProcParam p;
-                p.name = toLowerAscii(next().text);
-                acceptKw("AS");
-                p.type = typeSpec();
-                if (acceptOp("=")) p.defaultValue = unary();
-                if (acceptKw("OUTPUT") || acceptKw("OUT")) p.output = true;
-                s->params.push_back(std::move(p));
-                if (!acceptOp(",")) break;
-            }
-            if (paren) expectOp(")");
-            moduleOptions();
-            if (peekKw("FOR") && peekKw("REPLICATION", 1)) {
-                next();
-                next();
-            }
-        }
+        if (s->type == ObjectType::Trigger)
+            triggerHeader(*s);
+        else
+            procedureHeader(*s);
         expectKw("AS");
         s->bodyText = source(peek().begin, m_sql.size());
         // The body runs to the end of the batch; it must parse as well.
@@ -1495,6 +1442,60 @@ private:
             statement(false);
         }
         return s;
+    }
+
+    StmtPtr viewBody(std::unique_ptr<CreateModuleStmt> s) {
+        if (acceptOp("(")) {
+            do {
+                s->viewColumns.emplace_back(identifier());
+            } while (acceptOp(","));
+            expectOp(")");
+        }
+        moduleOptions();
+        expectKw("AS");
+        s->select = select();
+        if (acceptKw("WITH")) {
+            expectKw("CHECK");
+            expectKw("OPTION");
+        }
+        acceptOp(";");
+        if (!atEnd()) fail();
+        return s;
+    }
+
+    void triggerHeader(CreateModuleStmt& s) {
+        expectKw("ON");
+        s.onTable = qualifiedName();
+        moduleOptions();
+        if (acceptKw("INSTEAD")) {
+            expectKw("OF");
+        } else if (!acceptKw("FOR")) {
+            expectKw("AFTER");
+        }
+        do {
+            if (!acceptKw("INSERT") && !acceptKw("UPDATE") && !acceptKw("DELETE")) fail();
+        } while (acceptOp(","));
+        notForReplication();
+    }
+
+    void procedureHeader(CreateModuleStmt& s) {
+        bool paren = acceptOp("(");
+        while (peek().kind == Tok::Variable) {
+            ProcParam p;
+            p.name = toLowerAscii(next().text);
+            acceptKw("AS");
+            p.type = typeSpec();
+            if (acceptOp("=")) p.defaultValue = unary();
+            if (acceptKw("OUTPUT") || acceptKw("OUT")) p.output = true;
+            s.params.push_back(std::move(p));
+            if (!acceptOp(",")) break;
+        }
+        if (paren) expectOp(")");
+        moduleOptions();
+        if (peekKw("FOR") && peekKw("REPLICATION", 1)) {
+            next();
+            next();
+        }
     }
 
     void moduleOptions() {
@@ -1913,9 +1914,7 @@ thread_local std::vector<Token> Parser::t_spare;
 }  // namespace
 
 SqlError nestedTooDeeply() {
-    return SqlError(191,
-                    "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up "
-                    "into smaller queries.");
+    return sqlError<Msg::NestedTooDeeply>();
 }
 
 std::vector<StmtPtr> parseBatch(std::string_view sql) {

@@ -7,6 +7,7 @@
 
 #include "sqlengine/Functions.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/SessionImpl.h"
 
 namespace sqlengine {
@@ -74,41 +75,35 @@ bool isInternalName(const std::string& name) {
 
 SqlError objectPermissionDenied(const std::string& permission, const std::string& object,
                                 const std::string& database) {
-    return SqlError(229, "The " + permission + " permission was denied on the object '" + object +
-                             "', database '" + database + "', schema 'dbo'.");
+    return sqlError<Msg::ObjectPermissionDenied>(permission, object, database, "dbo");
 }
 
 SqlError statementPermissionDenied(const std::string& permission, const std::string& database) {
-    return SqlError(262, permission + " permission denied in database '" + database + "'.");
+    return sqlError<Msg::StatementPermissionDenied>(permission, database);
 }
 
 SqlError noPermission() {
-    return SqlError(15247, "User does not have permission to perform this action.");
+    return sqlError<Msg::NoPermission>();
 }
 
 SqlError objectNotFoundOrDenied(const std::string& object) {
-    return SqlError(1088, "Cannot find the object \"" + object +
-                              "\" because it does not exist or you do not have permissions.");
+    return sqlError<Msg::ObjectNotFoundOrDenied>(object);
 }
 
 SqlError databaseNotFound(const std::string& name) {
-    return SqlError(911,
-                    "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+    return sqlError<Msg::DatabaseNotFound>(name);
 }
 
 SqlError lockTimeout() {
-    return SqlError(1222, "Lock request time out period exceeded.");
+    return sqlError<Msg::LockTimeout>();
 }
 
 SqlError fileActivationError(const std::string& shown) {
-    return SqlError(5105, "A file activation error occurred. The physical file name '" + shown +
-                              "' may be incorrect. Diagnose and correct additional errors, and retry the "
-                              "operation.");
+    return sqlError<Msg::FileActivationError>(shown);
 }
 
 SqlError createFileError(const std::string& osError, const std::string& shown) {
-    return SqlError(5123, "CREATE FILE encountered operating system error " + osError +
-                              " while attempting to open or create the physical file '" + shown + "'.");
+    return sqlError<Msg::CreateFileOsError>(osError, shown);
 }
 
 // ---- server roles --------------------------------------------------------
@@ -126,16 +121,15 @@ void SessionImpl::serverRoleMember(const ExecStmt& s, bool add) {
     std::string proc = add ? "sp_addsrvrolemember" : "sp_dropsrvrolemember";
     std::vector<std::string> args = procedureArgs(s, proc, {"@loginame", "@rolename"}, 2);
     unsigned role = roleBit(std::begin(kServerRoles), std::end(kServerRoles), args[1]);
-    if (!role) throw SqlError(15412, "'" + args[1] + "' is not a known fixed role.");
+    if (!role) throw sqlError<Msg::UnknownFixedRole>(args[1]);
     // A member of a fixed server role may add others to it; sysadmin to any.
     if (!m_sysadmin && !(m_serverRoles & role)) throw noPermission();
     Query l(m_db, "SELECT name FROM " + m_mst + "._t7_logins WHERE name = ?");
     l.bind(1, args[0]);
-    if (!l.step())
-        throw SqlError(15007, "'" + args[0] + "' is not a valid login or you do not have permission.");
+    if (!l.step()) throw sqlError<Msg::InvalidLogin>(args[0]);
     std::string login = l.text(0);
     if (!add && equalsIgnoreCase(login, "sa") && role == kSysadmin)
-        throw SqlError(15405, "Cannot use the reserved user or role name 'sa'.");
+        throw sqlError<Msg::ReservedPrincipal>("sa");
     Query q(m_db, add ? "INSERT OR IGNORE INTO " + m_mst + "._t7_srvrolemembers(role, login) VALUES (?, ?)"
                       : "DELETE FROM " + m_mst + "._t7_srvrolemembers WHERE role = ? AND login = ?");
     q.bind(1, toLowerAscii(args[1])).bind(2, login);
@@ -195,9 +189,7 @@ void SessionImpl::requireSchemaRight(const Stmt& s) {
         case StmtKind::CreateModule: {
             const auto& m = static_cast<const CreateModuleStmt&>(s);
             std::string kind = kinds[static_cast<int>(m.type)];
-            if (m.alter)
-                throw SqlError(15151, "Cannot alter the " + toLowerAscii(kind) + " '" + m.name.last() +
-                                          "', because it does not exist or you do not have permission.");
+            if (m.alter) throw sqlError<Msg::PrincipalNotFound>("alter", toLowerAscii(kind), m.name.last());
             throw statementPermissionDenied("CREATE " + kind, m_dbName);
         }
         case StmtKind::AlterTable:
@@ -208,8 +200,8 @@ void SessionImpl::requireSchemaRight(const Stmt& s) {
             const auto& d = static_cast<const DropObjectStmt&>(s);
             std::string name = d.names.empty() ? std::string() : d.names[0].last();
             if (d.type == ObjectType::Index && !d.onTables.empty()) name = d.onTables[0].last() + "." + name;
-            throw SqlError(3701, "Cannot drop the " + toLowerAscii(kinds[static_cast<int>(d.type)]) + " '" +
-                                     name + "', because it does not exist or you do not have permission.");
+            throw sqlError<Msg::CannotDropMissing>("drop", toLowerAscii(kinds[static_cast<int>(d.type)]),
+                                                   name);
         }
         default:
             return;
@@ -223,9 +215,7 @@ void SessionImpl::requireUserAdmin() const {
 void SessionImpl::requireRoleAdmin(const std::string& role) const {
     // Only an owner may add owners; db_securityadmin manages the other roles.
     unsigned may = equalsIgnoreCase(role, "db_owner") ? kDbOwner : (kDbOwner | kSecurityAdminDb);
-    if (!m_sysadmin && !(m_dbRights & may))
-        throw SqlError(15151, "Cannot alter the role '" + role +
-                                  "', because it does not exist or you do not have permission.");
+    if (!m_sysadmin && !(m_dbRights & may)) throw sqlError<Msg::PrincipalNotFound>("alter", "role", role);
 }
 
 void SessionImpl::requireExecute(const std::string& procedure) const {
@@ -311,13 +301,7 @@ void refuseLostMaster(const ServerCore& core) {
     for (std::filesystem::directory_iterator it(core.dataFolder, ec), end; !ec && it != end && !orphans;
          it.increment(ec))
         orphans = equalsIgnoreCase(it->path().extension().string(), ".mdf");
-    if (orphans)
-        throw SqlError(17113,
-                       "Error 2(The system cannot find the file specified.) occurred while opening file '" +
-                           utf8Name(core.masterPath) +
-                           "' to obtain configuration information at startup. The database files in '" +
-                           utf8Name(core.folder) +
-                           "' are kept; restore the master catalog, or move them away to start afresh.");
+    if (orphans) throw sqlError<Msg::MasterMissing>(utf8Name(core.masterPath), utf8Name(core.folder));
 }
 
 }  // namespace sqlengine

@@ -7,6 +7,7 @@
 
 #include "sqlengine/Engine.h"
 #include "sqlengine/Functions.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/SessionImpl.h"
 
 namespace sqlengine {
@@ -90,7 +91,8 @@ public:
         m_core->masterPath = folder / "master.mdf";
         m_core->dataFolder = folder / "data";
         bool mapped = static_cast<bool>(mapper);
-        m_core->mapper = mapped ? std::move(mapper) : [](const std::string& p) { return pathOfUtf8(p); };
+        m_core->mapper =
+            mapped ? std::move(mapper) : [](const std::string& p) { return pathOfUtf8(p); };
         m_core->allowedFolders = allowedFolders(folder, mapped ? &m_core->mapper : nullptr);
         std::filesystem::create_directories(m_core->dataFolder);
         bool fresh = !std::filesystem::exists(m_core->masterPath);
@@ -105,10 +107,7 @@ public:
                 std::error_code ec;
                 for (const char* suffix : {"", "-wal", "-shm"})
                     std::filesystem::remove(pathOfUtf8(utf8Name(m_core->masterPath) + suffix), ec);
-                throw SqlError(
-                    5123,
-                    std::string("CREATE FILE encountered an error while creating the master catalog: ") +
-                        e.what());
+                throw sqlError<Msg::CreateMasterError>(e.what());
             }
             createPrivateFile(folder / "mastlog.ldf");
         }
@@ -121,21 +120,21 @@ public:
     void setPasswordPolicy(bool on) override { put("policy", on ? "1" : "0"); }
 
     std::unique_ptr<Session> connect(const std::string& login, const std::string& password) override {
-        if (!isRunning()) throw SqlError(17, "SQL Server does not exist or access denied.");
+        if (!isRunning()) throw sqlError<Msg::ServerNotFound>();
         Query q(m_db, "SELECT name, password, default_db, disabled FROM _t7_logins WHERE name = ?");
         q.bind(1, login);
         if (!q.step() || !checkPassword(q.text(1), password) || q.integer(3) != 0)
-            throw SqlError(18456, "Login failed for user '" + login + "'.");
+            throw sqlError<Msg::LoginFailed>(login);
         std::string name = q.text(0);
         std::string db = q.isNull(2) ? "master" : q.text(2);
         Query d(m_db, "SELECT name FROM _t7_databases WHERE name = ?");
         d.bind(1, db);
-        if (!d.step()) throw SqlError(4064, "Cannot open user default database. Login failed.");
+        if (!d.step()) throw sqlError<Msg::DefaultDatabaseUnavailable>();
         try {
             return std::make_unique<SessionImpl>(m_core, name, d.text(0), serverRoles(m_db, "main", name));
         } catch (const SqliteError& e) {
             if ((e.code() & 0xFF) == SQLITE_BUSY) throw lockTimeout();
-            throw SqlError(17, "SQL Server does not exist or access denied.");
+            throw sqlError<Msg::ServerNotFound>();
         }
     }
 
@@ -200,10 +199,7 @@ void checkPasswordPolicy(const std::string& password) {
         else
             other = 1;
     }
-    if (chars < 6 || upper + lower + digit + other < 3)
-        throw SqlError(15118,
-                       "Password validation failed. The password does not meet Windows policy requirements "
-                       "because it is not complex enough.");
+    if (chars < 6 || upper + lower + digit + other < 3) throw sqlError<Msg::PasswordTooWeak>();
 }
 
 DbHandle openConnection(const std::filesystem::path& file, bool create) {
@@ -277,8 +273,8 @@ std::unique_ptr<Server> Server::open(const std::filesystem::path& folder, PathMa
     try {
         return std::make_unique<ServerImpl>(folder, std::move(mapper));
     } catch (const SqliteError& e) {
-        if ((e.code() & 0xFF) == SQLITE_BUSY) throw SqlError(1222, "Lock request time out period exceeded.");
-        throw SqlError(17, "SQL Server does not exist or access denied.");
+        if ((e.code() & 0xFF) == SQLITE_BUSY) throw lockTimeout();
+        throw sqlError<Msg::ServerNotFound>();
     }
 }
 

@@ -16,6 +16,8 @@
 
 #include "sqlengine/Ast.h"
 #include "sqlengine/Engine.h"
+#include "sqlengine/Lexer.h"
+#include "sqlengine/PendingSchema.h"
 #include "sqlengine/Sqlite.h"
 #include "sqlengine/Values.h"
 
@@ -134,6 +136,59 @@ struct TableInfo {
 };
 using TablePtr = std::shared_ptr<TableInfo>;
 
+// The tables a session has read from the catalog, kept while the catalog's
+// version is the one they were read at. The version counts the catalog's
+// changes; a session raises it in memory as it changes the catalog and
+// stores it when its transaction commits.
+class CatalogCache {
+public:
+    // The cached table, or nullptr.
+    TablePtr find(const std::string& name) const;
+    // The cached entry of `name`, empty when it was not cached.
+    TablePtr& entry(const std::string& name) { return m_tables[toUpperAscii(name)]; }
+    void put(const std::string& name, TablePtr t) { entry(name) = std::move(t); }
+    void forget(const std::string& name) { m_tables.erase(toUpperAscii(name)); }
+    // Every table's foreign key triggers are looked at again before its next write.
+    void recheckTriggers();
+
+    // The file's PRAGMA data_version: false when it is the one last seen
+    // (nothing was committed since by another connection) and the cache is
+    // known to match; records it.
+    bool fileChanged(long long dataVersion);
+    // The stored version, read after fileChanged: a different one empties
+    // the cache.
+    void storedVersion(long long version);
+    // Something was rolled back: the cache and the version are read again.
+    void invalidate();
+    // A new database: nothing is known of it.
+    void reset();
+    // The catalog changed in this transaction. A change that names the one
+    // table it changed leaves the other tables cached; `changed` is cached
+    // as it is now, its triggers looked at again.
+    void changed(const TableInfo* changed);
+    // A procedure, function, trigger or view changed.
+    void moduleChanged(const std::string& name);
+    // The version to store when the transaction commits; nullopt when the
+    // transaction changed nothing.
+    std::optional<long long> versionToStore() const;
+    void versionStored() { m_versionPending = false; }
+    bool versionPending() const { return m_versionPending; }
+
+private:
+    std::unordered_map<std::string, TablePtr> m_tables;
+    long long m_version = -1;
+    bool m_versionPending = false;
+    long long m_dataVersion = -1;
+};
+
+// The column list of an index or key as the catalog stores it ("a,b DESC")
+// and back.
+std::string joinColumns(const std::vector<IndexColumn>& cols);
+std::vector<IndexColumn> splitColumns(const std::string& s);
+// The temporary views that give T-SQL's catalog views over the _t7_* tables
+// of the database and of master (attached as `masterSchema`).
+std::string catalogViewsSql(const std::string& masterSchema);
+
 struct Variable {
     TypeSpec type;
     Value value;
@@ -198,6 +253,8 @@ public:
 
 private:
     friend class Translator;
+    friend struct FunctionCall;
+    friend struct InsertWriter;
 
 public:
     int tranCount() const { return m_tranCount; }
@@ -237,30 +294,13 @@ private:
     static constexpr size_t kCachedStatements = 400;
     std::unordered_map<std::string, StmtHandle> m_cache;
 
-    // SQLite schema changes held back during a run of DDL statements: each
-    // change makes SQLite prepare every statement again, so a script's
-    // tables, indexes and constraint triggers go to SQLite together, just
-    // before anything needs them (see flushSchema). Tables created by the
-    // held-back SQL are still empty; the offset is where their CREATE starts.
-    std::string m_pendingSchema;
-    std::vector<std::pair<long long, size_t>> m_newTables;
-    bool m_deferring = false;
-    // What was held back before the running statement, for its undo when a
-    // flush within it carried that out under the statement's savepoint.
-    size_t m_leafPendingStart = 0;
-    bool m_flushedInLeaf = false;
-    std::string m_flushedEarlier;
-    std::vector<std::pair<long long, size_t>> m_flushedEarlierTables;
+    // Schema changes held back for SQLite (see flushSchema).
+    PendingSchema m_pending;
 
-    long long m_catalogVersion = -1;
-    // The catalog changed in this transaction; the stored version is
-    // raised once, when it commits (see commit()).
-    bool m_versionPending = false;
-    // PRAGMA data_version of this database and of master as last seen; -1
-    // until read (see refreshCatalog and checkRunning).
-    long long m_dataVersion = -1;
+    CatalogCache m_catalog;
+    // PRAGMA data_version of master as last seen; -1 until read (see
+    // checkRunning).
     long long m_masterDataVersion = -1;
-    std::unordered_map<std::string, TablePtr> m_tables;
 
     std::unordered_map<std::string, Variable> m_vars;
     std::string m_identityInsertTable;
@@ -271,6 +311,7 @@ private:
     // Procedures and dynamic SQL running inside one another; SQL Server
     // stops at 32 with error 217.
     int m_nestLevel = 0;
+    static constexpr int kMaxNestLevel = 32;
     class NestLevel {
     public:
         explicit NestLevel(SessionImpl& s);
@@ -300,7 +341,7 @@ private:
     // SET LOCK_TIMEOUT, in milliseconds.
     int m_lockTimeoutMs = kLockTimeoutMs;
 
-    // connection and transactions
+    // ---- connection, transactions and savepoints (SessionConnection.cpp)
     // Opens the database; on failure the session holds no connection.
     void open(const std::string& database);
     // The rest of open(): master attached, catalog views, access, rights.
@@ -326,53 +367,21 @@ private:
     // master) when the current database was dropped and the session is
     // `staying` in it.
     void checkRunning(bool staying = true);
-    void refreshCatalog();
-    void catalogChanged();
-    std::string userName();
-
-    // running
-    Flow run(const Stmt& s);
-    Flow runLeaf(const Stmt& s);
-    void runStatement(const Stmt& s);
-    SqlError mapError(const SqliteError& e);
-    Value evaluate(const Expr& e);
-    bool condition(const Expr& e);
-    void assign(const std::string& var, const Value& v);
-    void runSelect(const SelectStmt& s);
-    // The T-SQL types of a query's result columns.
-    std::vector<ColumnType> resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
-                                        const std::vector<int>& kinds);
-    void countRows(long long rows, int resultSet = -1);
-    // The scale each result column shows a decimal with (see decimalText);
-    // empty when there is no decimal.
-    std::vector<int> decimalScales(Translator& t, const Select& sel, const Query& q);
-    void runInsert(const InsertStmt& s);
-    void runUpdate(const UpdateStmt& s);
-    void runDelete(const DeleteStmt& s);
-    // Through a view: 4405, 4403, 4426 or 4406 where SQL Server refuses.
-    UpdatableView updatableView(const TableInfo& view);
-    std::string viewRows(Translator& tr, const UpdatableView& v);
-    void updateView(const UpdateStmt& s, const TableInfo& view);
-    void deleteFromView(const DeleteStmt& s, const TableInfo& view);
-    void runTruncate(const TruncateStmt& s);
-    void runExec(const ExecStmt& s);
-    void runProcedure(const std::string& name, const ExecStmt& s);
-    void runExecString(const ExecStringStmt& s);
-    void runText(const std::string& sql);
     void runTransaction(const std::string& action);
-    void runDeclare(const DeclareStmt& s);
-    void runSetIdentityInsert(const SetIdentityInsertStmt& s);
-    void finishIdentities();
-    int addWriteRule(const ColumnInfo& c, const TableInfo& t, bool update);
 
-    // held-back schema changes
+    void switchDatabase(const std::string& name);
+    bool databaseExists(const std::string& name, std::string* stored = nullptr, std::string* path = nullptr);
+
+    // ---- held-back schema changes (PendingSchema.cpp)
     void flushSchema();
     void deferSchema(const std::string& sql, long long newTable = 0);
     void physical(const std::string& sql);
     bool isNewTable(long long id) const;
     void dropPendingSchema();
 
-    // catalog
+    // ---- catalog and its cache (Catalog.cpp)
+    void refreshCatalog();
+    void catalogChanged();
     TablePtr findTable(const std::string& name);
     TablePtr requireTable(const QualifiedName& name);
     std::string objectName(const QualifiedName& name);
@@ -385,13 +394,85 @@ private:
     // but one of that name can be affected.
     void moduleChanged(const std::string& name);
 
-    // DDL
+    // ---- running batches (Session.cpp)
+    std::string userName();
+    Flow run(const Stmt& s);
+    Flow runLeaf(const Stmt& s);
+    void runStatement(const Stmt& s);
+    // The statements that define objects and principals.
+    void runDefinition(const Stmt& s);
+    void runSetVariable(const SetVariableStmt& s);
+    // Whether the batch runs as one statement and whether it may write.
+    void planBatch(const std::vector<StmtPtr>& stmts);
+    // Undoes what a failing batch left open.
+    void abandonBatch();
+    SqlError mapError(const SqliteError& e);
+    Value evaluate(const Expr& e);
+    bool condition(const Expr& e);
+    void assign(const std::string& var, const Value& v);
+    void runExec(const ExecStmt& s);
+    void runProcedure(const std::string& name, const ExecStmt& s);
+    void runExecString(const ExecStringStmt& s);
+    void runText(const std::string& sql);
+    void runDeclare(const DeclareStmt& s);
+
+    // ---- DML (Dml.cpp, Views.cpp)
+    void runSelect(const SelectStmt& s);
+    // The T-SQL types of a query's result columns.
+    std::vector<ColumnType> resultTypes(const Query& q, const Select& sel, const ResultSet& rs,
+                                        const std::vector<int>& kinds);
+    void countRows(long long rows, int resultSet = -1);
+    // The scale each result column shows a decimal with (see decimalText);
+    // empty when there is no decimal.
+    std::vector<int> decimalScales(Translator& t, const Select& sel, const Query& q);
+    void runInsert(const InsertStmt& s);
+    // Runs a translated INSERT, UPDATE or DELETE and counts its rows.
+    void runWrite(Translator& tr, const std::string& sql);
+    // The IdentityState of a table's identity column for the statement
+    // about to run; its index in m_identities.
+    int startIdentity(const TableInfo& t, const ColumnInfo& c);
+    // After explicit identity values: the column's current value follows
+    // the highest (or lowest) one.
+    void raiseIdentityCurrent(const TableInfo& t, const ColumnInfo& c);
+    void runUpdate(const UpdateStmt& s);
+    // UPDATE's SET @v = expr: each (variable, expression) over the rows
+    // `from` (a FROM clause and its WHERE) selects.
+    void assignFromRows(Translator& tr, const std::vector<std::pair<std::string, std::string>>& vars,
+                        const std::string& from);
+    void runDelete(const DeleteStmt& s);
+    // Through a view: 4405, 4403, 4426 or 4406 where SQL Server refuses.
+    UpdatableView updatableView(const TableInfo& view);
+    std::string viewRows(Translator& tr, const UpdatableView& v);
+    void updateView(const UpdateStmt& s, const TableInfo& view);
+    void deleteFromView(const DeleteStmt& s, const TableInfo& view);
+    void runTruncate(const TruncateStmt& s);
+    void runSetIdentityInsert(const SetIdentityInsertStmt& s);
+    void finishIdentities();
+    int addWriteRule(const ColumnInfo& c, const TableInfo& t, bool update);
+
+    // ---- DDL (Ddl.cpp)
     void runCreateTable(const CreateTableStmt& s);
     void runAlterTable(const AlterTableStmt& s);
     void runCreateIndex(const CreateIndexStmt& s);
     void runDropObject(const DropObjectStmt& s);
     void runCreateModule(const CreateModuleStmt& s);
     void addConstraint(TableInfo& t, ConstraintDef c, bool newTable);
+    void addDefault(TableInfo& t, ConstraintDef& c);
+    // ALTER TABLE ... DROP CONSTRAINT n and DROP COLUMN n.
+    void dropConstraintNamed(TableInfo& t, const std::string& n);
+    void dropColumn(TableInfo& t, const std::string& n);
+    // A new identity column's values in the rows already there.
+    void numberRows(const TableInfo& t, const ColumnInfo& c);
+    // A new NOT NULL column's default in the rows already there.
+    void fillDefault(TableInfo& t, const ColumnInfo& c);
+    void addKey(TableInfo& t, ConstraintDef& c, bool newTable);
+    // The unique index of a key, in SQLite and in the catalog.
+    void createKeyIndex(const TableInfo& t, const IndexInfo& ix, bool newTable);
+    void addCheck(TableInfo& t, ConstraintDef& c, bool newTable);
+    void addForeignKey(TableInfo& t, ConstraintDef& c, bool newTable);
+    // Raises 547 when a row of `t` has no parent in `ref`.
+    void checkForeignKeyRows(const TableInfo& t, const TableInfo& ref, const std::vector<IndexColumn>& cols,
+                             const std::vector<IndexColumn>& refs, const std::string& name);
     void addColumn(TableInfo& t, const ColumnDef& c, bool newTable);
     // Writes the catalog rows of t's columns from position `first` on.
     void recordColumns(const TableInfo& t, size_t first);
@@ -409,10 +490,16 @@ private:
     void alterColumn(TableInfo& t, const ColumnDef& c);
     void rebuildTable(const TableInfo& t);
 
-    // server level
+    // ---- databases (Databases.cpp)
     void runCreateDatabase(const CreateDatabaseStmt& s, std::vector<std::filesystem::path>& created);
     void runDropDatabase(const NameStmt& s,
                          std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& setAside);
+    // Runs CREATE or DROP DATABASE in a transaction of its own that holds
+    // master's write lock from its start, so that the catalog and the
+    // files change together whatever other processes do.
+    void runServerStatement(const Stmt& s);
+
+    // ---- logins, users and roles (Principals.cpp)
     void runCreateLogin(const LoginStmt& s);
     void runAlterLogin(const LoginStmt& s);
     void runDropLogin(const NameStmt& s);
@@ -420,16 +507,12 @@ private:
     void runDropUser(const NameStmt& s);
     void roleMember(const ExecStmt& s, bool add);
     void runAddLogin(const ExecStmt& s);
-    // Runs CREATE or DROP DATABASE in a transaction of its own that holds
-    // master's write lock from its start, so that the catalog and the
-    // files change together whatever other processes do.
-    void runServerStatement(const Stmt& s);
     // The arguments of a system procedure, by position or by name;
     // the first `required` must be given.
     std::vector<std::string> procedureArgs(const ExecStmt& s, const std::string& proc,
                                            const std::vector<std::string>& names, size_t required);
 
-    // permissions (Security.cpp)
+    // ---- permissions (Security.cpp)
     void serverRoleMember(const ExecStmt& s, bool add);
     void requireServerRole(unsigned roles, const SqlError& refusal) const;
     void loadDatabaseRights();
@@ -444,10 +527,6 @@ private:
 public:
     // SELECT on a user table or view; used by the translator.
     void requireSelect(const std::string& table);
-
-private:
-    void switchDatabase(const std::string& name);
-    bool databaseExists(const std::string& name, std::string* stored = nullptr, std::string* path = nullptr);
 };
 
 // Translates T-SQL expressions and queries to SQLite SQL. Variables become
@@ -483,6 +562,7 @@ public:
     static std::string itemName(const SelectItem& item);
 
 private:
+    friend struct FunctionCall;
     // What an expression gives, as far as the translation depends on it:
     // Int is a number of type int (or smaller), whose arithmetic overflows
     // past 32 bits; Number any other number.
@@ -506,6 +586,14 @@ private:
     Kind kindOf(const Expr& e);
     const ColumnInfo* findColumn(const Expr& col);
     void function(const Expr& e, std::string& out);
+    // The value of a variable or of a @@ function.
+    Value variableValue(const std::string& name);
+    void binaryOp(const Expr& e, std::string& out);
+    void caseExpr(const Expr& e, std::string& out);
+    // IN, BETWEEN and IS NULL.
+    void predicate(const Expr& e, std::string& out);
+    void like(const Expr& e, std::string& out);
+    void cast(const Expr& e, std::string& out);
     bool isDateTime(const Expr& e);
     // The type of a column, variable or CAST; nullopt for other expressions.
     std::optional<TypeSpec> declaredType(const Expr& e);
@@ -513,6 +601,10 @@ private:
     bool isMaxText(const Expr& e);
     void operand(const Expr& e, const Expr& other, std::string& out);
     void arithmetic(const Expr& chain, std::string& out);
+    // The SQLite operator for T-SQL's `op` between kinds k and kr, with its
+    // precedence; nullptr when a function must do it. May wrap `right`.
+    static const char* infixOperator(const std::string& op, Kind k, Kind kr, std::string& right,
+                                     int& precedence);
     void tableRef(const TableRef& t, std::string& out);
     void addEntries(const TableRef& t, std::vector<Entry>& entries);
     std::string literalOrParam(const Value& v);

@@ -7,6 +7,7 @@
 
 #include "sqlengine/Functions.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/Parser.h"
 #include "sqlengine/SessionImpl.h"
 
@@ -186,15 +187,15 @@ std::string Translator::tableSql(const QualifiedName& name, TablePtr* info) {
     if (parts.size() >= 3 && !parts[parts.size() - 3].empty() &&
         !equalsIgnoreCase(parts[parts.size() - 3], m_s.m_dbName) &&
         !equalsIgnoreCase(parts[parts.size() - 3], "master"))
-        throw SqlError(208, "Invalid object name '" + parts.back() + "'.");
+        throw sqlError<Msg::InvalidObjectName>(parts.back());
     auto it = catalogViews().find(key);
     if (it == catalogViews().end() && key.rfind("dbo.", 0) == 0) it = catalogViews().find(key.substr(4));
     if (it != catalogViews().end()) return quoteIdent(it->second);
     if (parts.size() >= 2 && !parts[parts.size() - 2].empty() &&
         !equalsIgnoreCase(parts[parts.size() - 2], "dbo"))
-        throw SqlError(208, "Invalid object name '" + parts[parts.size() - 2] + "." + parts.back() + "'.");
+        throw sqlError<Msg::InvalidObjectName>(parts[parts.size() - 2] + "." + parts.back());
     if (isHidden(parts.back()) || parts.back().empty() || parts.back()[0] == '#')
-        throw SqlError(208, "Invalid object name '" + parts.back() + "'.");
+        throw sqlError<Msg::InvalidObjectName>(parts.back());
     // A user table must exist in SQLite before a statement can name it.
     m_s.flushSchema();
     // Views and constraints run with their owner's rights.
@@ -347,37 +348,9 @@ void Translator::expr(const Expr& e, std::string& out) {
             out += "X'" + hex + "'";
             return;
         }
-        case ExprKind::Variable: {
-            const std::string& n = e.text;
-            Value v;
-            if (n.rfind("@@", 0) == 0) {
-                if (n == "@@rowcount")
-                    v = Value::integer(m_s.m_rowcount);
-                else if (n == "@@identity")
-                    v = m_s.m_lastIdentity;
-                else if (n == "@@error")
-                    v = Value::integer(0);
-                else if (n == "@@trancount")
-                    v = Value::integer(m_s.m_tranCount);
-                else if (n == "@@spid")
-                    v = Value::integer(51);
-                else if (n == "@@servername")
-                    v = Value::text("(local)");
-                else if (n == "@@version")
-                    v = Value::text("Microsoft SQL Server 2005 - 9.00 (embedded T7 server on SQLite " +
-                                    std::string(sqlite3_libversion()) + ")");
-                else
-                    throw SqlError(137, "Must declare the scalar variable \"" + n + "\".");
-            } else {
-                auto it = m_s.m_vars.find(n);
-                if (it == m_s.m_vars.end())
-                    throw SqlError(137, "Must declare the scalar variable \"" + n + "\".");
-                if (inlineOnly) throw SqlError(137, "Must declare the scalar variable \"" + n + "\".");
-                v = it->second.value;
-            }
-            out += literalOrParam(v);
+        case ExprKind::Variable:
+            out += literalOrParam(variableValue(e.text));
             return;
-        }
         case ExprKind::Column: {
             const auto& p = e.name.parts;
             if (p.size() >= 2 && !p[p.size() - 2].empty()) {
@@ -392,57 +365,17 @@ void Translator::expr(const Expr& e, std::string& out) {
             out += "*";
             return;
         case ExprKind::Unary:
-            if (e.text == "NOT") {
-                out += "(NOT ";
-                expr(*e.args[0], out);
-                out += ")";
-            } else {
-                out += "(" + e.text + " ";  // "- -1", not the comment "--1"
-                expr(*e.args[0], out);
-                out += ")";
-            }
-            return;
-        case ExprKind::BinaryOp: {
-            const std::string& op = e.text;
-            if (op == "AND" || op == "OR") {
-                ChainWriter w(out, op);
-                for (const ExprPtr& a : e.args) expr(*a, w.term());
-                w.finish();
-                return;
-            }
-            if (isArithmetic(e)) return arithmetic(e, out);
-            out += "(";
-            operand(*e.args[0], *e.args[1], out);
-            out += " " + op + " ";
-            operand(*e.args[1], *e.args[0], out);
+            // "- -1", not the comment "--1"
+            out += e.text == "NOT" ? "(NOT " : "(" + e.text + " ";
+            expr(*e.args[0], out);
             out += ")";
             return;
-        }
+        case ExprKind::BinaryOp:
+            return binaryOp(e, out);
         case ExprKind::Function:
-            function(e, out);
-            return;
-        case ExprKind::Case: {
-            out += "CASE";
-            size_t i = 0;
-            if (e.caseHasOperand) {
-                out += " ";
-                expr(*e.args[0], out);
-                i = 1;
-            }
-            size_t end = e.args.size() - (e.caseHasElse ? 1 : 0);
-            for (; i + 1 < end + 1 && i < end; i += 2) {
-                out += " WHEN ";
-                expr(*e.args[i], out);
-                out += " THEN ";
-                expr(*e.args[i + 1], out);
-            }
-            if (e.caseHasElse) {
-                out += " ELSE ";
-                expr(*e.args.back(), out);
-            }
-            out += " END";
-            return;
-        }
+            return function(e, out);
+        case ExprKind::Case:
+            return caseExpr(e, out);
         case ExprKind::Subquery:
             out += "(" + select(*e.select) + ")";
             return;
@@ -451,8 +384,80 @@ void Translator::expr(const Expr& e, std::string& out) {
             out += select(*e.select) + "))";
             return;
         case ExprKind::InList:
-            out += "(";
-            expr(*e.args[0], out);
+        case ExprKind::InSelect:
+        case ExprKind::Between:
+        case ExprKind::IsNull:
+            return predicate(e, out);
+        case ExprKind::Like:
+            return like(e, out);
+        case ExprKind::Cast:
+            return cast(e, out);
+        case ExprKind::Default:
+            throw sqlError<Msg::SyntaxErrorNearKeyword>("DEFAULT");
+    }
+}
+
+Value Translator::variableValue(const std::string& n) {
+    if (n.rfind("@@", 0) != 0) {
+        auto it = m_s.m_vars.find(n);
+        if (it == m_s.m_vars.end() || inlineOnly) throw sqlError<Msg::UndeclaredVariable>(n);
+        return it->second.value;
+    }
+    if (n == "@@rowcount") return Value::integer(m_s.m_rowcount);
+    if (n == "@@identity") return m_s.m_lastIdentity;
+    if (n == "@@error") return Value::integer(0);
+    if (n == "@@trancount") return Value::integer(m_s.m_tranCount);
+    if (n == "@@spid") return Value::integer(51);
+    if (n == "@@servername") return Value::text("(local)");
+    if (n == "@@version")
+        return Value::text("Microsoft SQL Server 2005 - 9.00 (embedded T7 server on SQLite " +
+                           std::string(sqlite3_libversion()) + ")");
+    throw sqlError<Msg::UndeclaredVariable>(n);
+}
+
+void Translator::binaryOp(const Expr& e, std::string& out) {
+    const std::string& op = e.text;
+    if (op == "AND" || op == "OR") {
+        ChainWriter w(out, op);
+        for (const ExprPtr& a : e.args) expr(*a, w.term());
+        w.finish();
+        return;
+    }
+    if (isArithmetic(e)) return arithmetic(e, out);
+    out += "(";
+    operand(*e.args[0], *e.args[1], out);
+    out += " " + op + " ";
+    operand(*e.args[1], *e.args[0], out);
+    out += ")";
+}
+
+void Translator::caseExpr(const Expr& e, std::string& out) {
+    out += "CASE";
+    size_t i = 0;
+    if (e.caseHasOperand) {
+        out += " ";
+        expr(*e.args[0], out);
+        i = 1;
+    }
+    size_t end = e.args.size() - (e.caseHasElse ? 1 : 0);
+    for (; i + 1 < end + 1 && i < end; i += 2) {
+        out += " WHEN ";
+        expr(*e.args[i], out);
+        out += " THEN ";
+        expr(*e.args[i + 1], out);
+    }
+    if (e.caseHasElse) {
+        out += " ELSE ";
+        expr(*e.args.back(), out);
+    }
+    out += " END";
+}
+
+void Translator::predicate(const Expr& e, std::string& out) {
+    out += "(";
+    expr(*e.args[0], out);
+    switch (e.kind) {
+        case ExprKind::InList:
             out += e.negated ? " NOT IN (" : " IN (";
             for (size_t i = 1; i < e.args.size(); ++i) {
                 if (i > 1) out += ", ";
@@ -461,70 +466,62 @@ void Translator::expr(const Expr& e, std::string& out) {
             out += "))";
             return;
         case ExprKind::InSelect:
-            out += "(";
-            expr(*e.args[0], out);
             out += e.negated ? " NOT IN (" : " IN (";
             out += select(*e.select) + "))";
             return;
         case ExprKind::Between:
-            out += "(";
-            expr(*e.args[0], out);
             out += e.negated ? " NOT BETWEEN " : " BETWEEN ";
             operand(*e.args[1], *e.args[0], out);
             out += " AND ";
             operand(*e.args[2], *e.args[0], out);
             out += ")";
             return;
-        case ExprKind::Like: {
-            const Expr& pattern = *e.args[1];
-            bool plain = pattern.kind == ExprKind::String && pattern.text.find('[') == std::string::npos;
-            if (plain) {
-                out += "(";
-                expr(*e.args[0], out);
-                out += e.negated ? " NOT LIKE " : " LIKE ";
-                expr(pattern, out);
-                if (e.args.size() > 2) {
-                    out += " ESCAPE ";
-                    expr(*e.args[2], out);
-                }
-                out += ")";
-            } else {
-                out += e.negated ? "(NOT _t7_like(" : "(_t7_like(";
-                expr(*e.args[0], out);
-                out += ", ";
-                expr(pattern, out);
-                if (e.args.size() > 2) {
-                    out += ", ";
-                    expr(*e.args[2], out);
-                }
-                out += "))";
-            }
-            return;
-        }
-        case ExprKind::IsNull:
-            out += "(";
-            expr(*e.args[0], out);
+        default:
             out += e.negated ? " IS NOT NULL)" : " IS NULL)";
             return;
-        case ExprKind::Cast: {
-            TypeSpec t = e.type;
-            if (!isKnownType(t.name))
-                throw SqlError(243, "Type " + t.name + " is not a defined system type.");
-            t = normalizeType(t, true);
-            out += "_t7_cast(";
-            expr(*e.args[0], out);
-            out += ", '" + t.name + "', " + std::to_string(t.length) + ", " + std::to_string(t.precision) +
-                   ", " + std::to_string(t.scale) + ", ";
-            if (e.args.size() > 1)
-                expr(*e.args[1], out);
-            else
-                out += "NULL";
-            out += ")";
-            return;
-        }
-        case ExprKind::Default:
-            throw SqlError(102, "Incorrect syntax near the keyword 'DEFAULT'.");
     }
+}
+
+void Translator::like(const Expr& e, std::string& out) {
+    // SQLite's LIKE has no [ ] character sets: such patterns go to _t7_like.
+    const Expr& pattern = *e.args[1];
+    bool plain = pattern.kind == ExprKind::String && pattern.text.find('[') == std::string::npos;
+    if (plain) {
+        out += "(";
+        expr(*e.args[0], out);
+        out += e.negated ? " NOT LIKE " : " LIKE ";
+        expr(pattern, out);
+        if (e.args.size() > 2) {
+            out += " ESCAPE ";
+            expr(*e.args[2], out);
+        }
+        out += ")";
+        return;
+    }
+    out += e.negated ? "(NOT _t7_like(" : "(_t7_like(";
+    expr(*e.args[0], out);
+    out += ", ";
+    expr(pattern, out);
+    if (e.args.size() > 2) {
+        out += ", ";
+        expr(*e.args[2], out);
+    }
+    out += "))";
+}
+
+void Translator::cast(const Expr& e, std::string& out) {
+    TypeSpec t = e.type;
+    if (!isKnownType(t.name)) throw sqlError<Msg::UndefinedSystemType>(t.name);
+    t = normalizeType(t, true);
+    out += "_t7_cast(";
+    expr(*e.args[0], out);
+    out += ", '" + t.name + "', " + std::to_string(t.length) + ", " + std::to_string(t.precision) + ", " +
+           std::to_string(t.scale) + ", ";
+    if (e.args.size() > 1)
+        expr(*e.args[1], out);
+    else
+        out += "NULL";
+    out += ")";
 }
 
 Translator::Kind Translator::kindOfType(const std::string& type) {
@@ -550,6 +547,45 @@ Translator::Kind Translator::combine(const std::string& op, Kind a, Kind b) {
     if (a == Kind::String && b == Kind::String) return Kind::String;
     if (isNumeric(a) || isNumeric(b)) return Kind::Number;
     return Kind::Unknown;
+}
+
+const char* Translator::infixOperator(const std::string& op, Kind k, Kind kr, std::string& right,
+                                      int& precedence) {
+    // SQLite's precedence: | & < + - < * / % < ||
+    switch (op[0]) {
+        case '+':
+            if (isNumeric(k) && isNumeric(kr)) {
+                precedence = 2;
+                return "+";
+            }
+            if (k == Kind::String && kr == Kind::String) {
+                precedence = 4;
+                return "||";
+            }
+            return nullptr;
+        case '-':
+            // Between numbers a - b is a + (-b), so that a chain of sums and
+            // differences is one run of the associative +.
+            precedence = 2;
+            if (!isNumeric(k) || !isNumeric(kr)) return "-";
+            right = "(- " + right + ")";  // the space keeps "-" from starting a comment
+            return "+";
+        case '*':
+            precedence = 3;
+            return "*";
+        case '/':
+        case '%':
+            // Division by zero is an error in T-SQL, NULL in SQLite.
+            precedence = 3;
+            right = "_t7_nonzero(" + right + ")";
+            return op[0] == '/' ? "/" : "%";
+        case '&':
+        case '|':
+            precedence = 1;
+            return op[0] == '&' ? "&" : "|";
+        default:
+            return nullptr;
+    }
 }
 
 void Translator::arithmetic(const Expr& top, std::string& out) {
@@ -595,44 +631,8 @@ void Translator::arithmetic(const Expr& top, std::string& out) {
         }
         std::string r;
         expr(right, r);
-        const char* infix = nullptr;
-        int precedence = 0;  // SQLite's: | & < + - < * / % < ||
-        switch (op[0]) {
-            case '+':
-                if (isNumeric(k) && isNumeric(kr)) {
-                    infix = "+";
-                    precedence = 2;
-                } else if (k == Kind::String && kr == Kind::String) {
-                    infix = "||";
-                    precedence = 4;
-                }
-                break;
-            case '-':
-                // Between numbers a - b is a + (-b), so that a chain of
-                // sums and differences is one run of the associative +.
-                infix = isNumeric(k) && isNumeric(kr) ? "+" : "-";
-                precedence = 2;
-                if (infix[0] == '+') r = "(- " + r + ")";  // the space keeps "-" from starting a comment
-                break;
-            case '*':
-                infix = "*";
-                precedence = 3;
-                break;
-            case '/':
-            case '%':
-                // Division by zero is an error in T-SQL, NULL in SQLite.
-                infix = op[0] == '/' ? "/" : "%";
-                precedence = 3;
-                r = "_t7_nonzero(" + r + ")";
-                break;
-            case '&':
-            case '|':
-                infix = op[0] == '&' ? "&" : "|";
-                precedence = 1;
-                break;
-            default:
-                break;
-        }
+        int precedence = 0;
+        const char* infix = infixOperator(op, k, kr, r, precedence);
         bool associative = infix && (infix[0] == '|' ? infix[1] == '|' : infix[0] == '+');
         if (writer && (!associative || runOp != infix)) endRun();
         if (!infix) {
@@ -729,390 +729,6 @@ void Translator::operand(const Expr& e, const Expr& other, std::string& out) {
     expr(e, out);
 }
 
-void Translator::function(const Expr& e, std::string& out) {
-    const std::string& f = e.text;
-    auto argc = e.args.size();
-    auto need = [&](size_t lo, size_t hi) {
-        if (argc < lo || argc > hi)
-            throw SqlError(174, "The " + f + " function requires " + std::to_string(lo) + " argument(s).");
-    };
-    auto call = [&](const std::string& name) {
-        out += name + "(";
-        for (size_t i = 0; i < argc; ++i) {
-            if (i) out += ", ";
-            expr(*e.args[i], out);
-        }
-        out += ")";
-    };
-    if (e.name.parts.size() > 1) {
-        std::string xtype;
-        if (m_s.findObject(e.name.last(), &xtype) && (xtype == "FN" || xtype == "IF" || xtype == "TF"))
-            throw SqlError(50000,
-                           "User-defined function '" + e.name.last() + "' cannot be run by this server.");
-        throw SqlError(4121, "Cannot find either column \"" + e.name.parts[0] +
-                                 "\" or the user-defined function or aggregate \"" + e.name.parts[0] + "." +
-                                 e.name.last() + "\", or the name is ambiguous.");
-    }
-    if (e.over) {
-        if (f != "row_number" && f != "rank" && f != "dense_rank" && f != "count" && f != "sum" &&
-            f != "min" && f != "max" && f != "avg")
-            throw SqlError(195, "'" + f + "' is not a recognized built-in function name.");
-        if (argc == 1 && e.args[0]->kind == ExprKind::Star)
-            out += f + "(*)";
-        else
-            call(f);
-        out += " OVER (";
-        if (!e.over->partitionBy.empty()) {
-            out += "PARTITION BY ";
-            for (size_t i = 0; i < e.over->partitionBy.size(); ++i) {
-                if (i) out += ", ";
-                expr(*e.over->partitionBy[i], out);
-            }
-            out += " ";
-        }
-        if (!e.over->orderBy.empty()) {
-            out += "ORDER BY ";
-            for (size_t i = 0; i < e.over->orderBy.size(); ++i) {
-                if (i) out += ", ";
-                orderItem(*e.over->orderBy[i].first, out);
-                if (e.over->orderBy[i].second) out += " DESC";
-            }
-        }
-        out += ")";
-        return;
-    }
-    std::string objects = "main._t7_objects";
-    if (f == "count" || f == "count_big") {
-        need(1, 1);
-        if (e.args[0]->kind == ExprKind::Star) {
-            out += "count(*)";
-            return;
-        }
-        out += e.distinct ? "count(DISTINCT " : "count(";
-        expr(*e.args[0], out);
-        out += ")";
-        return;
-    }
-    if (f == "sum" || f == "avg" || f == "min" || f == "max") {
-        need(1, 1);
-        out += f + (e.distinct ? "(DISTINCT " : "(");
-        expr(*e.args[0], out);
-        out += ")";
-        return;
-    }
-    if (f == "getdate" || f == "sysdatetime") {
-        need(0, 0);
-        out += "_t7_getdate()";
-        return;
-    }
-    if (f == "getutcdate") {
-        need(0, 0);
-        out += "strftime('%Y-%m-%d %H:%M:%f', 'now')";
-        return;
-    }
-    if (f == "isnull") {
-        need(2, 2);
-        call("ifnull");
-        return;
-    }
-    if (f == "coalesce") {
-        if (argc < 2) need(2, 99);
-        call("coalesce");
-        return;
-    }
-    if (f == "nullif") {
-        need(2, 2);
-        call("nullif");
-        return;
-    }
-    if (f == "len") {
-        need(1, 1);
-        call("_t7_len");
-        return;
-    }
-    if (f == "datalength") {
-        need(1, 1);
-        call("_t7_datalength");
-        return;
-    }
-    if (f == "upper" || f == "lower") {
-        need(1, 1);
-        call(f);
-        return;
-    }
-    if (f == "ltrim" || f == "rtrim") {
-        need(1, 1);
-        out += f + "(";
-        expr(*e.args[0], out);
-        out += ", ' ')";
-        return;
-    }
-    if (f == "substring") {
-        need(3, 3);
-        call("_t7_substring");
-        return;
-    }
-    if (f == "left") {
-        need(2, 2);
-        call("_t7_left");
-        return;
-    }
-    if (f == "right") {
-        need(2, 2);
-        call("_t7_right");
-        return;
-    }
-    if (f == "replace") {
-        need(3, 3);
-        call("_t7_replace");
-        return;
-    }
-    if (f == "charindex") {
-        need(2, 3);
-        call("_t7_charindex");
-        return;
-    }
-    if (f == "newid") {
-        need(0, 0);
-        out += "_t7_newid()";
-        return;
-    }
-    if (f == "abs") {
-        need(1, 1);
-        call("abs");
-        return;
-    }
-    if (f == "round") {
-        need(2, 3);
-        out += "round(";
-        expr(*e.args[0], out);
-        out += ", ";
-        expr(*e.args[1], out);
-        out += ")";
-        return;
-    }
-    if (f == "floor" || f == "ceiling" || f == "sqrt" || f == "sign") {
-        need(1, 1);
-        call("_t7_" + f);
-        return;
-    }
-    if (f == "power") {
-        need(2, 2);
-        call("_t7_power");
-        return;
-    }
-    if (f == "str") {
-        need(1, 3);
-        call("_t7_str");
-        return;
-    }
-    if (f == "space") {
-        need(1, 1);
-        out += "_t7_replicate(' ', ";
-        expr(*e.args[0], out);
-        out += ", 0)";
-        return;
-    }
-    if (f == "replicate") {
-        // Only a varchar(max) value grows past 8000.
-        need(2, 2);
-        out += "_t7_replicate(";
-        expr(*e.args[0], out);
-        out += ", ";
-        expr(*e.args[1], out);
-        out += isMaxText(*e.args[0]) ? ", 1)" : ", 0)";
-        return;
-    }
-    if (f == "reverse") {
-        need(1, 1);
-        call("_t7_reverse");
-        return;
-    }
-    if (f == "char" || f == "nchar") {
-        // Outside the code range the character is NULL.
-        need(1, 1);
-        std::string code = expr(*e.args[0]);
-        out += "(CASE WHEN " + code + " BETWEEN 0 AND " + (f == "char" ? "255" : "65535") + " THEN char(" +
-               code + ") END)";
-        return;
-    }
-    if (f == "ascii" || f == "unicode") {
-        need(1, 1);
-        call("unicode");
-        return;
-    }
-    if (f == "isnumeric") {
-        need(1, 1);
-        call("_t7_isnumeric");
-        return;
-    }
-    if (f == "isdate") {
-        need(1, 1);
-        call("_t7_isdate");
-        return;
-    }
-    if (f == "year" || f == "month" || f == "day") {
-        need(1, 1);
-        out += "_t7_datepart('" + f + "', ";
-        expr(*e.args[0], out);
-        out += ")";
-        return;
-    }
-    if (f == "datepart" || f == "dateadd" || f == "datediff") {
-        need(f == "datepart" ? 2 : 3, f == "datepart" ? 2 : 3);
-        if (e.args[0]->kind != ExprKind::Column || e.args[0]->name.parts.size() != 1)
-            throw SqlError(155, "'" + f + "' requires a date part name.");
-        out += "_t7_" + f + "('" + e.args[0]->name.last() + "'";
-        for (size_t i = 1; i < argc; ++i) {
-            out += ", ";
-            expr(*e.args[i], out);
-        }
-        out += ")";
-        return;
-    }
-    if (f == "object_id") {
-        need(1, 2);
-        out += "(SELECT id FROM " + objects + " WHERE name = _t7_objname(";
-        expr(*e.args[0], out);
-        out += ")";
-        if (argc > 1) {
-            out += " AND xtype = upper(trim(";
-            expr(*e.args[1], out);
-            out += "))";
-        }
-        out += " ORDER BY parent_obj LIMIT 1)";
-        return;
-    }
-    if (f == "object_name") {
-        need(1, 1);
-        out += "(SELECT name FROM " + objects + " WHERE id = ";
-        expr(*e.args[0], out);
-        out += ")";
-        return;
-    }
-    if (f == "objectproperty") {
-        need(2, 2);
-        if (e.args[1]->kind != ExprKind::String)
-            throw SqlError(102, "Incorrect syntax near 'OBJECTPROPERTY'.");
-        std::string p = toLowerAscii(e.args[1]->text);
-        std::string cond;
-        if (p == "isusertable" || p == "istable")
-            cond = "xtype = 'U'";
-        else if (p == "isview")
-            cond = "xtype = 'V'";
-        else if (p == "isprocedure")
-            cond = "xtype = 'P'";
-        else if (p == "istrigger")
-            cond = "xtype = 'TR'";
-        else if (p == "isprimarykey")
-            cond = "xtype = 'PK'";
-        else if (p == "isforeignkey")
-            cond = "xtype = 'F'";
-        else if (p == "ischeckcnst")
-            cond = "xtype = 'C'";
-        else if (p == "isdefaultcnst")
-            cond = "xtype = 'D'";
-        else if (p == "isuniquecnst")
-            cond = "xtype = 'UQ'";
-        else if (p == "isconstraint")
-            cond = "xtype IN ('PK','UQ','F','C','D')";
-        else if (p == "isscalarfunction")
-            cond = "xtype = 'FN'";
-        else if (p == "istablefunction")
-            cond = "xtype IN ('IF','TF')";
-        else if (p == "isinlinefunction")
-            cond = "xtype = 'IF'";
-        else if (p == "ismsshipped")
-            cond = "0";
-        else if (p == "ownerid")
-            cond = "1";
-        else
-            throw SqlError(102, "Incorrect syntax near '" + e.args[1]->text + "'.");
-        out += "(SELECT CASE WHEN " + cond + " THEN 1 ELSE 0 END FROM " + objects + " WHERE id = ";
-        expr(*e.args[0], out);
-        out += ")";
-        return;
-    }
-    if (f == "col_length" || f == "columnproperty") {
-        need(f == "col_length" ? 2 : 3, f == "col_length" ? 2 : 3);
-        std::string what = "c.max_length";
-        if (f == "columnproperty") {
-            if (e.args[2]->kind != ExprKind::String)
-                throw SqlError(102, "Incorrect syntax near 'COLUMNPROPERTY'.");
-            std::string p = toLowerAscii(e.args[2]->text);
-            if (p == "allowsnull")
-                what = "1 - c.not_null";
-            else if (p == "isidentity")
-                what = "c.is_identity";
-            else if (p == "precision")
-                what = "CASE WHEN c.prec > 0 THEN c.prec ELSE c.length END";
-            else if (p == "scale")
-                what = "c.scale";
-            else
-                throw SqlError(102, "Incorrect syntax near '" + e.args[2]->text + "'.");
-        }
-        out +=
-            "(SELECT " + what + " FROM main._t7_columns c JOIN " + objects + " o ON o.id = c.table_id WHERE ";
-        if (f == "col_length") {
-            out += "o.name = _t7_objname(";
-            expr(*e.args[0], out);
-            out += ")";
-        } else {
-            out += "o.id = ";
-            expr(*e.args[0], out);
-        }
-        out += " AND c.name = ";
-        expr(*e.args[1], out);
-        out += " AND o.xtype IN ('U','V'))";
-        return;
-    }
-    if (f == "ident_current") {
-        need(1, 1);
-        out += "(SELECT coalesce(c.ident_current, c.seed) FROM main._t7_columns c JOIN " + objects +
-               " o ON o.id = c.table_id WHERE o.name = _t7_objname(";
-        expr(*e.args[0], out);
-        out += ") AND c.is_identity = 1)";
-        return;
-    }
-    if (f == "scope_identity") {
-        need(0, 0);
-        out += literalOrParam(m_s.m_lastIdentity);
-        return;
-    }
-    if (f == "db_name") {
-        need(0, 1);
-        if (argc == 0) {
-            out += quoteString(m_s.m_dbName);
-        } else {
-            out += "(SELECT name FROM " + m_s.m_mst + "._t7_databases WHERE dbid = ";
-            expr(*e.args[0], out);
-            out += ")";
-        }
-        return;
-    }
-    if (f == "db_id") {
-        need(0, 1);
-        out += "(SELECT dbid FROM " + m_s.m_mst + "._t7_databases WHERE name = ";
-        if (argc == 0)
-            out += quoteString(m_s.m_dbName);
-        else
-            expr(*e.args[0], out);
-        out += ")";
-        return;
-    }
-    if (f == "user_name" || f == "current_user") {
-        need(0, 0);
-        out += quoteString(m_s.userName());
-        return;
-    }
-    if (f == "suser_sname" || f == "suser_name" || f == "system_user") {
-        need(0, 0);
-        out += quoteString(m_s.m_login);
-        return;
-    }
-    throw SqlError(195, "'" + f + "' is not a recognized built-in function name.");
-}
-
 void Translator::tableRef(const TableRef& t, std::string& out) {
     if (t.join != JoinKind::None) {
         out += "(";
@@ -1198,7 +814,7 @@ std::string Translator::select(const Select& s) {
         popScope();
         return out;
     };
-    if (s.topPercent) throw SqlError(102, "Incorrect syntax near 'PERCENT'.");
+    if (s.topPercent) throw sqlError<Msg::SyntaxErrorNear>("PERCENT");
     std::string out;
     bool simple = s.compound.empty();
     if (simple) {

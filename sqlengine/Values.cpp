@@ -10,6 +10,7 @@
 
 #include "sqlengine/Engine.h"
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 
 namespace sqlengine {
 
@@ -153,8 +154,7 @@ namespace {
 
 [[noreturn]] void conversionFailed(const Value& v, const std::string& target) {
     std::string from = v.kind == Value::Kind::Text ? "varchar" : "value";
-    throw SqlError(245, "Conversion failed when converting the " + from + " value '" + v.toText() +
-                            "' to data type " + target + ".");
+    throw sqlError<Msg::ConversionFailed>(from, v.toText(), target);
 }
 
 std::string trim(const std::string& s) {
@@ -314,7 +314,7 @@ Value toDateTime(const Value& v, const TypeSpec& t) {
         s = static_cast<int>(msTotal / 1000 % 60);
         ms = static_cast<int>(msTotal % 1000);
     } else if (!parseDateTime(v.s, y, mo, d, h, mi, s, ms)) {
-        throw SqlError(241, "Conversion failed when converting date and/or time from character string.");
+        throw sqlError<Msg::DateConversionFailed>();
     }
     if (t.name == "smalldatetime") {
         if (s >= 30) ++mi;
@@ -499,133 +499,150 @@ std::string newGuid() {
     return buf;
 }
 
+namespace {
+
+Value toInteger(const Value& v, const TypeSpec& t) {
+    long long out = 0;
+    if (v.kind == Value::Kind::Int) {
+        out = v.i;
+    } else if (v.kind == Value::Kind::Real) {
+        if (std::fabs(v.r) >= 9.3e18) throw sqlError<Msg::ArithmeticOverflow>("expression", t.name);
+        out = static_cast<long long>(std::trunc(v.r));
+    } else if (v.kind == Value::Kind::Text) {
+        if (!parseInteger(v.s, out)) conversionFailed(v, t.name);
+    } else {
+        conversionFailed(v, t.name);
+    }
+    long long lo = t.name == "tinyint"    ? 0
+                   : t.name == "smallint" ? -32768
+                   : t.name == "int"      ? -2147483648LL
+                                          : INT64_MIN;
+    long long hi = t.name == "tinyint"    ? 255
+                   : t.name == "smallint" ? 32767
+                   : t.name == "int"      ? 2147483647LL
+                                          : INT64_MAX;
+    if (out < lo || out > hi) throw sqlError<Msg::ArithmeticOverflow>("expression", t.name);
+    return Value::integer(out);
+}
+
+Value toBit(const Value& v) {
+    if (v.kind == Value::Kind::Int) return Value::integer(v.i != 0);
+    if (v.kind == Value::Kind::Real) return Value::integer(v.r != 0);
+    std::string s = toUpperAscii(trim(v.s));
+    if (s == "TRUE") return Value::integer(1);
+    if (s == "FALSE") return Value::integer(0);
+    double d;
+    if (v.kind == Value::Kind::Text && parseNumber(s, d)) return Value::integer(d != 0);
+    conversionFailed(v, "bit");
+}
+
+Value toDecimal(const Value& v, const TypeSpec& t) {
+    double d = 0;
+    if (v.kind == Value::Kind::Int) {
+        d = static_cast<double>(v.i);
+    } else if (v.kind == Value::Kind::Real) {
+        d = v.r;
+    } else if (v.kind != Value::Kind::Text || !parseNumber(v.s, d)) {
+        throw sqlError<Msg::ConversionError>("varchar", "numeric");
+    }
+    double scale = std::pow(10.0, t.scale);
+    d = std::round(d * scale) / scale;
+    if (std::fabs(d) >= std::pow(10.0, t.precision - t.scale))
+        throw sqlError<Msg::ArithmeticOverflow>("numeric", "numeric");
+    if (t.scale == 0 && std::fabs(d) < 9e18) return Value::integer(static_cast<long long>(d));
+    return Value::real(d);
+}
+
+Value toFloat(const Value& v) {
+    if (v.kind == Value::Kind::Int) return Value::real(static_cast<double>(v.i));
+    if (v.kind == Value::Kind::Real) return v;
+    double d;
+    if (v.kind == Value::Kind::Text && parseNumber(v.s, d)) return Value::real(d);
+    throw sqlError<Msg::ConversionError>("varchar", "float");
+}
+
+Value toChar(const Value& v, const TypeSpec& t, ConvertMode mode, int style) {
+    std::string s;
+    if (v.kind == Value::Kind::Text && style >= 0) {
+        int y, mo, d, h, mi, sec, ms;
+        if (v.s.size() >= 19 && v.s[4] == '-' && parseDateTime(v.s, y, mo, d, h, mi, sec, ms))
+            s = styledDateTime(y, mo, d, h, mi, sec, ms, style);
+        else
+            s = v.s;
+    } else {
+        s = v.toText();
+        if (v.kind == Value::Kind::Blob) s = v.s;
+    }
+    if (t.length > 0) {
+        bool unicode = isUnicodeType(t.name);
+        size_t units = unicode ? charCount(s) : ansiByteCount(s);
+        if (units > static_cast<size_t>(t.length)) {
+            std::string cut = cutText(s, static_cast<size_t>(t.length), unicode);
+            if (mode == ConvertMode::Store && s.find_first_not_of(' ', cut.size()) != std::string::npos)
+                throw sqlError<Msg::StringTruncated>();
+            s = cut;
+        }
+    }
+    return Value::text(std::move(s));
+}
+
+Value toBinary(const Value& v, const TypeSpec& t, ConvertMode mode) {
+    Value out;
+    out.kind = Value::Kind::Blob;
+    if (v.kind == Value::Kind::Blob || v.kind == Value::Kind::Text) {
+        out.s = v.s;
+    } else if (v.kind == Value::Kind::Int) {
+        for (int k = 3; k >= 0; --k) out.s += static_cast<char>((v.i >> (8 * k)) & 0xFF);
+    } else {
+        throw sqlError<Msg::ExplicitConversionNotAllowed>("float", "varbinary");
+    }
+    if (t.length > 0 && out.s.size() > static_cast<size_t>(t.length)) {
+        if (mode == ConvertMode::Store) throw sqlError<Msg::StringTruncated>();
+        out.s.resize(static_cast<size_t>(t.length));
+    }
+    return out;
+}
+
+Value toGuid(const Value& v) {
+    std::string s = trim(v.toText());
+    if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
+    bool ok = s.size() == 36;
+    for (size_t k = 0; ok && k < s.size(); ++k) {
+        if (k == 8 || k == 13 || k == 18 || k == 23)
+            ok = s[k] == '-';
+        else
+            ok = std::isxdigit(static_cast<unsigned char>(s[k])) != 0;
+    }
+    if (!ok) throw sqlError<Msg::UniqueidentifierConversion>();
+    return Value::text(toUpperAscii(s));
+}
+
+}  // namespace
+
 Value convertValue(const Value& v, const TypeSpec& t, ConvertMode mode, int style) {
     if (v.isNull()) return v;
     switch (typeClass(t.name)) {
-        case TypeClass::Integer: {
-            long long out = 0;
-            if (v.kind == Value::Kind::Int) {
-                out = v.i;
-            } else if (v.kind == Value::Kind::Real) {
-                if (std::fabs(v.r) >= 9.3e18)
-                    throw SqlError(
-                        8115, "Arithmetic overflow error converting expression to data type " + t.name + ".");
-                out = static_cast<long long>(std::trunc(v.r));
-            } else if (v.kind == Value::Kind::Text) {
-                if (!parseInteger(v.s, out)) conversionFailed(v, t.name);
-            } else {
-                conversionFailed(v, t.name);
-            }
-            long long lo = t.name == "tinyint"    ? 0
-                           : t.name == "smallint" ? -32768
-                           : t.name == "int"      ? -2147483648LL
-                                                  : INT64_MIN;
-            long long hi = t.name == "tinyint"    ? 255
-                           : t.name == "smallint" ? 32767
-                           : t.name == "int"      ? 2147483647LL
-                                                  : INT64_MAX;
-            if (out < lo || out > hi)
-                throw SqlError(
-                    8115, "Arithmetic overflow error converting expression to data type " + t.name + ".");
-            return Value::integer(out);
-        }
-        case TypeClass::Bit: {
-            if (v.kind == Value::Kind::Int) return Value::integer(v.i != 0);
-            if (v.kind == Value::Kind::Real) return Value::integer(v.r != 0);
-            std::string s = toUpperAscii(trim(v.s));
-            if (s == "TRUE") return Value::integer(1);
-            if (s == "FALSE") return Value::integer(0);
-            double d;
-            if (v.kind == Value::Kind::Text && parseNumber(s, d)) return Value::integer(d != 0);
-            conversionFailed(v, "bit");
-        }
-        case TypeClass::Decimal: {
-            double d = 0;
-            if (v.kind == Value::Kind::Int) {
-                d = static_cast<double>(v.i);
-            } else if (v.kind == Value::Kind::Real) {
-                d = v.r;
-            } else if (v.kind != Value::Kind::Text || !parseNumber(v.s, d)) {
-                throw SqlError(8114, "Error converting data type varchar to numeric.");
-            }
-            double scale = std::pow(10.0, t.scale);
-            d = std::round(d * scale) / scale;
-            if (std::fabs(d) >= std::pow(10.0, t.precision - t.scale))
-                throw SqlError(8115, "Arithmetic overflow error converting numeric to data type numeric.");
-            if (t.scale == 0 && std::fabs(d) < 9e18) return Value::integer(static_cast<long long>(d));
-            return Value::real(d);
-        }
-        case TypeClass::Float: {
-            if (v.kind == Value::Kind::Int) return Value::real(static_cast<double>(v.i));
-            if (v.kind == Value::Kind::Real) return v;
-            double d;
-            if (v.kind == Value::Kind::Text && parseNumber(v.s, d)) return Value::real(d);
-            throw SqlError(8114, "Error converting data type varchar to float.");
-        }
-        case TypeClass::Char: {
-            std::string s;
-            if (v.kind == Value::Kind::Text && style >= 0) {
-                int y, mo, d, h, mi, sec, ms;
-                if (v.s.size() >= 19 && v.s[4] == '-' && parseDateTime(v.s, y, mo, d, h, mi, sec, ms))
-                    s = styledDateTime(y, mo, d, h, mi, sec, ms, style);
-                else
-                    s = v.s;
-            } else {
-                s = v.toText();
-                if (v.kind == Value::Kind::Blob) s = v.s;
-            }
-            if (t.length > 0) {
-                bool unicode = isUnicodeType(t.name);
-                size_t units = unicode ? charCount(s) : ansiByteCount(s);
-                if (units > static_cast<size_t>(t.length)) {
-                    std::string cut = cutText(s, static_cast<size_t>(t.length), unicode);
-                    if (mode == ConvertMode::Store &&
-                        s.find_first_not_of(' ', cut.size()) != std::string::npos)
-                        throw SqlError(8152, "String or binary data would be truncated.");
-                    s = cut;
-                }
-            }
-            return Value::text(std::move(s));
-        }
-        case TypeClass::Binary: {
-            Value out;
-            out.kind = Value::Kind::Blob;
-            if (v.kind == Value::Kind::Blob || v.kind == Value::Kind::Text) {
-                out.s = v.s;
-            } else if (v.kind == Value::Kind::Int) {
-                for (int k = 3; k >= 0; --k) out.s += static_cast<char>((v.i >> (8 * k)) & 0xFF);
-            } else {
-                throw SqlError(529, "Explicit conversion from data type float to varbinary is not allowed.");
-            }
-            if (t.length > 0 && out.s.size() > static_cast<size_t>(t.length)) {
-                if (mode == ConvertMode::Store)
-                    throw SqlError(8152, "String or binary data would be truncated.");
-                out.s.resize(static_cast<size_t>(t.length));
-            }
-            return out;
-        }
+        case TypeClass::Integer:
+            return toInteger(v, t);
+        case TypeClass::Bit:
+            return toBit(v);
+        case TypeClass::Decimal:
+            return toDecimal(v, t);
+        case TypeClass::Float:
+            return toFloat(v);
+        case TypeClass::Char:
+            return toChar(v, t, mode, style);
+        case TypeClass::Binary:
+            return toBinary(v, t, mode);
         case TypeClass::DateTime:
             if (v.kind == Value::Kind::Blob) conversionFailed(v, t.name);
             return toDateTime(v, t);
-        case TypeClass::Guid: {
-            std::string s = trim(v.toText());
-            if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
-            bool ok = s.size() == 36;
-            for (size_t k = 0; ok && k < s.size(); ++k) {
-                if (k == 8 || k == 13 || k == 18 || k == 23)
-                    ok = s[k] == '-';
-                else
-                    ok = std::isxdigit(static_cast<unsigned char>(s[k])) != 0;
-            }
-            if (!ok)
-                throw SqlError(
-                    8169, "Conversion failed when converting from a character string to uniqueidentifier.");
-            return Value::text(toUpperAscii(s));
-        }
+        case TypeClass::Guid:
+            return toGuid(v);
         case TypeClass::Unknown:
             break;
     }
-    throw SqlError(2715, "Column, parameter, or variable #1: Cannot find data type " + t.name + ".");
+    throw sqlError<Msg::UnknownDataType>(1, t.name);
 }
 
 }  // namespace sqlengine

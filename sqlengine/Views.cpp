@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sqlengine/Lexer.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/Parser.h"
 #include "sqlengine/SessionImpl.h"
 
@@ -37,9 +38,7 @@ std::vector<std::string> UpdatableView::baseColumns(const std::vector<std::strin
     std::vector<std::string> out;
     auto column = [&](size_t i) {
         const Expr& e = *items[i];
-        if (e.kind != ExprKind::Column)
-            throw SqlError(4406, "Update or insert of view or function '" + name +
-                                     "' failed because it contains a derived or constant field.");
+        if (e.kind != ExprKind::Column) throw sqlError<Msg::ViewHasDerivedField>(name);
         out.push_back(e.name.last());
     };
     if (written.empty()) {
@@ -49,7 +48,7 @@ std::vector<std::string> UpdatableView::baseColumns(const std::vector<std::strin
     for (const std::string& w : written) {
         size_t i = 0;
         while (i < names.size() && !equalsIgnoreCase(names[i], w)) ++i;
-        if (i == names.size()) throw SqlError(207, "Invalid column name '" + w + "'.");
+        if (i == names.size()) throw sqlError<Msg::InvalidColumnName>(w);
         column(i);
     }
     return out;
@@ -64,28 +63,18 @@ UpdatableView SessionImpl::updatableView(const TableInfo& view) {
     const auto* create = v.parsed.size() == 1 && v.parsed[0]->kind == StmtKind::CreateModule
                              ? static_cast<const CreateModuleStmt*>(v.parsed[0].get())
                              : nullptr;
-    if (!create || !create->select)
-        throw SqlError(4405, "View or function '" + view.name + "' is not updatable.");
+    if (!create || !create->select) throw sqlError<Msg::ViewNotUpdatable>(view.name);
     const Select& s = *create->select;
     v.select = create->select;
-    if (!s.compound.empty())
-        throw SqlError(4426, "View '" + view.name +
-                                 "' is not updatable because the definition contains a UNION "
-                                 "operator.");
+    if (!s.compound.empty()) throw sqlError<Msg::ViewHasUnion>(view.name);
     bool aggregates = s.distinct || !s.groupBy.empty() || s.having;
     for (const SelectItem& item : s.items) aggregates = aggregates || hasAggregate(*item.expr);
-    if (aggregates)
-        throw SqlError(4403,
-                       "Cannot update the view or function '" + view.name +
-                           "' because it contains aggregates, or a DISTINCT or GROUP BY clause, or PIVOT "
-                           "or UNPIVOT operator.");
+    if (aggregates) throw sqlError<Msg::ViewHasAggregates>(view.name);
     const TableRef* from = s.from.size() == 1 ? s.from[0].get() : nullptr;
     if (!from || from->join != JoinKind::None || from->derived)
-        throw SqlError(4405, "View or function '" + view.name +
-                                 "' is not updatable because the modification affects multiple base tables.");
+        throw sqlError<Msg::ViewAffectsMultipleTables>(view.name);
     TablePtr base = findTable(from->name.last());
-    if (s.top || !base || base->isView)
-        throw SqlError(4405, "View or function '" + view.name + "' is not updatable.");
+    if (s.top || !base || base->isView) throw sqlError<Msg::ViewNotUpdatable>(view.name);
     v.base = base;
     v.baseAlias = from->alias.empty() ? from->name.last() : from->alias;
     for (size_t i = 0; i < s.items.size(); ++i) {
@@ -121,7 +110,7 @@ std::string SessionImpl::viewRows(Translator& tr, const UpdatableView& v) {
 }
 
 void SessionImpl::updateView(const UpdateStmt& s, const TableInfo& view) {
-    if (!s.from.empty()) throw SqlError(4405, "View or function '" + view.name + "' is not updatable.");
+    if (!s.from.empty()) throw sqlError<Msg::ViewNotUpdatable>(view.name);
     UpdatableView v = updatableView(view);
     TableInfo& base = *v.base;
     ensureForeignKeyTriggers(base, kUpdateRows);
@@ -130,16 +119,16 @@ void SessionImpl::updateView(const UpdateStmt& s, const TableInfo& view) {
     tr.pushTable(view.name, std::make_shared<TableInfo>(view));
     std::vector<std::string> written;
     for (const Assignment& a : s.sets) {
-        if (a.column.empty()) throw SqlError(4405, "View or function '" + view.name + "' is not updatable.");
+        if (a.column.empty()) throw sqlError<Msg::ViewNotUpdatable>(view.name);
         written.push_back(a.column);
     }
     std::vector<std::string> columns = v.baseColumns(written);
     std::string set, values;
     for (size_t i = 0; i < s.sets.size(); ++i) {
         int c = base.findColumn(columns[i]);
-        if (c < 0) throw SqlError(207, "Invalid column name '" + columns[i] + "'.");
+        if (c < 0) throw sqlError<Msg::InvalidColumnName>(columns[i]);
         const ColumnInfo& col = base.columns[static_cast<size_t>(c)];
-        if (col.identity) throw SqlError(8102, "Cannot update identity column '" + col.name + "'.");
+        if (col.identity) throw sqlError<Msg::IdentityNotUpdatable>(col.name);
         std::string value =
             s.sets[i].value->kind == ExprKind::Default
                 ? (col.defaultText.empty() ? "NULL" : tr.expr(*parseExpression(col.defaultText)))
@@ -161,7 +150,7 @@ void SessionImpl::updateView(const UpdateStmt& s, const TableInfo& view) {
 }
 
 void SessionImpl::deleteFromView(const DeleteStmt& s, const TableInfo& view) {
-    if (!s.from.empty()) throw SqlError(4405, "View or function '" + view.name + "' is not updatable.");
+    if (!s.from.empty()) throw sqlError<Msg::ViewNotUpdatable>(view.name);
     UpdatableView v = updatableView(view);
     ensureForeignKeyTriggers(*v.base, kDeleteRows);
     Translator tr(*this);

@@ -64,7 +64,8 @@ const FormLayout& frmIIS::layoutTable() {
                 {.name = L"cmdOK", .kind = K::CommandButton, .text = L"确定(&O)", .left = 4800,
                  .top = 4440, .width = 1125, .height = 300, .tabIndex = 4, .isDefault = true},
                 {.name = L"cmdCancel", .kind = K::CommandButton, .text = L"取消(&C)",
-                 .left = 6120, .top = 4440, .width = 1125, .height = 300, .tabIndex = 5},
+                 .left = 6120, .top = 4440, .width = 1125, .height = 300, .tabIndex = 5,
+                 .isCancel = true},
             },
     };
     // clang-format on

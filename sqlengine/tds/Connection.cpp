@@ -1,11 +1,18 @@
 #include "sqlengine/tds/Connection.h"
 
+#include "sqlengine/Messages.h"
 #include "sqlengine/tds/Login.h"
 #include "sqlengine/tds/TypeInfo.h"
 
 namespace sqlengine::tds {
 
 namespace {
+
+// Writes message M of the catalogue as an error or an informational message.
+template <Msg M, class... A>
+void writeMessage(TokenWriter& w, bool error, int state, const std::string& server, const A&... args) {
+    w.message(error, message(M).number, state, message(M).severity, messageText<M>(args...), server);
+}
 
 // The product the server presents itself as: SQL Server 2005 (9.0.1399),
 // as @@VERSION says.
@@ -129,9 +136,9 @@ Connection::Reply Connection::prelogin(const std::string& payload) {
     return r;
 }
 
-Connection::Reply Connection::loginFailed(TokenWriter& w, int number, const std::string& text, int state,
+Connection::Reply Connection::loginFailed(TokenWriter& w, const SqlError& e, int state,
                                           const std::string& reason) {
-    w.message(true, number, state, severityOf(number), text, m_serverName);
+    w.message(true, e.number(), state, severityOf(e.number()), e.message(), m_serverName);
     w.done(kDone, kDoneError, 0, 0);
     return Reply(packetize(kReply, w.out.bytes, m_packetSize), true, reason);
 }
@@ -142,25 +149,19 @@ Connection::Reply Connection::login(const std::string& payload) {
     TokenWriter w(std::max(m_version, kTds71));
     if (l.tdsVersion < kTds71) {
         m_version = kTds71;
-        return loginFailed(w, 18456,
-                           "Login failed for user '" + l.userName + "'. The client's TDS version is " +
-                               "older than 7.1, which this server does not speak.",
-                           8, "TDS version too old");
+        return loginFailed(w, sqlError<Msg::LoginFailedOldTds>(l.userName), 8, "TDS version too old");
     }
     if (l.integratedSecurity)
-        return loginFailed(w, 18452,
-                           "Login failed. The login is from an untrusted domain and cannot be used with "
-                           "Windows authentication.",
-                           1, "integrated security requested");
+        return loginFailed(w, sqlError<Msg::UntrustedDomain>(), 1, "integrated security requested");
     std::unique_ptr<Session> session;
     try {
         std::lock_guard<std::mutex> lock(m_connectLock);
         session = m_server.connect(l.userName, l.password);
     } catch (const SqlError& e) {
         if (e.number() == 18456)
-            return loginFailed(w, 18456, "Login failed for user '" + l.userName + "'.", 8,
+            return loginFailed(w, sqlError<Msg::LoginFailed>(l.userName), 8,
                                "login failed for '" + l.userName + "'");
-        return loginFailed(w, e.number(), e.message(), 1, e.message());
+        return loginFailed(w, e, 1, e.message());
     }
     std::string before = session->currentDatabase();
     if (!l.database.empty()) {
@@ -168,10 +169,8 @@ Connection::Reply Connection::login(const std::string& payload) {
             std::lock_guard<std::mutex> lock(m_connectLock);
             session->useDatabase(l.database);
         } catch (const SqlError&) {
-            w.message(true, 4060, 1, 11,
-                      "Cannot open database \"" + l.database + "\" requested by the login. The login failed.",
-                      m_serverName);
-            return loginFailed(w, 18456, "Login failed for user '" + l.userName + "'.", 1,
+            writeMessage<Msg::DatabaseUnavailableAtLogin>(w, true, 1, m_serverName, l.database);
+            return loginFailed(w, sqlError<Msg::LoginFailed>(l.userName), 1,
                                "cannot open database " + l.database);
         }
     }
@@ -179,10 +178,10 @@ Connection::Reply Connection::login(const std::string& payload) {
     size = std::clamp(size, m_limits.minPacketSize, m_limits.maxPacketSize);
     std::string database = session->currentDatabase();
     w.envChange(kEnvDatabase, database, before);
-    w.message(false, 5701, 2, 0, "Changed database context to '" + database + "'.", m_serverName);
+    writeMessage<Msg::DatabaseContextChanged>(w, false, 2, m_serverName, database);
     w.collationChange();
     w.envChange(kEnvLanguage, "us_english", "");
-    w.message(false, 5703, 1, 0, "Changed language setting to us_english.", m_serverName);
+    writeMessage<Msg::LanguageChanged>(w, false, 1, m_serverName, "us_english");
     w.loginAck("Microsoft SQL Server", kProductVersion);
     w.envChange(kEnvPacketSize, std::to_string(size), std::to_string(m_packetSize));
     w.done(kDone, kDoneFinal, 0, 0);
@@ -215,7 +214,7 @@ bool Connection::runBatch(TokenWriter& w, const std::string& sql, Token doneToke
     std::string now = m_session->currentDatabase();
     if (now != before) {
         w.envChange(kEnvDatabase, now, before);
-        w.message(false, 5701, 1, 0, "Changed database context to '" + now + "'.", m_serverName);
+        writeMessage<Msg::DatabaseContextChanged>(w, false, 1, m_serverName, now);
     }
     for (const std::string& text : r.messages) w.message(false, 0, 1, 0, text, m_serverName);
     // What the statements before a failing one returned goes out before its error.
@@ -287,16 +286,14 @@ void Connection::runRpc(TokenWriter& w, const RpcCall& call, bool last) {
     try {
         if (name == "sp_executesql") {
             if (!param(0) || !param(0)->text)
-                throw SqlError(214,
-                               "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'.");
+                throw sqlError<Msg::ParameterOfWrongType>("@statement", "ntext/nchar/nvarchar");
             std::vector<std::string> names = declaredNames(text(1));
             std::string sql = declareParams(call.params, 2, names) + text(0);
             bool ran = runBatch(w, sql, kDoneInProc);
             w.returnStatus(0);
             if (ran) returnOutputs(w, call, 2, names);
         } else if (name == "sp_prepare" || name == "sp_prepexec") {
-            if (!param(0) || !param(2) || !param(2)->text)
-                throw SqlError(8144, "Procedure or function " + name + " has too few arguments specified.");
+            if (!param(0) || !param(2) || !param(2)->text) throw sqlError<Msg::TooFewArguments>(name);
             int32_t handle = m_nextHandle++;
             m_prepared[handle] = {text(1), text(2)};
             bool ran = false;
@@ -313,8 +310,8 @@ void Connection::runRpc(TokenWriter& w, const RpcCall& call, bool last) {
                           ? m_prepared.find(static_cast<int32_t>(*param(0)->integer))
                           : m_prepared.end();
             if (it == m_prepared.end())
-                throw SqlError(8179, "Could not find prepared statement with handle " +
-                                         (param(0) && param(0)->literal ? *param(0)->literal : "NULL") + ".");
+                throw sqlError<Msg::PreparedStatementNotFound>(
+                    param(0) && param(0)->literal ? *param(0)->literal : "NULL");
             std::vector<std::string> names = declaredNames(it->second.declarations);
             std::string sql = declareParams(call.params, 1, names) + it->second.statement;
             bool ran = runBatch(w, sql, kDoneInProc);
@@ -334,7 +331,7 @@ void Connection::runRpc(TokenWriter& w, const RpcCall& call, bool last) {
             runBatch(w, sql, kDoneInProc);
             w.returnStatus(0);
         } else {
-            throw SqlError(2812, "Could not find stored procedure '" + name + "'.");
+            throw sqlError<Msg::ProcedureNotFound>(name);
         }
     } catch (const SqlError& e) {
         fail(e);
@@ -361,10 +358,10 @@ void Connection::transactionRequest(TokenWriter& w, const std::string& payload) 
         // transaction mode goes on.
         if (beginNext) runBatch(w, "BEGIN TRANSACTION", kDone);
     } else if (request == kSave) {
-        error(w, SqlError(50000, "Savepoints are not supported by this server."));
+        error(w, sqlError<Msg::SavepointsUnsupported>());
         w.done(kDone, kDoneError, 0, 0);
     } else {
-        error(w, SqlError(8524, "Distributed transactions are not supported by this server."));
+        error(w, sqlError<Msg::DistributedTransaction>());
         w.done(kDone, kDoneError, 0, 0);
     }
 }

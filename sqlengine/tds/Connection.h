@@ -70,8 +70,7 @@ private:
 
     Reply prelogin(const std::string& payload);
     Reply login(const std::string& payload);
-    Reply loginFailed(TokenWriter& w, int number, const std::string& text, int state,
-                      const std::string& reason);
+    Reply loginFailed(TokenWriter& w, const SqlError& e, int state, const std::string& reason);
     // False when the batch failed.
     bool runBatch(TokenWriter& w, const std::string& sql, Token doneToken);
     void transactionChanged(TokenWriter& w, const BatchResult::TransactionChange& change);

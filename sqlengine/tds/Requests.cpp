@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sqlengine/Engine.h"
+#include "sqlengine/Messages.h"
 #include "sqlengine/tds/Tokens.h"
 #include "sqlengine/tds/Wire.h"
 
@@ -122,11 +123,7 @@ TypeInfo readTypeInfo(Reader& r) {
             r.skip(5);
             break;
         default:
-            throw SqlError(
-                8016,
-                "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream "
-                "is incorrect. Data type 0x" +
-                    hex(std::string(1, static_cast<char>(t.type))).substr(2) + " is unknown.");
+            throw sqlError<Msg::UnknownRpcDataType>(hex(std::string(1, static_cast<char>(t.type))).substr(2));
     }
     return t;
 }
@@ -438,7 +435,7 @@ std::string declareParams(const std::vector<RpcParam>& params, size_t skip,
         std::string name = !p.name.empty()           ? p.name
                            : i - skip < names.size() ? names[i - skip]
                                                      : std::string();
-        if (name.empty()) throw SqlError(8144, "Procedure or function has too many arguments specified.");
+        if (name.empty()) throw sqlError<Msg::TooManyArgumentsUnnamed>();
         sql += sql.empty() ? "DECLARE " : ", ";
         sql += name + " " + p.type;
         if (p.literal) sql += " = " + *p.literal;

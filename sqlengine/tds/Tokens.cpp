@@ -211,33 +211,6 @@ WireType wireType(const ColumnType& c, uint32_t version) {
     return t;
 }
 
-int severityOf(int number) {
-    switch (number) {
-        case 0:
-            return 0;
-        case 102:
-        case 105:
-        case 156:
-        case 170:
-            return 15;
-        case 2601:
-        case 2627:
-        case 18456:
-        case 15118:
-        case 229:
-        case 262:
-            return 14;
-        case 17:
-        case 3617:
-            return 16;
-        case 5701:
-        case 5703:
-            return 0;
-        default:
-            return number >= 50000 ? 16 : 16;
-    }
-}
-
 void TokenWriter::loginAck(const std::string& progName, uint32_t progVersion) {
     out.u8(kLoginAck);
     size_t at = out.size();

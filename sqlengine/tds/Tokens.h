@@ -69,9 +69,6 @@ struct WireType {
 };
 WireType wireType(const ColumnType& column, uint32_t tdsVersion);
 
-// The severity SQL Server gives an error number.
-int severityOf(int number);
-
 class TokenWriter {
 public:
     explicit TokenWriter(uint32_t tdsVersion) : m_version(tdsVersion) {}

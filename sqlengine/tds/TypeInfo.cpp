@@ -1,5 +1,7 @@
 #include "sqlengine/tds/TypeInfo.h"
 
+#include <algorithm>
+#include <cctype>
 #include <regex>
 
 namespace sqlengine::tds {
@@ -67,6 +69,14 @@ std::optional<std::string> text(const char* v) {
 }  // namespace
 
 std::optional<ResultSet> dataTypeInfo(const std::string& batch) {
+    // Nearly every batch is something else: look for the name before the
+    // whole pattern, which costs far more on a long batch.
+    static const std::string name = "sp_datatype_info";
+    auto sameLetter = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+    };
+    if (std::search(batch.begin(), batch.end(), name.begin(), name.end(), sameLetter) == batch.end())
+        return std::nullopt;
     static const std::regex call(
         R"(^\s*(?:exec(?:ute)?\s+)?(?:(?:master\.)?(?:dbo|sys)?\.)?sp_datatype_info(?:_90|_100)?\s*(?:@data_type\s*=\s*)?(-?\d+)?\s*(?:,\s*(?:@odbcver\s*=\s*)?(\d+))?\s*;?\s*$)",
         std::regex::icase);

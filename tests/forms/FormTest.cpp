@@ -49,6 +49,7 @@ FormLayout sampleLayout() {
                  .tabIndex = 6,
                  .isArray = true},
                 {.name = L"cmdOk", .kind = K::CommandButton, .tabIndex = 0, .isDefault = true},
+                {.name = L"cmdCancel", .kind = K::CommandButton, .isCancel = true},
             },
     };
 }
@@ -114,12 +115,18 @@ TEST_F(FormTest, TypingPassesEveryKeyThroughKeyPressWhichMayChangeOrDiscardIt) {
     EXPECT_EQ(form[L"txtName"].text(), L"");
 }
 
-TEST_F(FormTest, EnterInATextBoxClicksTheDefaultButton) {
+TEST_F(FormTest, EnterClicksTheDefaultButtonAndEscTheCancelButton) {
     form.onClick(L"cmdOk", [&] { events.push_back(L"ok"); });
+    form.onClick(L"cmdCancel", [&] { events.push_back(L"cancel"); });
     form[L"txtName"].type(L'\r');
-    EXPECT_EQ(events, (std::vector<std::wstring>{L"ok"}));
+    EXPECT_TRUE(form.pressEscape());
+    EXPECT_EQ(events, (std::vector<std::wstring>{L"ok", L"cancel"}));
+    // A disabled or hidden button takes no key.
     form[L"cmdOk"].setEnabled(false);
     EXPECT_FALSE(form.pressEnter());
+    form[L"cmdCancel"].setVisible(false);
+    EXPECT_FALSE(form.pressEscape());
+    EXPECT_EQ(events.size(), 2u);
 }
 
 TEST_F(FormTest, OptionButtonsAreExclusiveWithinTheirContainerAndClickWhenSelected) {

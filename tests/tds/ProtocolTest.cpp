@@ -139,23 +139,35 @@ std::string batch(const std::string& sql) {
     return w.bytes;
 }
 
-// An RPC call as FreeTDS sends it: sp_executesql by number, the
-// statement and declarations as nvarchar, then the values.
-std::string executeSqlCall() {
+// The start of an RPC message calling sp_executesql by number.
+Writer executeSqlStart() {
     Writer w;
     w.raw(batch("").substr(0, 22));
     w.u16(0xFFFF);
     w.u16(kSpExecuteSql);
     w.u16(0);
+    return w;
+}
+
+// An nvarchar parameter of `maxBytes`; `status` 1 marks an output parameter.
+void nvarcharParam(Writer& w, const std::string& name, uint8_t status, uint16_t maxBytes,
+                   const std::optional<std::string>& value) {
+    w.bVarchar(name);
+    w.u8(status);
+    w.u8(0xE7);
+    w.u16(maxBytes);
+    w.raw(kCollation);
+    std::string u = value ? utf8ToUtf16(*value) : std::string();
+    w.u16(value ? static_cast<uint16_t>(u.size()) : 0xFFFF);
+    w.raw(u);
+}
+
+// An RPC call as FreeTDS sends it: sp_executesql by number, the
+// statement and declarations as nvarchar, then the values.
+std::string executeSqlCall() {
+    Writer w = executeSqlStart();
     auto nvarchar = [&](const std::string& name, const std::string& value) {
-        w.bVarchar(name);
-        w.u8(0);
-        w.u8(0xE7);
-        w.u16(8000);
-        w.raw(kCollation);
-        std::string u = utf8ToUtf16(value);
-        w.u16(static_cast<uint16_t>(u.size()));
-        w.raw(u);
+        nvarcharParam(w, name, 0, 8000, value);
     };
     nvarchar("", "SELECT @P1, @P2, @P3");
     nvarchar("", "@P1 int,@P2 nvarchar(10),@P3 decimal(10,2)");
@@ -247,6 +259,18 @@ std::string login7(const std::string& user, const std::string& password, const s
     return bytes;
 }
 
+// The payload of the reply's packets.
+std::string replyPayload(const std::string& reply) {
+    std::string payload;
+    for (size_t at = 0; at + kHeaderSize <= reply.size();) {
+        size_t len = static_cast<size_t>(static_cast<unsigned char>(reply[at + 2]) << 8 |
+                                         static_cast<unsigned char>(reply[at + 3]));
+        payload += reply.substr(at + kHeaderSize, len - kHeaderSize);
+        at += len;
+    }
+    return payload;
+}
+
 // The tokens of a reply, by their first byte, with DONE statuses and counts.
 struct Done {
     uint8_t token;
@@ -256,13 +280,7 @@ struct Done {
 
 std::vector<Done> dones(const std::string& reply) {
     // DONE tokens close every reply: read them from the end.
-    std::string payload;
-    for (size_t at = 0; at + kHeaderSize <= reply.size();) {
-        size_t len = static_cast<size_t>(static_cast<unsigned char>(reply[at + 2]) << 8 |
-                                         static_cast<unsigned char>(reply[at + 3]));
-        payload += reply.substr(at + kHeaderSize, len - kHeaderSize);
-        at += len;
-    }
+    std::string payload = replyPayload(reply);
     std::vector<Done> out;
     size_t size = 13;
     size_t at = payload.size();
@@ -343,6 +361,122 @@ TEST(ConnectionLoginTest, RequestsBeforeLoginCloseTheConnection) {
     std::mutex lock;
     Connection conn(*server, lock, "HOST");
     EXPECT_TRUE(conn.handle({kSqlBatch, utf8ToUtf16("SELECT 1")}).close);
+}
+
+// A client logged in to database "Exam" with a table t (a int).
+class LoggedInTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server = Server::open(dir.path());
+        server->connect("sa", "")->executeBatch("CREATE DATABASE Exam; USE Exam; CREATE TABLE t (a int)");
+        conn = std::make_unique<Connection>(*server, lock, "HOST");
+        conn->handle({kPrelogin, std::string("\x01\x00\x06\x00\x01\xFF\x00", 7)});
+        ASSERT_TRUE(conn->handle({kLogin7, login7("sa", "", "Exam")}).bytes.size() > 0);
+        ASSERT_TRUE(conn->loggedIn());
+    }
+    std::string request(uint8_t type, const std::string& payload) {
+        return replyPayload(conn->handle({type, payload}).bytes);
+    }
+    // A transaction manager request with its ALL_HEADERS.
+    std::string transaction(uint16_t kind, const std::string& rest) {
+        Writer w;
+        w.raw(batch("").substr(0, 22));
+        w.u16(kind);
+        w.raw(rest);
+        return request(kTransactionManager, w.bytes);
+    }
+    t7::test::TempDir dir;
+    std::unique_ptr<Server> server;
+    std::mutex lock;
+    std::unique_ptr<Connection> conn;
+};
+
+// The transaction descriptors of ENVCHANGE tokens of `type` in a reply.
+std::vector<std::string> descriptors(const std::string& payload, uint8_t type) {
+    std::vector<std::string> out;
+    const std::string head = std::string("\xE3\x0B\x00", 3) + static_cast<char>(type);
+    for (size_t at = payload.find(head); at != std::string::npos; at = payload.find(head, at + 1)) {
+        bool begin = type == kEnvBeginTransaction;
+        // Begin: new value 8 bytes, old value empty; the ends the other way round.
+        size_t value = at + 4 + (begin ? 0 : 1);
+        if (payload[value] != 8 || payload[begin ? value + 9 : at + 4] != 0) continue;
+        out.push_back(payload.substr(value + 1, 8));
+    }
+    return out;
+}
+
+TEST_F(LoggedInTest, TransactionRequestsBeginAndEndWithDescriptors) {
+    std::string begun = transaction(5, std::string("\x00\x00", 2));
+    ASSERT_EQ(descriptors(begun, kEnvBeginTransaction).size(), 1u);
+    std::string first = descriptors(begun, kEnvBeginTransaction)[0];
+    EXPECT_NE(first, std::string(8, '\0'));
+    request(kSqlBatch, batch("INSERT t VALUES (1)"));
+    // Commit, and begin the next at once, as a client without autocommit does.
+    std::string committed = transaction(7, std::string("\x00\x01\x00\x00", 4));
+    EXPECT_EQ(descriptors(committed, kEnvCommitTransaction), std::vector<std::string>{first});
+    ASSERT_EQ(descriptors(committed, kEnvBeginTransaction).size(), 1u);
+    std::string second = descriptors(committed, kEnvBeginTransaction)[0];
+    EXPECT_NE(second, first);
+    EXPECT_LT(committed.find(std::string("\xE3\x0B\x00\x09", 4)),
+              committed.find(std::string("\xE3\x0B\x00\x08", 4)));
+    request(kSqlBatch, batch("INSERT t VALUES (2)"));
+    std::string rolledBack = transaction(8, std::string("\x00\x00", 2));
+    EXPECT_EQ(descriptors(rolledBack, kEnvRollbackTransaction), std::vector<std::string>{second});
+    EXPECT_TRUE(descriptors(rolledBack, kEnvBeginTransaction).empty());
+    EXPECT_EQ(
+        *server->connect("sa", "")->executeBatch("USE Exam; SELECT sum(a) FROM t").resultSets[0].rows[0][0],
+        "1");
+    // A batch that begins a transaction announces it too; a failing
+    // statement in it is undone alone, and the transaction lasts until the
+    // client ends it.
+    std::string failed = request(kSqlBatch, batch("BEGIN TRAN; INSERT t VALUES (3); INSERT t VALUES ('x')"));
+    ASSERT_EQ(descriptors(failed, kEnvBeginTransaction).size(), 1u);
+    EXPECT_TRUE(descriptors(failed, kEnvRollbackTransaction).empty());
+    std::string ended = request(kSqlBatch, batch("ROLLBACK"));
+    EXPECT_EQ(descriptors(ended, kEnvRollbackTransaction), descriptors(failed, kEnvBeginTransaction));
+    EXPECT_NE(
+        request(kSqlBatch, batch("SELECT @@TRANCOUNT")).find(std::string("\xD1\x04\x00\x00\x00\x00", 6)),
+        std::string::npos);
+}
+
+// sp_executesql with OUTPUT parameters: @n int = 21 and @s nvarchar(10) NULL.
+std::string outputCall() {
+    Writer w = executeSqlStart();
+    auto nvarchar = [&](const std::string& name, uint8_t status, const std::optional<std::string>& value) {
+        nvarcharParam(w, name, status, 20, value);
+    };
+    nvarchar("", 0, "SET @n = @n * 2; SET @s = N'考试'");
+    nvarchar("", 0, "@n int OUTPUT, @s nvarchar(10) OUTPUT");
+    w.bVarchar("@n");
+    w.u8(1);
+    w.u8(0x26);
+    w.u8(4);
+    w.u8(4);
+    w.u32(21);
+    nvarchar("@s", 1, std::nullopt);
+    return w.bytes;
+}
+
+TEST_F(LoggedInTest, OutputParametersComeBackAsReturnValues) {
+    std::string reply = request(kRpc, outputCall());
+    Writer n;
+    n.u8(kReturnValue);
+    n.u16(2);
+    n.bVarchar("@n");
+    n.raw(std::string("\x01\x00\x00\x00\x00\x01\x00\x26\x04\x04\x2A\x00\x00\x00", 14));
+    EXPECT_NE(reply.find(n.bytes), std::string::npos);
+    Writer s;
+    s.u8(kReturnValue);
+    s.u16(3);
+    s.bVarchar("@s");
+    s.raw(std::string("\x01\x00\x00\x00\x00\x01\x00\xE7\x14\x00", 10));
+    s.raw(kCollation);
+    s.u16(4);
+    s.raw(utf8ToUtf16("考试"));
+    EXPECT_NE(reply.find(s.bytes), std::string::npos);
+    // The return status comes first, the DONEPROC last.
+    EXPECT_LT(reply.find(static_cast<char>(kReturnStatus)), reply.find(n.bytes));
+    EXPECT_EQ(static_cast<uint8_t>(reply[reply.size() - 13]), kDoneProc);
 }
 
 }  // namespace

@@ -224,6 +224,15 @@ class TransactionTest(ServerTestCase):
         self.conn.commit()
         self.assertEqual(self.seen(), [3])
 
+    def test_an_error_leaves_the_transaction_to_the_client(self):
+        self.cur.execute("insert into Answers values (1)")
+        with self.assertRaises(pyodbc.Error) as caught:
+            self.cur.execute("insert into Answers values (1)")
+        self.assertIn("(2627)", caught.exception.args[1])
+        self.cur.execute("insert into Answers values (2)")
+        self.conn.rollback()
+        self.assertEqual(self.seen(), [])
+
     def test_a_writer_blocked_by_an_open_transaction_gets_1222(self):
         self.cur.execute("insert into Answers values (1)")
         self.observer.execute("set lock_timeout 200")

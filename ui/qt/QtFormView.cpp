@@ -100,6 +100,10 @@ void QtFormWindow::keyPressEvent(QKeyEvent* event) {
         m_view->enterPressed();
         return;
     }
+    if (m_view && event->key() == Qt::Key_Escape) {
+        m_view->escapePressed();
+        return;
+    }
     QWidget::keyPressEvent(event);
 }
 
@@ -507,6 +511,10 @@ void QtFormView::formChanged(FormProperty what) {
             }
             break;
     }
+}
+
+void QtFormView::escapePressed() {
+    m_backend.deliver([this] { m_form.pressEscape(); });
 }
 
 void QtFormView::enterPressed() {

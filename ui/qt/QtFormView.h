@@ -48,6 +48,8 @@ public:
 
     // From the window.
     void enterPressed();
+    // Esc: the form's cancel button.
+    void escapePressed();
     void closeRequested();
 
 protected:

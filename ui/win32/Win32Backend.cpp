@@ -42,6 +42,10 @@ int twipsToPixels(int twips) {
     return twipsToPixels(twips, dpi);
 }
 
+int pointsToPixels(double points) {
+    return static_cast<int>(std::lround(points * screenDpi() / 72.0));
+}
+
 UINT messageBoxFlags(const MessageBoxRequest& request) {
     UINT flags = request.buttons == MsgButtons::YesNo ? MB_YESNO : MB_OK;
     switch (request.icon) {
@@ -80,7 +84,7 @@ HFONT Win32Backend::font(const std::wstring& name, double points, bool bold) {
     if (it != m_fonts.end()) return it->second;
     const bool chinese =
         std::any_of(name.begin(), name.end(), [](wchar_t c) { return c > 0x7F; }) || name == L"SimSun";
-    const int height = -static_cast<int>(std::lround(points * screenDpi() / 72.0));
+    const int height = -pointsToPixels(points);
     HFONT font =
         CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                     chinese ? GB2312_CHARSET : DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,

@@ -39,6 +39,8 @@ int screenDpi();
 int twipsToPixels(int twips, int dpi);
 // Twips to pixels on this screen.
 int twipsToPixels(int twips);
+// A font's em, given in points, in pixels on this screen.
+int pointsToPixels(double points);
 // The MessageBoxW flags of a request.
 UINT messageBoxFlags(const MessageBoxRequest& request);
 

@@ -14,6 +14,8 @@ const wchar_t* const kFormClass = L"T7Form";
 const wchar_t* const kDrawnClass = L"T7Drawn";
 const wchar_t* const kControlProp = L"T7Control";
 const wchar_t* const kViewProp = L"T7View";
+// The brush of a control's own background colour.
+const wchar_t* const kBrushProp = L"T7Brush";
 // The form's or control's name as a global atom, for tools that drive the
 // windows from another process (the tests' operator).
 const wchar_t* const kNameProp = L"T7Name";
@@ -81,7 +83,8 @@ LRESULT CALLBACK drawnProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         // A picture box a pixel or two high is an etched separator.
         FillRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
     } else {
-        FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+        auto* brush = static_cast<HBRUSH>(GetPropW(hwnd, kBrushProp));
+        FillRect(dc, &r, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
         DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
     }
     EndPaint(hwnd, &ps);
@@ -151,6 +154,7 @@ Win32FormView::~Win32FormView() {
             unnameWindow(hwnd);
             RemovePropW(hwnd, kControlProp);
             RemovePropW(hwnd, L"T7Bitmap");
+            RemovePropW(hwnd, kBrushProp);
         }
         // An unload from inside one of this window's own handlers: the
         // window goes, its procedure no longer finds this view.
@@ -205,7 +209,12 @@ HWND Win32FormView::create(Control& control) {
             // Not automatic: the runtime clears the other buttons of the
             // container, and the button shows what the control says.
             cls = L"BUTTON";
-            style |= BS_RADIOBUTTON | BS_MULTILINE;
+            style |= BS_RADIOBUTTON;
+            // A caption wraps where the button has room for a second line;
+            // one line high, a long caption is cut at the right instead of
+            // drawing two lines over each other.
+            if (twipsToPixels(control.height()) >= 2 * pointsToPixels(control.font().size))
+                style |= BS_MULTILINE;
             break;
         case ControlKind::Frame:
             if (control.text().empty()) {
@@ -247,6 +256,7 @@ HWND Win32FormView::create(Control& control) {
     if (const auto& color = control.def().backColor) {
         const COLORREF c = RGB((*color >> 16) & 0xFF, (*color >> 8) & 0xFF, *color & 0xFF);
         m_brushes[&control] = CreateSolidBrush(c);
+        SetPropW(hwnd, kBrushProp, m_brushes[&control]);
     }
     return hwnd;
 }
@@ -523,6 +533,9 @@ LRESULT Win32FormView::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             if (lp == 0 && LOWORD(wp) == IDOK) {
                 enterPressed();
+            } else if (lp == 0 && LOWORD(wp) == IDCANCEL) {
+                // Esc, from the dialog manager: the form's cancel button.
+                m_backend.deliver([this] { m_form.pressEscape(); });
             } else if (lp != 0) {
                 command(reinterpret_cast<HWND>(lp), HIWORD(wp));
             }

@@ -23,7 +23,7 @@ namespace t7 {
 namespace {
 
 ControlDef def(const wchar_t* name, ControlKind kind, const wchar_t* text, int left, int top, int width,
-                 int height, const wchar_t* parent = L"") {
+               int height, const wchar_t* parent = L"") {
     ControlDef s;
     s.name = name;
     s.kind = kind;
@@ -57,8 +57,8 @@ FormLayout sampleLayout(bool dialog) {
     first.value = true;
     first.tabIndex = 0;
     c.push_back(first);
-    ControlDef second = def(L"optSecond", ControlKind::OptionButton, L"使用已安装过的数据库", 240, 720,
-                              2200, 255, L"frameStep");
+    ControlDef second = def(L"optSecond", ControlKind::OptionButton, L"使用已安装过的数据库", 240, 720, 2200,
+                            255, L"frameStep");
     second.tabIndex = 1;
     c.push_back(second);
     ControlDef name = def(L"txtName", ControlKind::TextBox, L"", 240, 1080, 1695, 300, L"frameStep");
@@ -84,6 +84,7 @@ FormLayout sampleLayout(bool dialog) {
     c.push_back(ok);
     ControlDef off = def(L"cmdOff", ControlKind::CommandButton, L"取消(&C)", 4680, 3720, 1125, 300);
     off.enabled = false;
+    off.isCancel = true;
     c.push_back(off);
     return layout;
 }
@@ -202,7 +203,7 @@ TEST_F(QtBackendTest, PasteAcceptedByKeyPressEditsTheTextAndRaisesChange) {
     EXPECT_EQ(changes, 1);
 }
 
-TEST_F(QtBackendTest, ClicksSelectionsAndEnterReachTheirHandlers) {
+TEST_F(QtBackendTest, ClicksSelectionsEnterAndEscReachTheirHandlers) {
     std::vector<std::wstring> clicks;
     for (const wchar_t* name : {L"optFirst", L"optSecond", L"cboChoice", L"lstItems", L"cmdOk", L"cmdOff"}) {
         form.onClick(name, [&clicks, name] { clicks.push_back(name); });
@@ -233,10 +234,14 @@ TEST_F(QtBackendTest, ClicksSelectionsAndEnterReachTheirHandlers) {
 
     QTest::mouseClick(widget<QPushButton>(L"cmdOff"), Qt::LeftButton);
     QTest::keyClick(widget<QLineEdit>(L"txtName"), Qt::Key_Return);
+    // Esc presses the cancel button once it can be pressed.
+    QTest::keyClick(widget<QLineEdit>(L"txtName"), Qt::Key_Escape);
+    form[L"cmdOff"].setEnabled(true);
+    QTest::keyClick(widget<QLineEdit>(L"txtName"), Qt::Key_Escape);
     backend.rethrowFailure();
 
-    const std::vector<std::wstring> expected = {L"optSecond", L"optSecond", L"cboChoice", L"lstItems",
-                                                L"cmdOk"};
+    const std::vector<std::wstring> expected = {L"optSecond", L"optSecond", L"cboChoice",
+                                                L"lstItems",  L"cmdOk",     L"cmdOff"};
     EXPECT_EQ(clicks, expected);
 }
 

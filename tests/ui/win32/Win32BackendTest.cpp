@@ -156,6 +156,14 @@ TEST_P(Win32MessageBoxTest, ShowsTextTitleIconAndButtons) {
         EXPECT_EQ(GetDlgItem(box, IDYES) != nullptr, yesNo);
         EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, yesNo);
         EXPECT_EQ(GetDlgItem(box, IDOK) != nullptr, !yesNo);
+        // The buttons speak the system's language: the tests run as a
+        // Chinese Windows.
+        if (yesNo) {
+            EXPECT_EQ(test::textOf(GetDlgItem(box, IDYES)), L"是(&Y)");
+            EXPECT_EQ(test::textOf(GetDlgItem(box, IDNO)), L"否(&N)");
+        } else {
+            EXPECT_EQ(test::textOf(GetDlgItem(box, IDOK)), L"确定");
+        }
         const int expectedFocus = !yesNo ? IDOK : (c.defaultButton == 2 ? IDNO : IDYES);
         EXPECT_EQ(GetFocus(), GetDlgItem(box, expectedFocus));
         HICON icon = iconShown(box);

@@ -45,7 +45,7 @@ protected:
     Wizard wizard;
 };
 
-TEST_F(Win32FormsTest, WebServerPageIsLaidOutAndItsCancelAsksFirst) {
+TEST_F(Win32FormsTest, WebServerPageIsLaidOutAndItsCancelAndEscAskFirst) {
     wizard.start();
     ASSERT_TRUE(wizard.iis().isVisible());
     test::expectRenderedAsLaid(wizard.iis());
@@ -61,6 +61,20 @@ TEST_F(Win32FormsTest, WebServerPageIsLaidOutAndItsCancelAsksFirst) {
     backend.processPendingMessages();
     EXPECT_TRUE(asked);
     EXPECT_TRUE(wizard.iis().isVisible());
+
+    // Esc in a text box is the cancel button: the same question, and Yes
+    // closes the page.
+    asked = false;
+    test::whenMessageBox([&](HWND box) {
+        asked = test::textOf(box) == L"取消";
+        test::press(GetDlgItem(box, IDYES));
+    });
+    HWND dir = hwnd(wizard.iis()[L"txtVirtualDIR"]);
+    SetFocus(dir);
+    PostMessageW(dir, WM_KEYDOWN, VK_ESCAPE, 0);
+    backend.processPendingMessages();
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(wizard.iis().isLoaded());
 }
 
 TEST_F(Win32FormsTest, IpDialogWithSixAddressesGrowsAndTakesTheChosenOne) {

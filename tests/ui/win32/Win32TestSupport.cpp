@@ -63,6 +63,29 @@ BOOL CALLBACK findBox(HWND hwnd, LPARAM found) {
     return TRUE;
 }
 
+// A label one line high shows its whole design text in its font: as wide as
+// the text, and as high as the font's cell within a pixel (a font for 宋体
+// with a taller cell loses the foot of its characters). Texts set at run
+// time may be longer than the label, as on Windows.
+void expectTextFits(HWND label, const Control& control, const std::string& where) {
+    const std::wstring text = control.text();
+    RECT r;
+    GetClientRect(label, &r);
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    if (text.empty() || text != control.def().text || text.find(L'\n') != std::wstring::npos ||
+        r.bottom >= 2 * metrics.tmHeight)
+        return;
+    EXPECT_LE(size.cx, r.right) << where << ": the text is cut";
+    EXPECT_LE(metrics.tmHeight, r.bottom + 1) << where << ": the font is too high";
+}
+
 }  // namespace
 
 bool saveScreenshot(HWND window, const std::string& name) {
@@ -161,6 +184,9 @@ void expectRenderedAsLaid(Form& form) {
             << where;
         switch (control->kind()) {
             case ControlKind::Label:
+                expectTextFits(hwnd, *control, where);
+                EXPECT_EQ(textOf(hwnd), control->text()) << where;
+                break;
             case ControlKind::TextBox:
             case ControlKind::CommandButton:
             case ControlKind::OptionButton:
