@@ -1827,7 +1827,10 @@ private:
             s->options.push_back("LOCK_TIMEOUT");
             bool negative = acceptOp("-");
             if (peek().kind != Tok::Number) fail();
-            s->value = (negative ? "-" : "") + std::string(next().text);
+            // Appending, not `"-" + std::string(...)`: GCC 12 at -O3 reports
+            // a false -Wrestrict inside the inlined insert of operator+.
+            s->value = negative ? "-" : "";
+            s->value += next().text;
             return s;
         }
         auto s = std::make_unique<SetOptionStmt>();
