@@ -104,7 +104,8 @@ FileEncoding encodingOf(const std::string& bytes) {
 // character reference, the rest in the bytes the parser works in.
 std::string attributeText(const std::wstring& value, FileEncoding::Kind kind) {
     std::string out;
-    for (wchar_t c : value) {
+    for (size_t i = 0; i < value.size(); ++i) {
+        const wchar_t c = value[i];
         switch (c) {
             case L'&':
                 out += "&amp;";
@@ -121,16 +122,26 @@ std::string attributeText(const std::wstring& value, FileEncoding::Kind kind) {
             default:
                 break;
         }
-        const auto code = static_cast<uint32_t>(c);
+        auto code = static_cast<uint32_t>(c);
+        std::wstring character(1, c);
+        // A surrogate pair (wide strings are UTF-16 on Windows) is one
+        // character, and one reference when it must be one.
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < value.size()) {
+            const auto low = static_cast<uint32_t>(value[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                character += value[++i];
+            }
+        }
         std::string bytes;
         if (code >= 0x20 && code < 0x7F) {
             bytes = std::string(1, static_cast<char>(code));
         } else if (code >= 0x80 && kind == FileEncoding::Kind::Cp936) {
-            bytes = toCp936(std::wstring(1, c));
+            bytes = toCp936(character);
             if (bytes == "?") bytes.clear();
         } else if (code >= 0x80 && kind != FileEncoding::Kind::AsciiOnly && code <= 0x10FFFF &&
                    (code < 0xD800 || code > 0xDFFF)) {
-            bytes = toUtf8(std::wstring(1, c));
+            bytes = toUtf8(character);
         }
         out += bytes.empty() ? "&#" + std::to_string(code) + ";" : bytes;
     }

@@ -79,7 +79,9 @@ std::wstring fromUtf16Le(std::string_view bytes) {
                    static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * k + 1])) << 8;
         };
         uint32_t c = unit(i);
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units) {
+        // Wide strings of two bytes (Windows) are UTF-16 themselves and keep
+        // the pair; four-byte ones hold the character.
+        if (sizeof(wchar_t) == 4 && c >= 0xD800 && c <= 0xDBFF && i + 1 < units) {
             uint32_t low = unit(i + 1);
             if (low >= 0xDC00 && low <= 0xDFFF) {
                 c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);

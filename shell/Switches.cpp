@@ -58,31 +58,85 @@ std::optional<std::wstring> switchFilesProblem(const std::optional<std::filesyst
     return std::nullopt;
 }
 
+namespace {
+
+// Applies `argument` to `switches` when it is one; false when it is an
+// argument of the wizard.
+bool takeSwitch(const std::wstring& argument, SetupSwitches& switches,
+                const std::function<bool(const std::wstring&)>& exists) {
+    const std::wstring lower = asciiLower(argument);
+    const bool fileSwitch = lower.starts_with(L"/f1") || lower.starts_with(L"/f2");
+    if (fileSwitch && exists && exists(argument)) return false;
+    if (lower == L"/s") {
+        switches.silent = true;
+    } else if (lower == L"/r") {
+        switches.record = true;
+    } else if (lower.starts_with(L"/f1")) {
+        switches.answersFile = unquoted(argument.substr(3));
+    } else if (lower.starts_with(L"/f2")) {
+        switches.logFile = unquoted(argument.substr(3));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool isBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+}  // namespace
+
 SetupSwitches extractSwitches(std::vector<std::wstring>& arguments,
                               const std::function<bool(const std::wstring&)>& exists) {
     SetupSwitches switches;
     std::vector<std::wstring> kept;
     bool switchesEnded = false;
     for (const std::wstring& argument : arguments) {
-        const std::wstring lower = asciiLower(argument);
-        const bool fileSwitch = lower.starts_with(L"/f1") || lower.starts_with(L"/f2");
-        if (switchesEnded || (fileSwitch && exists && exists(argument))) {
+        if (switchesEnded) {
             kept.push_back(argument);
         } else if (argument == L"--") {
             switchesEnded = true;
-        } else if (lower == L"/s") {
-            switches.silent = true;
-        } else if (lower == L"/r") {
-            switches.record = true;
-        } else if (lower.starts_with(L"/f1")) {
-            switches.answersFile = unquoted(argument.substr(3));
-        } else if (lower.starts_with(L"/f2")) {
-            switches.logFile = unquoted(argument.substr(3));
-        } else {
+        } else if (!takeSwitch(argument, switches, exists)) {
             kept.push_back(argument);
         }
     }
     arguments = std::move(kept);
+    return switches;
+}
+
+SetupSwitches extractSwitchesFromText(std::wstring& text,
+                                      const std::function<bool(const std::wstring&)>& exists) {
+    SetupSwitches switches;
+    std::wstring kept;
+    bool switchesEnded = false;
+    bool lastKept = true;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t blanks = at;
+        while (at < text.size() && isBlank(text[at])) ++at;
+        const size_t word = at;
+        bool quoted = false;
+        while (at < text.size() && (quoted || !isBlank(text[at]))) {
+            if (text[at] == L'"') quoted = !quoted;
+            ++at;
+        }
+        const std::wstring argument = text.substr(word, at - word);
+        if (argument.empty()) {
+            // Blanks at the end belong to the word before them.
+            if (lastKept) kept += text.substr(blanks);
+        } else if (!switchesEnded && argument == L"--") {
+            switchesEnded = true;
+            lastKept = false;
+        } else if (switchesEnded || !takeSwitch(argument, switches, exists)) {
+            kept += text.substr(blanks, at - blanks);
+            lastKept = true;
+        } else {
+            lastKept = false;
+        }
+    }
+    const size_t first = kept.find_first_not_of(L" \t");
+    text = first == std::wstring::npos ? std::wstring() : kept.substr(first);
     return switches;
 }
 

@@ -31,6 +31,26 @@ struct SetupSwitches {
 SetupSwitches extractSwitches(std::vector<std::wstring>& arguments,
                               const std::function<bool(const std::wstring&)>& exists = {});
 
+// The same over raw argument text, as Windows keeps it (quotes included):
+// the text is cut into words at blanks outside double quotes, each word
+// that is a switch (as above) is removed with the blanks before it, and
+// everything else stays exactly as written, for the wizard's own
+// splitting. Leading blanks left over are dropped.
+SetupSwitches extractSwitchesFromText(std::wstring& text,
+                                      const std::function<bool(const std::wstring&)>& exists = {});
+
+// The switches and the wizard's raw argument text of this process. Defined
+// by the platform folder: where the system hands over split arguments
+// (argc/argv) they are rejoined with joinArguments; on Windows the text the
+// system keeps for the process is used as it is, so that no argument is
+// narrowed to the ANSI code page or re-quoted.
+struct ProgramCommandLine {
+    SetupSwitches switches;
+    std::wstring argumentText;
+};
+ProgramCommandLine readProgramCommandLine(int argc, const char* const* argv,
+                                          const std::function<bool(const std::wstring&)>& exists);
+
 // Why the answers file and the log file cannot be used as named, or
 // nothing: an existing one that is a folder, a FIFO or a socket (reading or
 // writing it would fail or wait forever), or one file named twice, under

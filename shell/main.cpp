@@ -37,14 +37,14 @@ namespace {
 // switches.
 class WizardProcess : public t7::IProcessService {
 public:
-    WizardProcess(std::unique_ptr<t7::IProcessService> process, std::vector<std::wstring> arguments)
-        : m_process(std::move(process)), m_arguments(std::move(arguments)) {}
-    std::wstring commandLineArguments() const override { return t7::joinArguments(m_arguments); }
+    WizardProcess(std::unique_ptr<t7::IProcessService> process, std::wstring argumentText)
+        : m_process(std::move(process)), m_argumentText(std::move(argumentText)) {}
+    std::wstring commandLineArguments() const override { return m_argumentText; }
     std::wstring programFolder() const override { return m_process->programFolder(); }
 
 private:
     std::unique_ptr<t7::IProcessService> m_process;
-    std::vector<std::wstring> m_arguments;
+    std::wstring m_argumentText;
 };
 
 bool pathExists(const std::wstring& argument) {
@@ -67,9 +67,8 @@ t7::MessageBoxRequest otherWizardBox() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::wstring> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back(t7::fromUtf8(argv[i]));
-    const t7::SetupSwitches switches = t7::extractSwitches(arguments, pathExists);
+    t7::ProgramCommandLine commandLine = t7::readProgramCommandLine(argc, argv, pathExists);
+    const t7::SetupSwitches switches = commandLine.switches;
     if (switches.record && !switches.silent) {
         if (const auto problem = t7::switchFilesProblem(asPath(switches.answersFile), std::nullopt)) {
             std::cerr << "T7Setup: " << t7::toUtf8(*problem) << "\n";
@@ -84,7 +83,7 @@ int main(int argc, char** argv) {
     }
     const bool otherWizard = lock.state == t7::WizardLockState::HeldElsewhere;
 
-    WizardProcess process(t7::makeProcessService(argc, argv), std::move(arguments));
+    WizardProcess process(t7::makeProcessService(argc, argv), std::move(commandLine.argumentText));
     const std::unique_ptr<t7::INetworkInfoService> network = t7::makeNetworkInfoService();
 
     const std::unique_ptr<t7::IRegistryHive> hive = t7::makeRegistryHive();

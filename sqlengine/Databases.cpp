@@ -87,15 +87,15 @@ void SessionImpl::runCreateDatabase(const CreateDatabaseStmt& s,
     if (databaseExists(s.name)) throw sqlError<Msg::DatabaseExists>(s.name);
     bool named = s.data && !s.data->fileName.empty();
     std::filesystem::path data = named ? m_core->clientFile(s.data->fileName) : m_core->defaultFile(s.name);
-    std::string shown = named ? s.data->fileName : data.string();
+    std::string shown = named ? s.data->fileName : utf8Name(data);
     std::filesystem::path log;
     std::string shownLog;
     if (s.log && !s.log->fileName.empty()) {
         log = m_core->clientFile(s.log->fileName);
         shownLog = s.log->fileName;
     } else {
-        log = data.parent_path() / (data.stem().string() + "_log.ldf");
-        shownLog = log.string();
+        log = data.parent_path() / pathOfUtf8(utf8Name(data.stem()) + "_log.ldf");
+        shownLog = utf8Name(log);
     }
     if (std::filesystem::exists(data)) throw fileExists(shown);
     if (std::filesystem::exists(log)) throw fileExists(shownLog);
@@ -104,8 +104,8 @@ void SessionImpl::runCreateDatabase(const CreateDatabaseStmt& s,
         throw createFileError("3(The system cannot find the path specified.)", shown);
     try {
         created.push_back(data);
-        created.push_back(data.string() + "-wal");
-        created.push_back(data.string() + "-shm");
+        created.push_back(pathOfUtf8(utf8Name(data) + "-wal"));
+        created.push_back(pathOfUtf8(utf8Name(data) + "-shm"));
         DbHandle db = openConnection(data, true);
         execSql(db, "BEGIN");
         createDatabaseCatalog(db);
@@ -125,8 +125,8 @@ void SessionImpl::runCreateDatabase(const CreateDatabaseStmt& s,
     Query q(m_db,
             "INSERT INTO " + m_mst + "._t7_databases(name, filename, logname, crdate) VALUES (?, ?, ?, ?)");
     q.bind(1, s.name)
-        .bind(2, std::filesystem::absolute(data).string())
-        .bind(3, std::filesystem::absolute(log).string());
+        .bind(2, utf8Name(std::filesystem::absolute(data)))
+        .bind(3, utf8Name(std::filesystem::absolute(log)));
     q.bind(4, currentDateTime());
     q.run();
 }
@@ -136,9 +136,9 @@ void SessionImpl::runDropDatabase(
     for (const std::string& name : s.names) {
         std::string stored, path;
         if (!databaseExists(name, &stored, &path)) throw cannotDropDatabase(name);
-        if (!m_sysadmin && !(m_serverRoles & kDbcreator) && !databaseOwnedBy(path, m_login))
+        if (!m_sysadmin && !(m_serverRoles & kDbcreator) && !databaseOwnedBy(pathOfUtf8(path), m_login))
             throw cannotDropDatabase(name);
-        if (equalsIgnoreCase(stored, "master") || equalsIgnoreCase(stored, m_dbName) || inUseElsewhere(path))
+        if (equalsIgnoreCase(stored, "master") || equalsIgnoreCase(stored, m_dbName) || inUseElsewhere(pathOfUtf8(path)))
             throw sqlError<Msg::DatabaseInUse>(stored);
         Query log(m_db, "SELECT logname FROM " + m_mst + "._t7_databases WHERE name = ?");
         log.bind(1, stored);
@@ -150,11 +150,11 @@ void SessionImpl::runDropDatabase(
         // the files come back.
         std::error_code ec;
         for (const std::string& p : {path, path + "-wal", path + "-shm", logPath}) {
-            if (p.empty() || !std::filesystem::exists(p, ec)) continue;
-            std::filesystem::path aside = p + ".dropped";
-            std::filesystem::rename(p, aside, ec);
+            if (p.empty() || !std::filesystem::exists(pathOfUtf8(p), ec)) continue;
+            std::filesystem::path aside = pathOfUtf8(p + ".dropped");
+            std::filesystem::rename(pathOfUtf8(p), aside, ec);
             if (ec) throw sqlError<Msg::DatabaseInUse>(stored);
-            setAside.emplace_back(p, aside);
+            setAside.emplace_back(pathOfUtf8(p), aside);
         }
     }
 }

@@ -274,8 +274,8 @@ std::filesystem::path ServerCore::clientFile(const std::string& clientPath) cons
 }
 
 std::filesystem::path ServerCore::defaultFile(const std::string& database) const {
-    std::filesystem::path file = dataFolder / (database + ".mdf");
-    if (invalidFileName(database) || !isAllowed(file)) throw fileActivationError(file.string());
+    std::filesystem::path file = dataFolder / pathOfUtf8(database + ".mdf");
+    if (invalidFileName(database) || !isAllowed(file)) throw fileActivationError(utf8Name(file));
     return file;
 }
 
@@ -301,7 +301,7 @@ void refuseLostMaster(const ServerCore& core) {
     for (std::filesystem::directory_iterator it(core.dataFolder, ec), end; !ec && it != end && !orphans;
          it.increment(ec))
         orphans = equalsIgnoreCase(it->path().extension().string(), ".mdf");
-    if (orphans) throw sqlError<Msg::MasterMissing>(core.masterPath.string(), core.folder.string());
+    if (orphans) throw sqlError<Msg::MasterMissing>(utf8Name(core.masterPath), utf8Name(core.folder));
 }
 
 }  // namespace sqlengine

@@ -92,7 +92,7 @@ public:
         m_core->dataFolder = folder / "data";
         bool mapped = static_cast<bool>(mapper);
         m_core->mapper =
-            mapped ? std::move(mapper) : [](const std::string& p) { return std::filesystem::path(p); };
+            mapped ? std::move(mapper) : [](const std::string& p) { return pathOfUtf8(p); };
         m_core->allowedFolders = allowedFolders(folder, mapped ? &m_core->mapper : nullptr);
         std::filesystem::create_directories(m_core->dataFolder);
         bool fresh = !std::filesystem::exists(m_core->masterPath);
@@ -106,7 +106,7 @@ public:
                 m_db.reset();
                 std::error_code ec;
                 for (const char* suffix : {"", "-wal", "-shm"})
-                    std::filesystem::remove(m_core->masterPath.string() + suffix, ec);
+                    std::filesystem::remove(pathOfUtf8(utf8Name(m_core->masterPath) + suffix), ec);
                 throw sqlError<Msg::CreateMasterError>(e.what());
             }
             createPrivateFile(folder / "mastlog.ldf");
@@ -207,19 +207,18 @@ DbHandle openConnection(const std::filesystem::path& file, bool create) {
         // A journal left by an earlier file of the same name must not be
         // replayed into the new one.
         std::error_code ec;
-        std::filesystem::remove(file.string() + "-wal", ec);
-        std::filesystem::remove(file.string() + "-shm", ec);
-        std::filesystem::remove(file.string() + "-journal", ec);
+        for (const char* journal : {"-wal", "-shm", "-journal"})
+            std::filesystem::remove(pathOfUtf8(utf8Name(file) + journal), ec);
         // SQLite gives its journals the permissions of the database file.
         createPrivateFile(file);
     }
     sqlite3* raw = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-    int rc = sqlite3_open_v2(file.string().c_str(), &raw, flags, nullptr);
+    int rc = sqlite3_open_v2(utf8Name(file).c_str(), &raw, flags, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK) {
         std::string msg = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-        throw SqliteError(rc, msg + " (" + file.string() + ")");
+        throw SqliteError(rc, msg + " (" + utf8Name(file) + ")");
     }
     sqlite3_busy_timeout(db, kLockTimeoutMs);
     // A double-quoted name is always a name, never a string literal.

@@ -94,7 +94,7 @@ void SessionImpl::open(const std::string& database) {
     if (!databaseExists(database, &stored, &path)) throw databaseNotFound(database);
     bool isMaster = equalsIgnoreCase(stored, "master");
     try {
-        DbHandle db = openConnection(isMaster ? m_core->masterPath : std::filesystem::path(path), false);
+        DbHandle db = openConnection(isMaster ? m_core->masterPath : pathOfUtf8(path), false);
         // cancel() may look at m_db from another thread.
         std::lock_guard<std::mutex> lock(m_dbLock);
         m_db = std::move(db);
@@ -121,7 +121,7 @@ void SessionImpl::attach(bool isMaster, const std::string& stored) {
     } else {
         m_mst = "mst";
         Query a(m_db, "ATTACH DATABASE ? AS mst");
-        a.bind(1, m_core->masterPath.string());
+        a.bind(1, utf8Name(m_core->masterPath));
         a.run();
     }
     execSql(m_db, catalogViewsSql(m_mst));

@@ -3,6 +3,7 @@
 // SQLite's code and message; the session maps them to SQL Server errors.
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,17 @@ private:
 };
 
 [[noreturn]] void throwSqlite(sqlite3* db, int rc);
+
+// File names as SQLite, the catalog and messages hold them: UTF-8 on every
+// system (a path's string() is the ANSI code page on Windows, which loses
+// the Chinese in a folder's name).
+inline std::string utf8Name(const std::filesystem::path& file) {
+    const std::u8string text = file.u8string();
+    return std::string(text.begin(), text.end());
+}
+inline std::filesystem::path pathOfUtf8(const std::string& name) {
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
 
 // An open connection, closed when its owner goes. It converts to the raw
 // handle, which stays owned here.

@@ -6,6 +6,7 @@
 
 #include "base/Text.h"
 #include "process/CommandLine.h"
+#include "shell/Switches.h"
 
 namespace t7 {
 
@@ -39,6 +40,17 @@ std::wstring PosixProcessService::commandLineArguments() const {
 
 std::unique_ptr<IProcessService> makeProcessService(int argc, const char* const* argv) {
     return std::make_unique<PosixProcessService>(argc, argv);
+}
+
+// The shell has split the arguments and removed the operator's quotes.
+ProgramCommandLine readProgramCommandLine(int argc, const char* const* argv,
+                                          const std::function<bool(const std::wstring&)>& exists) {
+    std::vector<std::wstring> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(fromUtf8(argv[i]));
+    ProgramCommandLine line;
+    line.switches = extractSwitches(arguments, exists);
+    line.argumentText = joinArguments(arguments);
+    return line;
 }
 
 std::wstring PosixProcessService::programFolder() const {

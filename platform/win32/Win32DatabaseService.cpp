@@ -1,6 +1,9 @@
-// The database component of the Windows program: the embedded engine,
-// compiled in, in the server folder T7SETUP_DATABASE names. Its service state
-// lives in that folder, so the component's Start starts the engine itself.
+// The database component of the Windows program, as T7SETUP_DATABASE
+// chooses: SQL Server over ODBC (odbc32), its instances found through the
+// SQL Server Browser and the registry and its services started by the
+// service control manager; or the embedded engine, compiled in, whose
+// service state lives in its server folder, so that Start starts the engine
+// itself.
 #include "platform/win32/Win32DatabaseService.h"
 
 #include <windows.h>
@@ -9,7 +12,9 @@
 #include "base/Text.h"
 #include "database/DatabaseComponent.h"
 #include "platform/machine/MachineDatabaseComponent.h"
+#include "platform/odbc/OdbcDatabaseComponent.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32SqlServerServices.h"
 
 namespace t7 {
 namespace {
@@ -27,9 +32,10 @@ std::wstring environment(const wchar_t* name) {
 
 DatabaseChoice parseDatabaseChoice(const std::wstring& setting, const std::wstring& programData) {
     DatabaseChoice choice;
-    const std::wstring defaultFolder = programData + L"\\T7Setup\\sqlserver";
-    if (setting.empty() || equalsIgnoreCase(setting, L"engine")) {
-        choice.serverFolder = defaultFolder;
+    if (setting.empty() || equalsIgnoreCase(setting, L"odbc")) return choice;
+    choice.kind = DatabaseChoice::Kind::Engine;
+    if (equalsIgnoreCase(setting, L"engine")) {
+        choice.serverFolder = programData + L"\\T7Setup\\sqlserver";
         return choice;
     }
     const std::wstring prefix = L"engine:";
@@ -39,7 +45,7 @@ DatabaseChoice parseDatabaseChoice(const std::wstring& setting, const std::wstri
     }
     throw AppError(
         errnum::InvalidProcedureCall,
-        L"T7SETUP_DATABASE=" + setting + L" is not a database server: use engine or engine:<folder>");
+        L"T7SETUP_DATABASE=" + setting + L" is not a database server: use odbc, engine or engine:<folder>");
 }
 
 namespace dmo {
@@ -47,9 +53,18 @@ namespace dmo {
 std::shared_ptr<Application> makeApplication(std::function<std::vector<std::wstring>()> localNames,
                                              std::wstring machineName) {
     const std::wstring setting = environment(L"T7SETUP_DATABASE");
-    // %ProgramData% is only needed for the default folder.
-    const DatabaseChoice choice = parseDatabaseChoice(
-        setting, setting.empty() || equalsIgnoreCase(setting, L"engine") ? windowsProgramDataFolder() : L"");
+    // %ProgramData% is only needed for the engine's default folder.
+    const DatabaseChoice choice =
+        parseDatabaseChoice(setting, equalsIgnoreCase(setting, L"engine") ? windowsProgramDataFolder() : L"");
+    if (choice.kind == DatabaseChoice::Kind::Odbc) {
+        OdbcDatabaseOptions options;
+        options.machineName = std::move(machineName);
+        options.localNames = std::move(localNames);
+        options.extraAttributes = environment(L"T7SETUP_ODBC");
+        options.installedInstances = win32::installedSqlServerInstances;
+        options.startService = win32::startSqlServerService;
+        return std::make_shared<OdbcApplication>(std::move(options));
+    }
     std::error_code ec;
     std::filesystem::create_directories(choice.serverFolder, ec);
     if (ec) {

@@ -105,6 +105,9 @@ std::error_code writeFileDurably(const std::filesystem::path& path, std::string_
                                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                                   : MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_WRITE_THROUGH);
         if (!moved) ec = lastError();
+        // Not every ReplaceFileW carries the replaced file's attributes over
+        // (Wine's does not); they are set again.
+        if (!ec && exists) SetFileAttributesW(file.c_str(), attributes);
     }
     if (ec) DeleteFileW(temporary.c_str());
     return ec;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/AppError.h"
+#include "shell/Switches.h"
 
 namespace t7 {
 namespace {
@@ -42,6 +43,16 @@ std::wstring Win32ProcessService::programFolder() const {
     }
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// argv holds the arguments narrowed to the ANSI code page; the text the
+// system keeps is the one that holds every character as typed.
+ProgramCommandLine readProgramCommandLine(int, const char* const*,
+                                          const std::function<bool(const std::wstring&)>& exists) {
+    ProgramCommandLine line;
+    line.argumentText = Win32ProcessService().commandLineArguments();
+    line.switches = extractSwitchesFromText(line.argumentText, exists);
+    return line;
 }
 
 std::unique_ptr<IProcessService> makeProcessService(int, const char* const*) {

@@ -120,17 +120,21 @@ int32_t Win32RegistryHive::setValue(RegKeyHandle key, const std::string& name, u
     if (!to) return reg::InvalidHandle;
     if (!data && size > 0) return reg::InvalidParameter;
     std::vector<BYTE> bytes;
+    DWORD count = size;
     if (isStringType(type)) {
         const std::wstring text = fromCp936(std::string(reinterpret_cast<const char*>(data), size));
-        bytes.resize(text.size() * sizeof(wchar_t));
-        std::memcpy(bytes.data(), text.data(), bytes.size());
+        count = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        // RegSetValueExW adds a terminator to a string whose last character
+        // is not NUL when a NUL follows it in memory; a character that is
+        // not NUL after the data keeps the value exactly as given.
+        bytes.assign(count + sizeof(wchar_t), 0xFF);
+        std::memcpy(bytes.data(), text.data(), count);
     } else if (size > 0) {
         bytes.assign(data, data + size);
     }
     // An empty value still gets a data pointer: some systems reject a null one.
     static const BYTE nothing = 0;
-    return RegSetValueExW(to, wide(name).c_str(), 0, type, bytes.empty() ? &nothing : bytes.data(),
-                          static_cast<DWORD>(bytes.size()));
+    return RegSetValueExW(to, wide(name).c_str(), 0, type, bytes.empty() ? &nothing : bytes.data(), count);
 }
 
 int32_t Win32RegistryHive::closeKey(RegKeyHandle key) {

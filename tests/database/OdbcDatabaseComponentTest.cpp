@@ -1,14 +1,17 @@
-// The ODBC database component where it differs from the embedded server's:
-// a connection the server drops, unreachable servers, starting the service,
-// and text beyond the two-byte range, over FreeTDS to t7machine serve.
+// The ODBC database component over FreeTDS to t7machine serve: the
+// component's contract, and where it differs from the embedded server's: a
+// connection the server drops, unreachable servers, starting the service,
+// and text beyond the two-byte range.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/AppError.h"
 #include "platform/odbc/OdbcDatabaseComponent.h"
+#include "support/DatabaseComponentContract.h"
 #include "support/MachineTool.h"
 #include "support/TdsListener.h"
 #include "support/TestPaths.h"
@@ -24,6 +27,39 @@ int32_t errorOf(const std::function<void()>& step) {
     }
     return 0;
 }
+
+// A machine folder made by t7machine, served over TDS on a free loopback
+// port, reached through unixODBC and FreeTDS under one of the machine's
+// addresses.
+class OdbcComponentEnvironment {
+public:
+    OdbcComponentEnvironment()
+        : m_listener(initialized(m_dir.path() / "machine")),
+          m_app(OdbcDatabaseOptions{.machineName = L"EXAMSRV",
+                                    .localNames =
+                                        [] {
+                                            return std::vector<std::wstring>{L"192.168.1.10", L"EXAMSRV"};
+                                        },
+                                    .extraAttributes = m_listener.odbcAttributes()}) {}
+
+    dmo::Application& application() { return m_app; }
+    std::wstring serverName() const { return L"192.168.1.10"; }
+    std::wstring adminLogin() const { return L"sa"; }
+    std::wstring adminPassword() const { return L""; }
+
+private:
+    static std::filesystem::path initialized(const std::filesystem::path& machine) {
+        const test::ToolResult made = test::runMachineTool({"init", machine.string()});
+        if (made.status != 0) throw std::runtime_error("t7machine init failed: " + made.output);
+        return machine;
+    }
+
+    test::TempDir m_dir;
+    test::TdsListener m_listener;
+    OdbcApplication m_app;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Odbc, DatabaseComponentContract, OdbcComponentEnvironment);
 
 class OdbcDatabaseComponentTest : public ::testing::Test {
 protected:

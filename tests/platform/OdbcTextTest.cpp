@@ -28,8 +28,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, OdbcTextTest,
                          ::testing::Values(TextCase{L"", {}}, TextCase{L"sa", {u's', u'a'}},
                                            TextCase{L"考试系统", {0x8003, 0x8BD5, 0x7CFB, 0x7EDF}},
                                            // U+20BB7 (a CJK Extension B character) is a surrogate pair.
-                                           TextCase{std::wstring(L"A") + static_cast<wchar_t>(0x20BB7) + L"B",
-                                                    {u'A', 0xD842, 0xDFB7, u'B'}}));
+                                           TextCase{L"A\U00020BB7B", {u'A', 0xD842, 0xDFB7, u'B'}}));
 
 TEST(OdbcTextLoneSurrogateTest, LoneSurrogatesBecomeReplacementCharacters) {
     if constexpr (sizeof(wchar_t) == sizeof(SQLWCHAR)) GTEST_SKIP() << "wchar_t is UTF-16 here";

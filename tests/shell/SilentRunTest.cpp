@@ -10,36 +10,6 @@
 namespace t7 {
 namespace {
 
-TEST(SwitchesTest, AreTakenOutOfTheArgumentsInAnyLetterCase) {
-    std::vector<std::wstring> args = {L"t7", L"/S", L"/f1\"my answers.txt\"", L"D:\\Exam", L"/F2setup.log",
-                                      L"/r", L"/sx"};
-    const SetupSwitches switches = extractSwitches(args);
-    EXPECT_TRUE(switches.silent);
-    EXPECT_TRUE(switches.record);
-    EXPECT_EQ(switches.answersFile, L"my answers.txt");
-    EXPECT_EQ(switches.logFile, L"setup.log");
-    EXPECT_EQ(args, (std::vector<std::wstring>{L"t7", L"D:\\Exam", L"/sx"}));
-}
-
-// Native paths begin with "/" like the switches; an argument that names an
-// existing file or folder, or follows "--", is an argument.
-TEST(SwitchesTest, ExistingPathsAndArgumentsAfterDoubleDashAreNoSwitches) {
-    const auto exists = [](const std::wstring& path) { return path == L"/f1x/Exam" || path == L"/F2data"; };
-    std::vector<std::wstring> args = {L"t7", L"/f1x/Exam", L"/F2data", L"/f2setup.log", L"/s"};
-    SetupSwitches switches = extractSwitches(args, exists);
-    EXPECT_FALSE(switches.answersFile);
-    EXPECT_EQ(switches.logFile, L"setup.log");
-    EXPECT_TRUE(switches.silent);
-    EXPECT_EQ(args, (std::vector<std::wstring>{L"t7", L"/f1x/Exam", L"/F2data"}));
-
-    args = {L"/s", L"/f1a.txt", L"--", L"t7", L"/f1y/Exam", L"/r", L"--"};
-    switches = extractSwitches(args);
-    EXPECT_TRUE(switches.silent);
-    EXPECT_FALSE(switches.record);
-    EXPECT_EQ(switches.answersFile, L"a.txt");
-    EXPECT_EQ(args, (std::vector<std::wstring>{L"t7", L"/f1y/Exam", L"/r", L"--"}));
-}
-
 class SilentRunTest : public ::testing::Test {
 protected:
     test::TempDir dir;

@@ -9,7 +9,7 @@ dlls=$("$objdump" -p "$exe" | awk '/DLL Name:/ { print $3 }')
 status=0
 for dll in $dlls; do
   case "${dll,,}" in
-    kernel32.dll | advapi32.dll | iphlpapi.dll | msvcrt.dll | user32.dll | gdi32.dll | comctl32.dll | gdiplus.dll | shlwapi.dll | \
+    kernel32.dll | advapi32.dll | iphlpapi.dll | msvcrt.dll | odbc32.dll | user32.dll | gdi32.dll | comctl32.dll | gdiplus.dll | shlwapi.dll | \
       shell32.dll | ole32.dll | oleaut32.dll | ws2_32.dll | bcrypt.dll | api-ms-win-*.dll) ;;
     *) echo "FAIL: $exe imports $dll, which is not part of Windows" >&2; status=1 ;;
   esac

@@ -2,16 +2,16 @@
 # in the prefix $WINEPREFIX, and the checks of a finished new installation.
 # Needs $c (the prefix's C: drive), $system32 and fail().
 
-# prepare_server T7MACHINE_EXE: a clean examination server (web.config of
-# the installation, an applicationHost.config with a site, the IIS key, the
-# installer's "sa" password in the registry, the embedded database server).
-prepare_server() {
-  local machine_tool=$1
-  # A clean examination server.
-  rm -rf "$c/Exam" "$c/T7Setup" "$c/T7Server" "$c/answers.txt" "$c/setup.log" "$c/run.bat"
+# prepare_site [FOLDER]: a clean examination server's files and registry:
+# the installation FOLDER of the C: drive (Exam by default) with its
+# web.config, an applicationHost.config with a site, the IIS key and the
+# installer's "sa" password in the registry.
+prepare_site() {
+  local folder=${1:-Exam}
+  rm -rf "$c/${folder%%/*}" "$c/T7Setup" "$c/T7Server" "$c/answers.txt" "$c/setup.log" "$c/run.bat"
   wine reg delete 'HKLM\Software\Ostrel' /f >/dev/null 2>&1 || true
-  mkdir -p "$c/Exam/WebRoot" "$c/T7Setup" "$system32/inetsrv/config"
-  cat > "$c/Exam/WebRoot/web.config" <<'XML'
+  mkdir -p "$c/$folder/WebRoot" "$c/T7Setup" "$system32/inetsrv/config"
+  cat > "$c/$folder/WebRoot/web.config" <<'XML'
 <?xml version="1.0" encoding="utf-8"?>
 <configuration>
   <connectionStrings>
@@ -38,15 +38,35 @@ XML
 XML
   wine reg add 'HKCR\IIS' /f >/dev/null
   wine reg add 'HKLM\Software\Ostrel\Install' /v sqlPwd /d Sa2026pwd /f >/dev/null
-  # The database server as the product's installer leaves it: "sa" with that
-  # password.
+}
+
+# prepare_server T7MACHINE_EXE [FOLDER]: prepare_site, and the embedded
+# database server in C:\T7Server as the product's installer leaves it: "sa"
+# with that password.
+prepare_server() {
+  local machine_tool=$1
+  prepare_site "${2:-}"
   wine "$machine_tool" init 'C:\T7Server' --sql-pwd Sa2026pwd --sa-password Sa2026pwd >/dev/null
   export T7SETUP_DATABASE='engine:C:\T7Server\sqlserver'
 }
 
-# check_new_installation: the registry values, the application /t7 and the
-# new connection string a new installation leaves behind; prints WebURL.
+# run_installer ARGUMENTS: C:\T7Setup\t7setup.exe with this command line
+# after its name, exactly as written, as the installer starts it; sets
+# $status. A batch file hands the line over; Wine's cmd reads batch files in
+# the OEM code page, so the line itself travels in the environment, which
+# Wine converts from UTF-8 whole.
+run_installer() {
+  printf '@C:\\T7Setup\\t7setup.exe %%T7SETUP_TEST_ARGUMENTS%%\r\n@exit /b %%ERRORLEVEL%%\r\n' > "$c/run.bat"
+  status=0
+  T7SETUP_TEST_ARGUMENTS=$1 wine cmd /c 'C:\run.bat' </dev/null >/dev/null 2>&1 || status=$?
+}
+
+# check_new_installation [FOLDER]: the registry values, the application /t7
+# serving FOLDER\WebRoot and the new connection string a new installation
+# of FOLDER (Exam by default) leaves behind; prints WebURL.
 check_new_installation() {
+  local folder=${1:-Exam}
+  local windows_folder="C:\\${folder//\//\\}"
   value() { wine reg query "HKLM\\Software\\Ostrel\\$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  */, ""); print }'; }
   url=$(value Install WebURL)
   [[ "$url" =~ ^http://[^/]+/t7$ ]] || fail "WebURL '$url'"
@@ -58,8 +78,8 @@ check_new_installation() {
 
   config="$system32/inetsrv/config/applicationHost.config"
   grep -q '<application path="/t7"' "$config" || fail "no application /t7 in applicationHost.config"
-  grep -qi 'physicalPath="C:\\Exam\\WebRoot"' "$config" || fail "/t7 does not serve C:\\Exam\\WebRoot"
-  grep -q 'uid=admin;pwd=Exam2026;database=T7' "$c/Exam/WebRoot/web.config" ||
-    fail "web.config: $(grep connectionString "$c/Exam/WebRoot/web.config")"
+  grep -qiF "physicalPath=\"$windows_folder\\WebRoot\"" "$config" || fail "/t7 does not serve $windows_folder\\WebRoot"
+  grep -q 'uid=admin;pwd=Exam2026;database=T7' "$c/$folder/WebRoot/web.config" ||
+    fail "web.config: $(grep connectionString "$c/$folder/WebRoot/web.config")"
   echo "$url"
 }

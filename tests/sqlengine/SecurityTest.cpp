@@ -283,7 +283,7 @@ TEST_F(EngineTest, DatabaseFilesAreReadableByTheirOwnerOnly) {
     for (const char* file :
          {"master.mdf", "mastlog.ldf", "data/T7.mdf", "data/T7_log.ldf", "data/T7.mdf-wal"}) {
         struct stat st {};
-        ASSERT_EQ(::stat((m_dir / "sqlserver" / file).c_str(), &st), 0) << file;
+        ASSERT_EQ(::stat((m_dir / "sqlserver" / file).string().c_str(), &st), 0) << file;
         EXPECT_EQ(st.st_mode & 0077, 0u) << file << " has mode " << std::oct << (st.st_mode & 0777);
     }
 }
@@ -318,7 +318,7 @@ TEST_F(EngineTest, FailedOpeningOfADatabaseLeavesNoConnectionBehind) {
 TEST_F(EngineTest, LockWaitThatRunsOutIsALockTimeout) {
     run("USE master");
     sqlite3* holder = nullptr;
-    ASSERT_EQ(sqlite3_open((m_dir / "sqlserver" / "data" / "T7.mdf").c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open((m_dir / "sqlserver" / "data" / "T7.mdf").string().c_str(), &holder), SQLITE_OK);
     ASSERT_EQ(
         sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
         SQLITE_OK);

@@ -2,6 +2,11 @@
 // The TDS listener of this build's t7machine ("t7machine serve DIR --port
 // 0") on a free loopback port, started by a test and stopped with it; the
 // ODBC database component reaches it through unixODBC and FreeTDS.
+//
+// The listener is built for POSIX systems only. The Windows test programs
+// leave out the tests that need one, and the constructor raises
+// std::runtime_error there; under Wine the program itself is run over ODBC
+// to a listener of the build machine (tests/shell/WineOdbcRun.sh).
 #include <sys/types.h>
 
 #include <cstdint>

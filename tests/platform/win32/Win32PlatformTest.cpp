@@ -160,14 +160,16 @@ TEST(Win32ClockTest, TheTextIsTheRegionalShortDateAndLongTime) {
     EXPECT_NE(text.find(L':'), std::wstring::npos);
 }
 
-TEST(Win32DatabaseChoiceTest, EngineFoldersAndRefusals) {
-    EXPECT_EQ(parseDatabaseChoice(L"", L"C:\\ProgramData").serverFolder,
-              std::filesystem::path(L"C:\\ProgramData\\T7Setup\\sqlserver"));
-    EXPECT_EQ(parseDatabaseChoice(L"ENGINE", L"C:\\PD").serverFolder,
-              std::filesystem::path(L"C:\\PD\\T7Setup\\sqlserver"));
+TEST(Win32DatabaseChoiceTest, OdbcByDefaultEngineFoldersAndRefusals) {
+    for (const wchar_t* odbc : {L"", L"odbc", L"ODBC"}) {
+        EXPECT_EQ(parseDatabaseChoice(odbc, L"").kind, DatabaseChoice::Kind::Odbc) << toUtf8(odbc);
+    }
+    const DatabaseChoice engine = parseDatabaseChoice(L"ENGINE", L"C:\\PD");
+    EXPECT_EQ(engine.kind, DatabaseChoice::Kind::Engine);
+    EXPECT_EQ(engine.serverFolder, std::filesystem::path(L"C:\\PD\\T7Setup\\sqlserver"));
     EXPECT_EQ(parseDatabaseChoice(L"engine:D:\\数据 库", L"").serverFolder,
               std::filesystem::path(L"D:\\数据 库"));
-    for (const wchar_t* bad : {L"engine:", L"odbc", L"sqlserver"}) {
+    for (const wchar_t* bad : {L"engine:", L"odbc:", L"sqlserver"}) {
         EXPECT_EQ(errorNumberOf([&] { parseDatabaseChoice(bad, L"C:\\PD"); }), errnum::InvalidProcedureCall)
             << toUtf8(bad);
     }

@@ -1,0 +1,220 @@
+#pragma once
+// The contract of the database management component, run against every
+// implementation. An implementation joins with an environment type: it
+// gives a fresh server that the administrator login reaches, with the
+// password policy on and no databases of the test's names:
+//   INSTANTIATE_TYPED_TEST_SUITE_P(Name, DatabaseComponentContract, Environment);
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/AppError.h"
+#include "database/DatabaseComponent.h"
+
+namespace t7 {
+
+// The component error number of a server error number.
+inline int32_t contractComponentError(int32_t serverError) {
+    return databaseComponentError(serverError);
+}
+
+// Runs `step` and returns the number of the AppError it raises (0: none).
+inline int32_t contractErrorOf(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const AppError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+template <class Environment>
+class DatabaseComponentContract : public ::testing::Test {
+protected:
+    std::shared_ptr<dmo::SQLServer> connectAdmin() {
+        auto server = env.application().NewSQLServer();
+        server->SetLoginTimeout(3);
+        server->Connect(env.serverName(), env.adminLogin(), env.adminPassword());
+        return server;
+    }
+
+    std::shared_ptr<dmo::SQLServer> connectAs(const std::wstring& login, const std::wstring& password) {
+        auto server = env.application().NewSQLServer();
+        server->Connect(env.serverName(), login, password);
+        return server;
+    }
+
+    Environment env;
+};
+
+TYPED_TEST_SUITE_P(DatabaseComponentContract);
+
+TYPED_TEST_P(DatabaseComponentContract, ServerListHasNamesByPositionFromOne) {
+    dmo::NameList list = this->env.application().ListAvailableSQLServers();
+    ASSERT_GE(list.Count(), 1);
+    for (int32_t i = 1; i <= list.Count(); ++i) EXPECT_FALSE(list.Item(i).empty());
+    EXPECT_EQ(contractErrorOf([&] { list.Item(0); }), errnum::SubscriptOutOfRange);
+    EXPECT_EQ(contractErrorOf([&] { list.Item(list.Count() + 1); }), errnum::SubscriptOutOfRange);
+}
+
+TYPED_TEST_P(DatabaseComponentContract, ConnectionStateFollowsConnectCloseAndReconnect) {
+    auto server = this->env.application().NewSQLServer();
+    EXPECT_FALSE(server->IsConnected());
+    EXPECT_EQ(contractErrorOf([&] { server->ExecuteImmediate(L"PRINT 'x'"); }), dmo::notConnectedError());
+
+    server->Connect(this->env.serverName(), this->env.adminLogin(), this->env.adminPassword());
+    EXPECT_TRUE(server->IsConnected());
+    server->Close();
+    EXPECT_FALSE(server->IsConnected());
+    EXPECT_EQ(contractErrorOf([&] { server->Databases()->Count(); }), dmo::notConnectedError());
+    server->ReConnect();
+    EXPECT_TRUE(server->IsConnected());
+    EXPECT_NO_THROW(server->ExecuteImmediate(L"PRINT 'x'"));
+}
+
+TYPED_TEST_P(DatabaseComponentContract, WrongPasswordFailsWithLoginFailed) {
+    auto server = this->env.application().NewSQLServer();
+    try {
+        server->Connect(this->env.serverName(), this->env.adminLogin(), L"not the password");
+        FAIL() << "connected with a wrong password";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.number(), contractComponentError(18456));
+        EXPECT_NE(e.description().find(L"Login failed for user '" + this->env.adminLogin() + L"'"),
+                  std::wstring::npos);
+    }
+    EXPECT_FALSE(server->IsConnected());
+}
+
+TYPED_TEST_P(DatabaseComponentContract, CreatedDatabaseIsListedAfterReconnectAndFoundIgnoringCase) {
+    auto server = this->connectAdmin();
+    server->ExecuteImmediate(L"CREATE DATABASE ContractDb");
+    server->Close();
+    server->Connect(this->env.serverName(), this->env.adminLogin(), this->env.adminPassword());
+
+    auto databases = server->Databases();
+    int32_t found = 0;
+    for (int32_t i = 1; i <= databases->Count(); ++i) {
+        if (databases->Item(i)->Name() == L"ContractDb") ++found;
+    }
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(databases->Item(L"CONTRACTdb")->Name(), L"ContractDb");
+    EXPECT_EQ(contractErrorOf([&] { databases->Item(L"NoSuchDb"); }), contractComponentError(911));
+    EXPECT_EQ(contractErrorOf([&] { databases->Item(databases->Count() + 1); }), errnum::SubscriptOutOfRange);
+    // A second creation under another letter case is the server's duplicate.
+    EXPECT_EQ(contractErrorOf([&] { server->ExecuteImmediate(L"CREATE DATABASE contractdb"); }),
+              contractComponentError(1801));
+}
+
+TYPED_TEST_P(DatabaseComponentContract, ScriptStopsAtFirstFailingBatchAndKeepsEarlierOnes) {
+    auto server = this->connectAdmin();
+    server->ExecuteImmediate(L"CREATE DATABASE BatchDb");
+    auto db = server->Databases()->Item(L"BatchDb");
+    db->ExecuteImmediate(L"CREATE TABLE t (x int PRIMARY KEY)\r\n");
+    std::wstring script =
+        L"INSERT INTO t VALUES (1)\r\n go\r\n"
+        L"INSERT INTO missing VALUES (1)\r\nGo\r\n"
+        L"INSERT INTO t VALUES (2)\r\n";
+    EXPECT_EQ(contractErrorOf([&] { db->ExecuteImmediate(script); }), contractComponentError(208));
+    // Row 1 stayed, row 2 was never inserted: duplicate keys tell.
+    EXPECT_EQ(contractErrorOf([&] { db->ExecuteImmediate(L"INSERT INTO t VALUES (1)"); }),
+              contractComponentError(2627));
+    EXPECT_EQ(contractErrorOf([&] { db->ExecuteImmediate(L"INSERT INTO t VALUES (2)"); }), 0);
+}
+
+TYPED_TEST_P(DatabaseComponentContract, ScriptsWithPaddingAndUnknownExecutionTypes) {
+    auto server = this->connectAdmin();
+    server->ExecuteImmediate(std::wstring(L"CREATE DATABASE PadDb\r\nGO\r\n\0\0\0", 30));
+    EXPECT_EQ(server->Databases()->Item(L"PadDb")->Name(), L"PadDb");
+    EXPECT_EQ(contractErrorOf([&] { server->ExecuteImmediate(L"PRINT 'x'", 2); }),
+              errnum::InvalidProcedureCall);
+}
+
+TYPED_TEST_P(DatabaseComponentContract, DatabaseExecuteRunsInThatDatabase) {
+    auto server = this->connectAdmin();
+    server->ExecuteImmediate(L"CREATE DATABASE FirstDb\r\nGO\r\nCREATE DATABASE SecondDb\r\n");
+    auto first = server->Databases()->Item(L"firstdb");
+    auto second = server->Databases()->Item(L"seconddb");
+    first->ExecuteImmediate(L"CREATE TABLE only_here (x int)");
+    EXPECT_EQ(contractErrorOf([&] { second->ExecuteImmediate(L"CREATE TABLE only_here (x int)"); }), 0);
+    EXPECT_EQ(contractErrorOf([&] { first->ExecuteImmediate(L"CREATE TABLE only_here (x int)"); }),
+              contractComponentError(2714));
+    // The objects follow the server object across a reconnect.
+    server->Close();
+    server->ReConnect();
+    EXPECT_EQ(contractErrorOf([&] { first->ExecuteImmediate(L"INSERT INTO only_here VALUES (1)"); }), 0);
+}
+
+TYPED_TEST_P(DatabaseComponentContract, NewLoginIsAddedOnceAndFoundByName) {
+    auto server = this->connectAdmin();
+    EXPECT_FALSE(server->LoginExists(L"examadmin"));
+    auto login = this->env.application().NewLogin();
+    login->SetName(L"examadmin");
+    login->SetPassword(L"", L"First#Pass1");
+    server->Logins()->Add(login);
+    EXPECT_TRUE(server->LoginExists(L"examadmin"));
+    EXPECT_TRUE(server->LoginExists(L"EXAMADMIN"));
+    EXPECT_EQ(server->Logins()->Item(L"examadmin")->Name(), L"examadmin");
+
+    auto again = this->env.application().NewLogin();
+    again->SetName(L"examadmin");
+    again->SetPassword(L"", L"Third#Pass3");
+    EXPECT_EQ(contractErrorOf([&] { server->Logins()->Add(again); }), contractComponentError(15025));
+    EXPECT_EQ(contractErrorOf([&] { server->Logins()->Item(L"nobody"); }), contractComponentError(15151));
+}
+
+// A new login connects to its default database, master, as SQL Server lets
+// every login do there. Names and passwords are taken literally.
+TYPED_TEST_P(DatabaseComponentContract, LoginConnectsWithItsCurrentPasswordOnly) {
+    auto server = this->connectAdmin();
+    for (const std::wstring name : {L"examadmin", L"o'neil]x"}) {
+        auto login = this->env.application().NewLogin();
+        login->SetName(name);
+        login->SetPassword(L"", L"It's]First1");
+        server->Logins()->Add(login);
+        EXPECT_TRUE(server->LoginExists(name));
+        EXPECT_EQ(contractErrorOf([&] { this->connectAs(name, L"It's]First1"); }), 0);
+
+        // As the administrator, the old password need not be given.
+        server->Logins()->Item(name)->SetPassword(L"", L"Second#Pass2");
+        EXPECT_EQ(contractErrorOf([&] { this->connectAs(name, L"Second#Pass2"); }), 0);
+        EXPECT_EQ(contractErrorOf([&] { this->connectAs(name, L"It's]First1"); }),
+                  contractComponentError(18456));
+    }
+}
+
+TYPED_TEST_P(DatabaseComponentContract, PolicyRejectionArrivesAsMinus2147206386) {
+    auto server = this->connectAdmin();
+    auto login = this->env.application().NewLogin();
+    login->SetName(L"weak");
+    login->SetPassword(L"", L"abc");
+    EXPECT_EQ(contractErrorOf([&] { server->Logins()->Add(login); }), -2147206386);
+    EXPECT_FALSE(server->LoginExists(L"weak"));
+
+    auto sa = server->Logins()->Item(this->env.adminLogin());
+    try {
+        sa->SetPassword(this->env.adminPassword(), L"abc");
+        FAIL() << "the policy let a weak password through";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.number(), -2147206386);
+        EXPECT_FALSE(e.description().empty());
+    }
+    EXPECT_TRUE(this->connectAs(this->env.adminLogin(), this->env.adminPassword())->IsConnected());
+
+    // A strong one is taken, and only it opens the connection from then on.
+    sa->SetPassword(this->env.adminPassword(), L"Strong#Sa1");
+    EXPECT_EQ(contractErrorOf([&] { this->connectAs(this->env.adminLogin(), L"Strong#Sa1"); }), 0);
+    EXPECT_EQ(contractErrorOf([&] { this->connectAs(this->env.adminLogin(), this->env.adminPassword()); }),
+              contractComponentError(18456));
+}
+
+REGISTER_TYPED_TEST_SUITE_P(DatabaseComponentContract, ServerListHasNamesByPositionFromOne,
+                            ConnectionStateFollowsConnectCloseAndReconnect, WrongPasswordFailsWithLoginFailed,
+                            CreatedDatabaseIsListedAfterReconnectAndFoundIgnoringCase,
+                            ScriptStopsAtFirstFailingBatchAndKeepsEarlierOnes,
+                            ScriptsWithPaddingAndUnknownExecutionTypes, DatabaseExecuteRunsInThatDatabase,
+                            NewLoginIsAddedOnceAndFoundByName, LoginConnectsWithItsCurrentPasswordOnly,
+                            PolicyRejectionArrivesAsMinus2147206386);
+
+}  // namespace t7
