@@ -10,6 +10,7 @@
 #include "base/AppError.h"
 #include "base/Text.h"
 #include "digest/MD5.h"
+#include "support/AppErrors.h"
 #include "support/ReferenceMd5.h"
 #include "support/TestPaths.h"
 
@@ -34,14 +35,7 @@ std::span<const uint8_t> bytesOf(const std::string& s) {
     return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
 }
 
-int32_t errorNumberOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const AppError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::errorNumberOf;
 
 struct Rfc1321Case {
     const char* message;

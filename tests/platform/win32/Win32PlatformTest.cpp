@@ -15,19 +15,13 @@
 #include "platform/win32/Win32NetworkInfoService.h"
 #include "platform/win32/Win32ProcessService.h"
 #include "process/CommandLine.h"
+#include "support/AppErrors.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
 namespace {
 
-int32_t errorNumberOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const AppError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::errorNumberOf;
 
 struct CommandLineCase {
     const wchar_t* full;
