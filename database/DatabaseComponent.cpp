@@ -60,13 +60,17 @@ void raiseNotANewLogin() {
     throw AppError(errnum::InvalidProcedureCall, L"Only a new login object can be added.");
 }
 
-void executeScript(const std::wstring& script, int32_t executionType,
-                   const std::function<void(const std::wstring& batch)>& runBatch) {
+std::vector<std::wstring> scriptBatches(const std::wstring& script, int32_t executionType) {
     if (executionType != ExecDefault) {
         throw AppError(errnum::InvalidProcedureCall,
                        L"Unsupported execution type " + std::to_wstring(executionType));
     }
-    for (const std::wstring& batch : splitBatches(script)) runBatch(batch);
+    return splitBatches(script);
+}
+
+void executeScript(const std::wstring& script, int32_t executionType,
+                   const std::function<void(const std::wstring& batch)>& runBatch) {
+    for (const std::wstring& batch : scriptBatches(script, executionType)) runBatch(batch);
 }
 
 }  // namespace t7::dmo

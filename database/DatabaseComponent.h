@@ -319,5 +319,7 @@ protected:
 // run. Raises errnum::InvalidProcedureCall for an unknown execution type.
 void executeScript(const std::wstring& script, int32_t executionType,
                    const std::function<void(const std::wstring& batch)>& runBatch);
+// The batches executeScript would hand over, in order.
+std::vector<std::wstring> scriptBatches(const std::wstring& script, int32_t executionType);
 
 }  // namespace t7::dmo

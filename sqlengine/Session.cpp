@@ -61,10 +61,11 @@ void SessionImpl::abandonBatch() {
     // SQLite itself may have rolled the transaction back (an
     // interrupted write does): nothing is left to commit.
     bool lost = m_db && m_inTransaction && sqlite3_get_autocommit(m_db);
-    if (m_tranCount > 0 && m_db && (!m_spanBatches || lost)) {
+    if (m_tranCount > 0 && m_db && (!m_spanBatches || lost || m_xactAbort)) {
         // Within a batch a failing statement ends the whole transaction,
         // as with XACT_ABORT ON. One that spans batches goes on, as with
-        // SQL Server's default: the statement's savepoint undid it alone.
+        // SQL Server's default, unless the session set XACT_ABORT ON: the
+        // statement's savepoint undid it alone.
         endUserTransaction(BatchResult::TransactionChange::Rollback);
         dropPendingSchema();
         sqlite3_exec(m_db, "ROLLBACK TO usertran; RELEASE usertran", nullptr, nullptr, nullptr);

@@ -296,6 +296,8 @@ void SessionImpl::runSetOption(const SetOptionStmt& s) {
     for (const std::string& option : s.options) {
         if (option == "IMPLICIT_TRANSACTIONS" || option == "ANSI_DEFAULTS") {
             m_implicitTransactions = s.value == "ON";
+        } else if (option == "XACT_ABORT") {
+            m_xactAbort = s.value == "ON";
         } else if (option == "LOCK_TIMEOUT") {
             long long ms = std::strtoll(s.value.c_str(), nullptr, 10);
             // -1, wait for ever, waits as long as the server waits at most.

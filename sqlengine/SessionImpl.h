@@ -330,6 +330,9 @@ private:
     // table opens a transaction when none is open (only when they span
     // batches; otherwise the option is accepted and has no effect).
     bool m_implicitTransactions = false;
+    // SET XACT_ABORT ON: a failing statement rolls back the open
+    // transaction, also one that spans batches.
+    bool m_xactAbort = false;
     unsigned long long m_tranId = 0;
     // sqlite3_total_changes64 when the transaction began.
     long long m_tranChangesAt = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "platform/odbc/OdbcErrors.h"
 #include "platform/odbc/OdbcHandle.h"
 #include "platform/odbc/OdbcText.h"
+#include "platform/odbc/ScriptTransaction.h"
 #include "platform/odbc/SqlBrowser.h"
 
 namespace t7 {
@@ -165,6 +167,13 @@ struct ServerState : dmo::ServerStateBase {
 
     std::shared_ptr<const OdbcDatabaseOptions> options;
     std::unique_ptr<Connection> connection;
+    // A database's script leaves the connection in that database, so that
+    // the next script there needs no USE (on the embedded server each USE
+    // opens the database and reads its schema afresh). `home` is where the
+    // connection was before (empty: it has not moved), `here` the database
+    // it is known to be in now (empty: not known).
+    std::wstring home;
+    std::wstring here;
     uint64_t generation = 0;
     uint64_t namesGeneration = ~uint64_t{0};
     std::vector<std::wstring> databaseNames;
@@ -176,6 +185,8 @@ struct ServerState : dmo::ServerStateBase {
 
     void close() {
         connection.reset();
+        home.clear();
+        here.clear();
         ++generation;
     }
 
@@ -194,16 +205,133 @@ struct ServerState : dmo::ServerStateBase {
         return values;
     }
 
+    // A script of the server: it runs where the connection was before any
+    // database's script.
     void execute(const std::wstring& script, int32_t executionType) {
+        std::vector<std::wstring> batches = dmo::scriptBatches(script, executionType);
         open();
+        goHome();
+        runScript(batches);
+    }
+
+    // A script of database `name`, run in that database.
+    void executeIn(const std::wstring& name, const std::wstring& script, int32_t executionType) {
+        std::vector<std::wstring> batches = dmo::scriptBatches(script, executionType);
+        open();
+        if (here.empty() || here != name) {
+            std::vector<std::wstring> current = column(L"SELECT DB_NAME()");
+            run(L"USE " + bracketed(name));
+            if (home.empty() && !current.empty()) home = current.front();
+            here = name;
+        }
+        try {
+            runScript(batches);
+        } catch (...) {
+            here = whereNow();
+            throw;
+        }
+        // The script may have moved on by a USE of its own.
+        here = whereNow();
+    }
+
+    std::wstring whereNow() {
+        if (!connection) return {};
+        try {
+            std::vector<std::wstring> current = column(L"SELECT DB_NAME()");
+            return current.empty() ? std::wstring() : current.front();
+        } catch (const AppError&) {
+            return {};
+        }
+    }
+
+    // Back to where the connection was before the databases' scripts; a
+    // failure here (a script dropped that database, the connection went)
+    // leaves it where it is.
+    void goHome() {
+        if (home.empty() || here == home) return;
+        std::wstring target;
+        target.swap(home);
+        here.clear();
+        try {
+            run(L"USE " + bracketed(target));
+            here = target;
+        } catch (const AppError&) {
+        }
+    }
+
+    void runScript(const std::vector<std::wstring>& batches) {
         ++generation;
         try {
-            dmo::executeScript(script, executionType, [&](const std::wstring& batch) { run(batch); });
+            if (batches.size() > 1 && odbc::fitsOneTransaction(batches))
+                runInOneTransaction(batches);
+            else
+                runBatchByBatch(batches);
         } catch (...) {
             ++generation;
             throw;
         }
         ++generation;
+    }
+
+    void runBatchByBatch(const std::vector<std::wstring>& batches) {
+        for (const std::wstring& batch : batches) run(batch);
+    }
+
+    // The script's batches in one transaction, committed when it ends. As
+    // batch by batch, the first failing batch ends the run and those
+    // before it stay applied: the transaction is committed up to there.
+    // When the server has rolled it back instead (an error that ends the
+    // transaction, XACT_ABORT), nothing of the script is left, and the
+    // script runs again batch by batch to end as it would have without one.
+    void runInOneTransaction(const std::vector<std::wstring>& batches) {
+        if (!setAutocommit(false)) return runBatchByBatch(batches);
+        struct AutocommitAgain {
+            ServerState& s;
+            ~AutocommitAgain() {
+                if (s.connection) s.setAutocommit(true);
+            }
+        } again{*this};
+        try {
+            runBatchByBatch(batches);
+        } catch (const AppError&) {
+            if (!connection) throw;
+            std::exception_ptr failure = std::current_exception();
+            bool rolledBack = false;
+            try {
+                if (transactionOpen())
+                    commit();
+                else
+                    rolledBack = true;
+            } catch (const AppError&) {
+                // The batch's error is the one to report.
+            }
+            if (!rolledBack || !connection) std::rethrow_exception(failure);
+            setAutocommit(true);
+            return runBatchByBatch(batches);
+        }
+        commit();
+    }
+
+    // Manual commit on or off; false when the driver refuses.
+    bool setAutocommit(bool on) {
+        return succeeded(SQLSetConnectAttrW(
+            open().dbc(), SQL_ATTR_AUTOCOMMIT,
+            reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+            SQL_IS_UINTEGER));
+    }
+
+    bool transactionOpen() {
+        std::vector<std::wstring> count = column(L"SELECT @@TRANCOUNT");
+        return !count.empty() && count.front() != L"0";
+    }
+
+    void commit() {
+        Connection& c = open();
+        if (succeeded(SQLEndTran(SQL_HANDLE_DBC, c.dbc(), SQL_COMMIT))) return;
+        std::vector<Diagnostic> records = odbc::readDiagnostics(SQL_HANDLE_DBC, c.dbc());
+        AppError error = odbc::componentError(records);
+        if (odbc::isLinkFailure(records) || c.dead()) close();
+        throw error;
     }
 
     const std::vector<std::wstring>& names() {
@@ -293,29 +421,10 @@ public:
     std::wstring Name() const override { return m_name; }
 
     void ExecuteImmediate(const std::wstring& script, int32_t executionType) override {
-        std::vector<std::wstring> current = m_state->column(L"SELECT DB_NAME()");
-        m_state->run(L"USE " + bracketed(m_name));
-        try {
-            m_state->execute(script, executionType);
-        } catch (...) {
-            restore(current);
-            throw;
-        }
-        restore(current);
+        m_state->executeIn(m_name, script, executionType);
     }
 
 private:
-    // Leaves the connection in the database it was in; a failure here (the
-    // script dropped that database, the connection went) changes nothing
-    // for the caller.
-    void restore(const std::vector<std::wstring>& previous) {
-        if (previous.empty() || previous.front().empty() || !m_state->connection) return;
-        try {
-            m_state->run(L"USE " + bracketed(previous.front()));
-        } catch (const AppError&) {
-        }
-    }
-
     std::shared_ptr<ServerState> m_state;
     std::wstring m_name;
 };

@@ -113,6 +113,24 @@ TEST_F(SpanningTransactionTest, ImplicitTransactionsOpenAtTheFirstStatementOnATa
     EXPECT_EQ(otherCount(), "1");
 }
 
+TEST_F(SpanningTransactionTest, WithXactAbortAFailingStatementRollsBackTheWholeTransaction) {
+    run("SET IMPLICIT_TRANSACTIONS ON");
+    run("INSERT t VALUES (1)");
+    // Without XACT_ABORT only the failing statement is undone.
+    EXPECT_THROW(run("INSERT t VALUES (1)"), SqlError);
+    EXPECT_EQ(rows("SELECT count(*), @@TRANCOUNT FROM t"), Rows{"1|1"});
+    run("SET XACT_ABORT ON");
+    run("INSERT t VALUES (2)");
+    sqlengine::BatchResult failed;
+    EXPECT_THROW(m_session->executeBatch("INSERT t VALUES (3); INSERT t VALUES (2)", failed), SqlError);
+    ASSERT_EQ(failed.transactions.size(), 1u);
+    EXPECT_EQ(failed.transactions[0].kind, Change::Rollback);
+    EXPECT_EQ(m_session->transactionCount(), 0);
+    run("SET XACT_ABORT OFF; SET IMPLICIT_TRANSACTIONS OFF");
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), Rows{"0"});
+    EXPECT_EQ(otherCount(), "0");
+}
+
 TEST_F(EngineTest, AFailingBatchKeepsTheResultsBeforeTheFailure) {
     run("CREATE TABLE t (a int)");
     sqlengine::BatchResult r;

@@ -123,6 +123,39 @@ TYPED_TEST_P(DatabaseComponentContract, ScriptStopsAtFirstFailingBatchAndKeepsEa
     EXPECT_EQ(contractErrorOf([&] { db->ExecuteImmediate(L"INSERT INTO t VALUES (2)"); }), 0);
 }
 
+// With XACT_ABORT ON the failing insert ends any transaction the server
+// has open: the table and the first row stay all the same.
+TYPED_TEST_P(DatabaseComponentContract, ScriptEndsAsBatchByBatchWhenTheServerUndoesItsTransaction) {
+    auto server = this->connectAdmin();
+    server->ExecuteImmediate(L"CREATE DATABASE AbortDb");
+    auto db = server->Databases()->Item(L"AbortDb");
+    std::wstring script =
+        L"SET XACT_ABORT ON\r\nGO\r\nCREATE TABLE kept (x int PRIMARY KEY)\r\nGO\r\n"
+        L"INSERT INTO kept VALUES (1)\r\nGO\r\nINSERT INTO kept VALUES (1)\r\nGO\r\n"
+        L"INSERT INTO kept VALUES (2)\r\n";
+    EXPECT_EQ(contractErrorOf([&] { db->ExecuteImmediate(script); }), contractComponentError(2627));
+    auto other = this->connectAdmin();
+    auto seen = other->Databases()->Item(L"AbortDb");
+    EXPECT_EQ(contractErrorOf([&] { seen->ExecuteImmediate(L"INSERT INTO kept VALUES (1)"); }),
+              contractComponentError(2627));
+    EXPECT_EQ(contractErrorOf([&] { seen->ExecuteImmediate(L"INSERT INTO kept VALUES (2)"); }), 0);
+}
+
+// After a script, each statement is committed on its own again: another
+// connection sees its row at once.
+TYPED_TEST_P(DatabaseComponentContract, StatementsAfterAScriptAreCommittedAtOnce) {
+    auto server = this->connectAdmin();
+    server->ExecuteImmediate(L"CREATE DATABASE AfterDb");
+    auto db = server->Databases()->Item(L"AfterDb");
+    db->ExecuteImmediate(L"CREATE TABLE t (x int PRIMARY KEY)\r\nGO\r\nINSERT INTO t VALUES (1)\r\n");
+    db->ExecuteImmediate(L"INSERT INTO t VALUES (2)");
+    auto other = this->connectAdmin();
+    auto seen = other->Databases()->Item(L"AfterDb");
+    seen->ExecuteImmediate(L"SET LOCK_TIMEOUT 2000");
+    for (const wchar_t* row : {L"INSERT INTO t VALUES (1)", L"INSERT INTO t VALUES (2)"})
+        EXPECT_EQ(contractErrorOf([&] { seen->ExecuteImmediate(row); }), contractComponentError(2627)) << row;
+}
+
 TYPED_TEST_P(DatabaseComponentContract, ScriptsWithPaddingAndUnknownExecutionTypes) {
     auto server = this->connectAdmin();
     server->ExecuteImmediate(std::wstring(L"CREATE DATABASE PadDb\r\nGO\r\n\0\0\0", 30));
@@ -213,6 +246,8 @@ REGISTER_TYPED_TEST_SUITE_P(DatabaseComponentContract, ServerListHasNamesByPosit
                             ConnectionStateFollowsConnectCloseAndReconnect, WrongPasswordFailsWithLoginFailed,
                             CreatedDatabaseIsListedAfterReconnectAndFoundIgnoringCase,
                             ScriptStopsAtFirstFailingBatchAndKeepsEarlierOnes,
+                            ScriptEndsAsBatchByBatchWhenTheServerUndoesItsTransaction,
+                            StatementsAfterAScriptAreCommittedAtOnce,
                             ScriptsWithPaddingAndUnknownExecutionTypes, DatabaseExecuteRunsInThatDatabase,
                             NewLoginIsAddedOnceAndFoundByName, LoginConnectsWithItsCurrentPasswordOnly,
                             PolicyRejectionArrivesAsMinus2147206386);
