@@ -124,7 +124,6 @@ void SessionImpl::attach(bool isMaster, const std::string& stored) {
         a.bind(1, utf8Name(m_core->masterPath));
         a.run();
     }
-    execSql(m_db, catalogViewsSql(m_mst));
     m_dbName = stored;
     // Every login reaches master through its guest user, as on the server;
     // other databases need a user mapped to the login.
@@ -137,6 +136,13 @@ void SessionImpl::attach(bool isMaster, const std::string& stored) {
         }
     }
     loadDatabaseRights();
+}
+
+void SessionImpl::ensureCatalogViews() {
+    // Looked up rather than remembered: a rollback undoes their creation.
+    // The last view made tells that all were.
+    if (Query(cached("SELECT 1 FROM temp.sqlite_master WHERE name = '_t7v_is_columns'")).step()) return;
+    execSql(m_db, catalogViewsSql(m_mst));
 }
 
 void SessionImpl::useDatabase(const std::string& name) {

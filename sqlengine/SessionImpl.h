@@ -352,8 +352,12 @@ private:
     // ---- connection, transactions and savepoints (SessionConnection.cpp)
     // Opens the database; on failure the session holds no connection.
     void open(const std::string& database);
-    // The rest of open(): master attached, catalog views, access, rights.
+    // The rest of open(): master attached, access, rights.
     void attach(bool isMaster, const std::string& stored);
+    // The connection's catalog views (sysobjects, sys.databases and the
+    // like), made when a statement first names one: most connections
+    // never do, and making them costs more than the rest of opening.
+    void ensureCatalogViews();
     void close();
     void begin();
     void commit();

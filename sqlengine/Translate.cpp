@@ -190,7 +190,10 @@ std::string Translator::tableSql(const QualifiedName& name, TablePtr* info) {
         throw sqlError<Msg::InvalidObjectName>(parts.back());
     auto it = catalogViews().find(key);
     if (it == catalogViews().end() && key.rfind("dbo.", 0) == 0) it = catalogViews().find(key.substr(4));
-    if (it != catalogViews().end()) return quoteIdent(it->second);
+    if (it != catalogViews().end()) {
+        m_s.ensureCatalogViews();
+        return quoteIdent(it->second);
+    }
     if (parts.size() >= 2 && !parts[parts.size() - 2].empty() &&
         !equalsIgnoreCase(parts[parts.size() - 2], "dbo"))
         throw sqlError<Msg::InvalidObjectName>(parts[parts.size() - 2] + "." + parts.back());

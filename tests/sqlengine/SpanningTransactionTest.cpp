@@ -131,6 +131,21 @@ TEST_F(SpanningTransactionTest, WithXactAbortAFailingStatementRollsBackTheWholeT
     EXPECT_EQ(otherCount(), "0");
 }
 
+// The catalog views are made when first named, inside whatever
+// transaction is open then; its rollback must not lose them for good.
+TEST_F(SpanningTransactionTest, CatalogViewsFirstNamedInATransactionRolledBackStayUsable) {
+    auto fresh = m_server->connect("sa", "");
+    fresh->setTransactionsSpanBatches(true);
+    fresh->useDatabase("T7");
+    fresh->executeBatch("BEGIN TRAN; INSERT t VALUES (5)");
+    EXPECT_EQ(fresh->executeBatch("SELECT count(*) FROM sysobjects WHERE name = 't'").resultSets.at(0).rows.at(0).at(0),
+              "1");
+    fresh->executeBatch("ROLLBACK");
+    EXPECT_EQ(
+        fresh->executeBatch("SELECT name FROM sys.databases WHERE name = 'T7'").resultSets.at(0).rows.at(0).at(0),
+        "T7");
+}
+
 TEST_F(EngineTest, AFailingBatchKeepsTheResultsBeforeTheFailure) {
     run("CREATE TABLE t (a int)");
     sqlengine::BatchResult r;
