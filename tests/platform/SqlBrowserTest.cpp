@@ -1,10 +1,15 @@
 // The SQL Server Browser's instance list: the datagrams, and the ODBC
 // component's server list over a browser played on a loopback port.
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
+#include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
@@ -45,6 +50,24 @@ TEST(SqlBrowserTest, RejectsMalformedAnswers) {
     EXPECT_TRUE(none->empty());
 }
 
+#ifdef _WIN32
+using SocketHandle = SOCKET;
+using AddressSize = int;
+// Winsock is started for each fake, as the component starts it for each
+// exchange.
+struct SocketLibrary {
+    SocketLibrary() {
+        WSADATA data{};
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
+    ~SocketLibrary() { WSACleanup(); }
+};
+#else
+using SocketHandle = int;
+using AddressSize = socklen_t;
+struct SocketLibrary {};
+#endif
+
 // A browser on a free loopback port that answers one request with `answer`.
 class FakeBrowser {
 public:
@@ -52,7 +75,7 @@ public:
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof a;
+        AddressSize size = sizeof a;
         if (::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
             ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
             ADD_FAILURE() << "cannot bind a loopback UDP port";
@@ -61,24 +84,32 @@ public:
         m_thread = std::thread([this, answer = std::move(answer)] {
             char buffer[16];
             sockaddr_in from{};
-            socklen_t fromSize = sizeof from;
-            ssize_t got =
+            AddressSize fromSize = sizeof from;
+            auto got =
                 ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
             if (got > 0) m_request.assign(buffer, static_cast<size_t>(got));
-            ::sendto(m_fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), fromSize);
+            ::sendto(m_fd, answer.data(), static_cast<int>(answer.size()), 0, reinterpret_cast<sockaddr*>(&from),
+                     fromSize);
         });
     }
     ~FakeBrowser() {
+#ifdef _WIN32
+        // Closing the socket is what ends a receive that waits on it.
+        ::closesocket(m_fd);
+        m_thread.join();
+#else
         ::shutdown(m_fd, SHUT_RDWR);
         m_thread.join();
         ::close(m_fd);
+#endif
     }
     uint16_t port() const { return m_port; }
     // The request received; read after the exchange.
     const std::string& request() const { return m_request; }
 
 private:
-    int m_fd;
+    SocketLibrary m_library;
+    SocketHandle m_fd;
     uint16_t m_port = 0;
     std::string m_request;
     std::thread m_thread;
