@@ -1,8 +1,14 @@
 // Owner-only files on Windows: the file's access list is replaced by one
-// entry that gives its owner full control, inherited from nothing.
+// entry that gives the user running the wizard full control, inherited from
+// nothing. The user is named by its own SID rather than by Owner Rights,
+// which Wine does not map to the host file's owner (the file would end up
+// readable by nobody there).
 #include <aclapi.h>
 #include <sddl.h>
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 #include "shell/PrivateFile.h"
 
@@ -34,6 +40,30 @@ std::wstring errorText(DWORD error) {
     return L"error " + std::to_wstring(error);
 }
 
+// The access list in the system's text form: the process's user, full
+// control, protected. Empty when the user cannot be read; `error` says why.
+std::wstring ownerOnlyAccessList(DWORD& error) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        error = GetLastError();
+        return {};
+    }
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size ? size : 1);
+    std::wstring list;
+    LPWSTR sid = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+        list = L"D:P(A;;FA;;;" + std::wstring(sid) + L")";
+        LocalFree(sid);
+    } else {
+        error = GetLastError();
+    }
+    CloseHandle(token);
+    return list;
+}
+
 }  // namespace
 
 std::unique_ptr<IPrivateFile> createPrivateFile(const std::filesystem::path& file, std::wstring& why) {
@@ -41,10 +71,12 @@ std::unique_ptr<IPrivateFile> createPrivateFile(const std::filesystem::path& fil
         why = file.wstring() + L": " + reason;
         return nullptr;
     };
+    DWORD error = 0;
+    const std::wstring accessList = ownerOnlyAccessList(error);
+    if (accessList.empty()) return fail(errorText(error));
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    // Owner Rights, full control; protected from the folder's inherited entries.
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)", SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList.c_str(), SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
         return fail(errorText(GetLastError()));
     }
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
@@ -72,6 +104,10 @@ std::unique_ptr<IPrivateFile> createPrivateFile(const std::filesystem::path& fil
                                           DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
                                           nullptr, nullptr, dacl, nullptr);
         if (set != ERROR_SUCCESS) return close(errorText(set));
+        // Wine takes a new access list to its host file's mode only when it
+        // is set by name; Windows has it already and takes it again as is.
+        if (!SetFileSecurityW(file.c_str(), DACL_SECURITY_INFORMATION, descriptor))
+            return close(errorText(GetLastError()));
         if (!SetEndOfFile(handle)) return close(errorText(GetLastError()));
     }
     LocalFree(descriptor);
