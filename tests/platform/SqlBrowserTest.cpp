@@ -108,7 +108,7 @@ public:
     const std::string& request() const { return m_request; }
 
 private:
-    SocketLibrary m_library;
+    [[maybe_unused]] SocketLibrary m_library;
     SocketHandle m_fd;
     uint16_t m_port = 0;
     std::string m_request;
