@@ -417,6 +417,7 @@ struct TransactionStmt : Stmt {
     TransactionStmt() : Stmt(StmtKind::Transaction) {}
     std::string action;  // BEGIN, COMMIT, ROLLBACK, SAVE
     std::string name;    // the transaction's or the savepoint's, or empty
+    ExprPtr nameValue;   // or the @variable that holds it
 };
 
 }  // namespace sqlengine

@@ -1766,7 +1766,7 @@ private:
             auto s = std::make_unique<TransactionStmt>();
             s->action = "BEGIN";
             // A reserved word after TRAN starts the next statement instead.
-            if (isIdentifierToken(peek())) s->name = transactionName();
+            if (isIdentifierToken(peek()) || peek().kind == Tok::Variable) transactionNameInto(*s);
             return s;
         }
         expectKw("BEGIN");
@@ -1784,7 +1784,7 @@ private:
         auto s = std::make_unique<TransactionStmt>();
         s->action = toUpperAscii(next().text);
         if (acceptKw("TRAN") || acceptKw("TRANSACTION")) {
-            if (isIdentifierToken(peek())) s->name = transactionName();
+            if (isIdentifierToken(peek()) || peek().kind == Tok::Variable) transactionNameInto(*s);
         } else {
             acceptKw("WORK");
         }
@@ -1796,18 +1796,16 @@ private:
         if (!acceptKw("TRAN")) expectKw("TRANSACTION");
         auto s = std::make_unique<TransactionStmt>();
         s->action = "SAVE";
-        s->name = transactionName();
+        transactionNameInto(*s);
         return s;
     }
 
-    // Transaction and savepoint names keep their case and their first 32
-    // characters.
-    std::string transactionName() {
-        std::string name(identifier());
-        size_t chars = 0, i = 0;
-        for (; i < name.size(); ++i)
-            if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && ++chars > 32) break;
-        return name.substr(0, i);
+    // A name as written, or the @variable whose value is the name.
+    void transactionNameInto(TransactionStmt& s) {
+        if (peek().kind == Tok::Variable)
+            s.nameValue = primary();
+        else
+            s.name = sqlengine::transactionName(identifier());
     }
 
     StmtPtr declareStatement() {
@@ -1946,6 +1944,13 @@ SqlError nestedTooDeeply() {
 std::vector<StmtPtr> parseBatch(std::string_view sql) {
     Parser p(sql);
     return p.batch();
+}
+
+std::string transactionName(std::string_view name) {
+    size_t chars = 0, i = 0;
+    for (; i < name.size(); ++i)
+        if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && ++chars > 32) break;
+    return std::string(name.substr(0, i));
 }
 
 ExprPtr parseExpression(std::string_view sql) {

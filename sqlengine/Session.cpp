@@ -188,10 +188,17 @@ SessionImpl::Flow SessionImpl::run(const Stmt& s) {
             if (m_tranCount > 0) throw sqlError<Msg::UseInTransaction>();
             switchDatabase(static_cast<const NameStmt&>(s).names[0]);
             return Flow::Normal;
-        case StmtKind::Transaction:
-            runTransaction(static_cast<const TransactionStmt&>(s).action,
-                           static_cast<const TransactionStmt&>(s).name);
+        case StmtKind::Transaction: {
+            const auto& t = static_cast<const TransactionStmt&>(s);
+            if (!t.nameValue) {
+                runTransaction(t.action, t.name);
+            } else {
+                // A variable holds the name; NULL is no name.
+                Value name = evaluate(*t.nameValue);
+                runTransaction(t.action, name.isNull() ? std::string() : transactionName(name.toText()));
+            }
             return Flow::Normal;
+        }
         case StmtKind::CreateDatabase:
         case StmtKind::DropDatabase:
             runServerStatement(s);

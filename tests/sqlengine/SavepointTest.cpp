@@ -40,6 +40,21 @@ TEST_P(SavepointTest, OnlyTheOutermostTransactionsNameRollsAllBack) {
               Rows{"0|0"});
 }
 
+// A variable may hold the name; its value counts as a written name would.
+TEST_P(SavepointTest, NamesMayComeFromVariables) {
+    EXPECT_EQ(rows("DECLARE @t varchar(40), @s nvarchar(40); SET @t = 'outer_tran'; SET @s = N'" +
+                   std::string(40, 's') +
+                   "'; BEGIN TRAN @t; INSERT t VALUES (1); SAVE TRANSACTION @s; INSERT t VALUES (2); "
+                   "ROLLBACK TRAN " + std::string(32, 's') +
+                   "; SELECT count(*) FROM t; ROLLBACK TRAN @t; SELECT @@TRANCOUNT, count(*) FROM t"),
+              Rows{"0|0"});
+    EXPECT_EQ(errorOf("DECLARE @s varchar(10); SET @s = 'nowhere'; BEGIN TRAN; SAVE TRAN s; "
+                      "ROLLBACK TRAN @s"),
+              6401);
+    run("IF @@TRANCOUNT > 0 ROLLBACK");
+    EXPECT_EQ(errorOf("BEGIN TRAN @undeclared"), 137);
+}
+
 TEST_P(SavepointTest, SchemaChangesAfterTheSavepointAreUndoneThoseBeforeStay) {
     run("BEGIN TRAN; CREATE TABLE before_sp (x int); SAVE TRAN s; CREATE TABLE after_sp (x int); "
         "INSERT before_sp VALUES (1); ROLLBACK TRAN s; INSERT before_sp VALUES (2); COMMIT");
