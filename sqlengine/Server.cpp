@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <random>
 
 #include "sqlengine/Engine.h"
@@ -202,7 +203,24 @@ void checkPasswordPolicy(const std::string& password) {
     if (chars < 6 || upper + lower + digit + other < 3) throw sqlError<Msg::PasswordTooWeak>();
 }
 
+namespace {
+
+// Process-wide settings, made before SQLite's first use. A transaction of a
+// client keeps its savepoint for as long as it lasts, and SQLite keeps the
+// savepoint's journal in memory only up to a threshold (64 KiB by default),
+// then writes it to a temporary file: a script run in one transaction over
+// TDS paid that on every page it changed. 1 MiB per connection holds such
+// a script; bigger transactions still spill. A process that started SQLite
+// before the engine keeps SQLite's default.
+void configureSqlite() {
+    static std::once_flag once;
+    std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_STMTJRNL_SPILL, 1 << 20); });
+}
+
+}  // namespace
+
 DbHandle openConnection(const std::filesystem::path& file, bool create) {
+    configureSqlite();
     if (create && !std::filesystem::exists(file)) {
         // A journal left by an earlier file of the same name must not be
         // replayed into the new one.
