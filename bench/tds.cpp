@@ -154,7 +154,8 @@ int main() {
 
         auto admin = server->connect("sa", "");
         t7::OdbcApplication component(t7::OdbcDatabaseOptions{
-            .machineName = L"BENCH", .extraAttributes = L"Driver={" + t7::fromUtf8(driver()) + L"};TDS_Version=7.4"});
+            .machineName = L"BENCH",
+            .extraAttributes = L"Driver={" + t7::fromUtf8(driver()) + L"};TDS_Version=7.4"});
         // Five rounds, each on new databases, the four ways in turn.
         std::vector<double> inProcess, byBatch, overTds, byComponent;
         std::vector<double> inProcessCpu, byBatchCpu, overTdsCpu, byComponentCpu;
@@ -201,7 +202,8 @@ int main() {
             byComponent.push_back(seconds(start));
             byComponentCpu.push_back(processorSeconds() - cpu);
         }
-        double script = best(inProcess), batches = best(byBatch), odbc = best(overTds), wizard = best(byComponent);
+        double script = best(inProcess), batches = best(byBatch), odbc = best(overTds),
+               wizard = best(byComponent);
         std::printf(
             "schema and data scripts (%zu batches, best of 5) as the database components run them, each "
             "script one transaction: in-process %.3f s, through ODBC %.3f s: %.2fx (target <= 2x)\n",

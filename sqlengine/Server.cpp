@@ -92,8 +92,7 @@ public:
         m_core->masterPath = folder / "master.mdf";
         m_core->dataFolder = folder / "data";
         bool mapped = static_cast<bool>(mapper);
-        m_core->mapper =
-            mapped ? std::move(mapper) : [](const std::string& p) { return pathOfUtf8(p); };
+        m_core->mapper = mapped ? std::move(mapper) : [](const std::string& p) { return pathOfUtf8(p); };
         m_core->allowedFolders = allowedFolders(folder, mapped ? &m_core->mapper : nullptr);
         std::filesystem::create_directories(m_core->dataFolder);
         bool fresh = !std::filesystem::exists(m_core->masterPath);

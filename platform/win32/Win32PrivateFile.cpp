@@ -75,8 +75,8 @@ std::unique_ptr<IPrivateFile> createPrivateFile(const std::filesystem::path& fil
     const std::wstring accessList = ownerOnlyAccessList(error);
     if (accessList.empty()) return fail(errorText(error));
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList.c_str(), SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
         return fail(errorText(GetLastError()));
     }
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};

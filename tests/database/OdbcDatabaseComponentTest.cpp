@@ -11,6 +11,7 @@
 
 #include "base/AppError.h"
 #include "platform/odbc/OdbcDatabaseComponent.h"
+#include "support/AppErrors.h"
 #include "support/DatabaseComponentContract.h"
 #include "support/MachineTool.h"
 #include "support/TdsListener.h"
@@ -18,15 +19,6 @@
 
 namespace t7 {
 namespace {
-
-int32_t errorOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const AppError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // A machine folder made by t7machine, served over TDS on a free loopback
 // port, reached through unixODBC and FreeTDS under one of the machine's
@@ -89,12 +81,12 @@ TEST_F(OdbcDatabaseComponentTest, AServerThatGoesAwayFailsTheScriptAndTheConnect
     auto db = server->Databases()->Item(L"GoneDb");
     listener.reset();
 
-    EXPECT_EQ(errorOf([&] {
+    EXPECT_EQ(test::errorNumberOf([&] {
                   db->ExecuteImmediate(L"CREATE TABLE t (x int)\r\nGO\r\nINSERT INTO t VALUES (1)\r\n");
               }),
               databaseComponentError(17));
     EXPECT_FALSE(server->IsConnected());
-    EXPECT_EQ(errorOf([&] { server->Databases()->Count(); }), dmo::notConnectedError());
+    EXPECT_EQ(test::errorNumberOf([&] { server->Databases()->Count(); }), dmo::notConnectedError());
 }
 
 TEST_F(OdbcDatabaseComponentTest, UnreachableAndForeignServersFailWith17) {
@@ -102,7 +94,8 @@ TEST_F(OdbcDatabaseComponentTest, UnreachableAndForeignServersFailWith17) {
     auto server = app.NewSQLServer();
     server->SetLoginTimeout(2);
     for (const wchar_t* name : {L"(local)", L"EXAMSRV,1", L"host,notaport"}) {
-        EXPECT_EQ(errorOf([&] { server->Connect(name, L"sa", L""); }), databaseComponentError(17)) << name;
+        EXPECT_EQ(test::errorNumberOf([&] { server->Connect(name, L"sa", L""); }), databaseComponentError(17))
+            << name;
         EXPECT_FALSE(server->IsConnected());
     }
 }
@@ -117,7 +110,7 @@ TEST_F(OdbcDatabaseComponentTest, StartRunsTheServiceOfALocalServerThenConnects)
     });
     auto server = app.NewSQLServer();
     server->SetLoginTimeout(5);
-    EXPECT_EQ(errorOf([&] { server->Start(true, L"db.example.com", L"sa", L""); }),
+    EXPECT_EQ(test::errorNumberOf([&] { server->Start(true, L"db.example.com", L"sa", L""); }),
               databaseComponentError(17));
     EXPECT_TRUE(started.empty());
 
@@ -125,7 +118,7 @@ TEST_F(OdbcDatabaseComponentTest, StartRunsTheServiceOfALocalServerThenConnects)
     EXPECT_EQ(started, std::vector<std::wstring>{L""});
     EXPECT_TRUE(server->IsConnected());
     // A running service with a wrong password fails at once, as Connect does.
-    EXPECT_EQ(errorOf([&] { server->Start(true, L"(local)", L"sa", L"wrong"); }),
+    EXPECT_EQ(test::errorNumberOf([&] { server->Start(true, L"(local)", L"sa", L"wrong"); }),
               databaseComponentError(18456));
 }
 

@@ -5,6 +5,7 @@
 #include "base/AppError.h"
 #include "base/Text.h"
 #include "platform/machine/MachineFileSystem.h"
+#include "support/AppErrors.h"
 #include "support/TestPaths.h"
 
 namespace t7 {
@@ -15,15 +16,6 @@ protected:
     test::TempDir dir;
     MachineFolder machine{dir.path()};
     MachineFileSystem fs{machine};
-
-    int32_t errorOf(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const AppError& e) {
-            return e.number();
-        }
-        return 0;
-    }
 };
 
 struct PathCase {
@@ -79,26 +71,27 @@ TEST_F(MachineFileSystemTest, CreateFolderMakesOneLevel) {
     std::filesystem::create_directories(dir.path() / "drive_d" / "Exam");
     fs.createFolder(L"D:\\exam\\Data");
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "drive_d" / "Exam" / "Data"));
-    EXPECT_EQ(errorOf([&] { fs.createFolder(L"D:\\Exam\\DATA"); }), 58);
-    EXPECT_EQ(errorOf([&] { fs.createFolder(L"D:\\Missing\\Data"); }), errnum::PathNotFound);
+    EXPECT_EQ(test::errorNumberOf([&] { fs.createFolder(L"D:\\Exam\\DATA"); }), 58);
+    EXPECT_EQ(test::errorNumberOf([&] { fs.createFolder(L"D:\\Missing\\Data"); }), errnum::PathNotFound);
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "drive_d" / "Missing"));
 }
 
 TEST_F(MachineFileSystemTest, DeleteAndMoveReportMissingAndExistingFiles) {
     test::writeFileBytes(dir.path() / "drive_d" / "a.txt", "a");
     test::writeFileBytes(dir.path() / "drive_d" / "b.txt", "b");
-    EXPECT_EQ(errorOf([&] { fs.moveFile(L"D:\\A.TXT", L"D:\\b.txt"); }), 58);
-    EXPECT_EQ(errorOf([&] { fs.moveFile(L"D:\\none.txt", L"D:\\c.txt"); }), errnum::FileNotFound);
-    EXPECT_EQ(errorOf([&] { fs.moveFile(L"D:\\a.txt", L"D:\\no\\c.txt"); }), errnum::PathNotFound);
+    EXPECT_EQ(test::errorNumberOf([&] { fs.moveFile(L"D:\\A.TXT", L"D:\\b.txt"); }), 58);
+    EXPECT_EQ(test::errorNumberOf([&] { fs.moveFile(L"D:\\none.txt", L"D:\\c.txt"); }), errnum::FileNotFound);
+    EXPECT_EQ(test::errorNumberOf([&] { fs.moveFile(L"D:\\a.txt", L"D:\\no\\c.txt"); }),
+              errnum::PathNotFound);
     fs.moveFile(L"D:\\A.txt", L"D:\\c.txt");
     EXPECT_EQ(test::readFileBytes(dir.path() / "drive_d" / "c.txt"), "a");
     EXPECT_FALSE(fs.fileExists(L"D:\\a.txt"));
 
     fs.deleteFile(L"D:\\C.TXT");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "drive_d" / "c.txt"));
-    EXPECT_EQ(errorOf([&] { fs.deleteFile(L"D:\\c.txt"); }), errnum::FileNotFound);
+    EXPECT_EQ(test::errorNumberOf([&] { fs.deleteFile(L"D:\\c.txt"); }), errnum::FileNotFound);
     std::filesystem::create_directories(dir.path() / "drive_d" / "folder");
-    EXPECT_EQ(errorOf([&] { fs.deleteFile(L"D:\\folder"); }), errnum::FileNotFound);
+    EXPECT_EQ(test::errorNumberOf([&] { fs.deleteFile(L"D:\\folder"); }), errnum::FileNotFound);
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "drive_d" / "folder"));
 }
 

@@ -44,14 +44,16 @@ TEST(ScriptTransactionTest, StatementsRefusedInATransactionRunBatchByBatch) {
 }
 
 TEST(ScriptTransactionTest, CommentsLiteralsAndQuotedNamesDoNotCount) {
-    EXPECT_TRUE(fits({L"-- backup the database first\r\nCREATE TABLE t (x int)",
-                      L"/* exec sp_who /* nested */ rollback */ INSERT t VALUES (1)",
-                      L"INSERT notes VALUES ('create database; it''s exec time')",
-                      L"SELECT [Database], \"Login\", [a]]exec] FROM t", L"CREATE INDEX LoginTime_ix ON t (x)"}));
+    EXPECT_TRUE(
+        fits({L"-- backup the database first\r\nCREATE TABLE t (x int)",
+              L"/* exec sp_who /* nested */ rollback */ INSERT t VALUES (1)",
+              L"INSERT notes VALUES ('create database; it''s exec time')",
+              L"SELECT [Database], \"Login\", [a]]exec] FROM t", L"CREATE INDEX LoginTime_ix ON t (x)"}));
     // Bodies of procedures, functions, triggers and views are only stored.
-    EXPECT_TRUE(fits({L"CREATE PROCEDURE sp_drop_user @id int AS\r\nBEGIN TRAN\r\nEXEC sp_other @id\r\n"
-                      L"COMMIT TRAN",
-                      L"create trigger tr on t for insert as if @@rowcount > 1 rollback transaction"}));
+    EXPECT_TRUE(
+        fits({L"CREATE PROCEDURE sp_drop_user @id int AS\r\nBEGIN TRAN\r\nEXEC sp_other @id\r\n"
+              L"COMMIT TRAN",
+              L"create trigger tr on t for insert as if @@rowcount > 1 rollback transaction"}));
     EXPECT_TRUE(fits({}));
 }
 

@@ -88,8 +88,8 @@ public:
             auto got =
                 ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
             if (got > 0) m_request.assign(buffer, static_cast<size_t>(got));
-            ::sendto(m_fd, answer.data(), static_cast<int>(answer.size()), 0, reinterpret_cast<sockaddr*>(&from),
-                     fromSize);
+            ::sendto(m_fd, answer.data(), static_cast<int>(answer.size()), 0,
+                     reinterpret_cast<sockaddr*>(&from), fromSize);
         });
     }
     ~FakeBrowser() {
@@ -103,9 +103,13 @@ public:
         ::close(m_fd);
 #endif
     }
-    uint16_t port() const { return m_port; }
+    uint16_t port() const {
+        return m_port;
+    }
     // The request received; read after the exchange.
-    const std::string& request() const { return m_request; }
+    const std::string& request() const {
+        return m_request;
+    }
 
 private:
     [[maybe_unused]] SocketLibrary m_library;

@@ -45,7 +45,8 @@ TEST_P(SavepointTest, NamesMayComeFromVariables) {
     EXPECT_EQ(rows("DECLARE @t varchar(40), @s nvarchar(40); SET @t = 'outer_tran'; SET @s = N'" +
                    std::string(40, 's') +
                    "'; BEGIN TRAN @t; INSERT t VALUES (1); SAVE TRANSACTION @s; INSERT t VALUES (2); "
-                   "ROLLBACK TRAN " + std::string(32, 's') +
+                   "ROLLBACK TRAN " +
+                   std::string(32, 's') +
                    "; SELECT count(*) FROM t; ROLLBACK TRAN @t; SELECT @@TRANCOUNT, count(*) FROM t"),
               Rows{"0|0"});
     EXPECT_EQ(errorOf("DECLARE @s varchar(10); SET @s = 'nowhere'; BEGIN TRAN; SAVE TRAN s; "

@@ -138,12 +138,17 @@ TEST_F(SpanningTransactionTest, CatalogViewsFirstNamedInATransactionRolledBackSt
     fresh->setTransactionsSpanBatches(true);
     fresh->useDatabase("T7");
     fresh->executeBatch("BEGIN TRAN; INSERT t VALUES (5)");
-    EXPECT_EQ(fresh->executeBatch("SELECT count(*) FROM sysobjects WHERE name = 't'").resultSets.at(0).rows.at(0).at(0),
+    EXPECT_EQ(fresh->executeBatch("SELECT count(*) FROM sysobjects WHERE name = 't'")
+                  .resultSets.at(0)
+                  .rows.at(0)
+                  .at(0),
               "1");
     fresh->executeBatch("ROLLBACK");
-    EXPECT_EQ(
-        fresh->executeBatch("SELECT name FROM sys.databases WHERE name = 'T7'").resultSets.at(0).rows.at(0).at(0),
-        "T7");
+    EXPECT_EQ(fresh->executeBatch("SELECT name FROM sys.databases WHERE name = 'T7'")
+                  .resultSets.at(0)
+                  .rows.at(0)
+                  .at(0),
+              "T7");
 }
 
 TEST_F(EngineTest, AFailingBatchKeepsTheResultsBeforeTheFailure) {

@@ -25,8 +25,8 @@ std::wstring accessListOf(const fs::path& file) {
         return L"(unreadable)";
     LPWSTR text = nullptr;
     std::wstring list = L"(unconvertible)";
-    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                             &text, nullptr)) {
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &text, nullptr)) {
         list = text;
         LocalFree(text);
     }
@@ -68,9 +68,9 @@ bool openToEveryone(const fs::path& file) {
     BOOL present = FALSE, defaulted = FALSE;
     PACL dacl = nullptr;
     GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-    const bool set = SetNamedSecurityInfoW(const_cast<wchar_t*>(file.c_str()), SE_FILE_OBJECT,
-                                           DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
-                                           nullptr) == ERROR_SUCCESS;
+    const bool set =
+        SetNamedSecurityInfoW(const_cast<wchar_t*>(file.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
     LocalFree(descriptor);
     return set && accessListOf(file).find(L";;;WD)") != std::wstring::npos;
 }
