@@ -218,7 +218,7 @@ struct ServerState : dmo::ServerStateBase {
     void executeIn(const std::wstring& name, const std::wstring& script, int32_t executionType) {
         std::vector<std::wstring> batches = dmo::scriptBatches(script, executionType);
         open();
-        if (here.empty() || here != name) {
+        if (here != name) {
             std::vector<std::wstring> current = column(L"SELECT DB_NAME()");
             run(L"USE " + bracketed(name));
             if (home.empty() && !current.empty()) home = current.front();
