@@ -10,11 +10,7 @@
 #   WineClickThrough.sh T7SETUP_EXE T7MACHINE_EXE T7DRIVE_EXE ANSWERS_FILE
 set -euo pipefail
 exe=$1 machine_tool=$2 driver=$3 answers=$4
-: "${WINEPREFIX:?WINEPREFIX names the Wine prefix}"
 : "${DISPLAY:?an X display is needed (run under xvfb-run)}"
-export WINEDEBUG=-all
-c="$WINEPREFIX/drive_c"
-system32="$c/windows/system32"
 # A failure leaves a picture of the screen for whoever looks into it.
 fail() {
   echo "FAIL: $*" >&2

@@ -10,14 +10,8 @@
 # it and removed afterwards.
 set -euo pipefail
 exe=$1 host_tool=$2 answers=$3
-: "${WINEPREFIX:?WINEPREFIX names the Wine prefix}"
-export WINEDEBUG=-all
-c="$WINEPREFIX/drive_c"
-system32="$c/windows/system32"
-fail() { echo "FAIL: $*" >&2; exit 1; }
-[ -x "$host_tool" ] || fail "no t7machine for this machine at $host_tool"
-
 source "$(dirname "$0")/WineServer.sh"
+[ -x "$host_tool" ] || fail "no t7machine for this machine at $host_tool"
 prepare_site Exam
 
 # The database server as the product's installer leaves it, behind its

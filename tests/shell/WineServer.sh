@@ -1,6 +1,15 @@
 # Shared by the end-to-end runs under Wine (sourced): an examination server
 # in the prefix $WINEPREFIX, and the checks of a finished new installation.
-# Needs $c (the prefix's C: drive), $system32 and fail().
+# Sets $c (the prefix's C: drive) and $system32; a script that wants its
+# own fail() defines it before sourcing this file.
+: "${WINEPREFIX:?WINEPREFIX names the Wine prefix}"
+export WINEDEBUG=-all
+c="$WINEPREFIX/drive_c"
+system32="$c/windows/system32"
+declare -F fail >/dev/null || fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
 
 # prepare_site [FOLDER]: a clean examination server's files and registry:
 # the installation FOLDER of the C: drive (Exam by default) with its

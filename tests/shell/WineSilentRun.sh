@@ -11,12 +11,6 @@
 # WINEPREFIX names the prefix; the wizard's files go to its C: drive.
 set -euo pipefail
 exe=$1 machine_tool=$2 answers=$3
-: "${WINEPREFIX:?WINEPREFIX names the Wine prefix}"
-export WINEDEBUG=-all
-c="$WINEPREFIX/drive_c"
-system32="$c/windows/system32"
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
 source "$(dirname "$0")/WineServer.sh"
 folder='考试/Exam'
 prepare_server "$machine_tool" "$folder"
